@@ -1,0 +1,59 @@
+# Build, test and run the Slovenian speech synthesiser.
+#   make test   Release build and tests, then the same under ASan/UBSan
+#   make run    build and start the server in the foreground from its program folder
+#   make deps   install what a fresh Debian 12 machine lacks
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc)
+CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
+
+APT_PACKAGES := cmake g++ make libgtest-dev libgmock-dev ninja-build sox
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all build asan test test-release test-asan run deps fuzz bench clean format
+
+all: build
+
+deps:
+	@missing=""; for p in $(APT_PACKAGES); do \
+	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:$$missing"; \
+	    $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+
+build: deps
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+
+asan: deps
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSINT_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+test-release: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-asan: asan
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	    ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+test: test-release test-asan
+
+run: build
+	$(BUILD)/sintsrv/sintsrv -konzola
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DSINT_BUILD_FUZZ=ON -DSINT_BUILD_TESTS=OFF
+	cmake --build build-fuzz -j $(JOBS)
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && echo "== $$b" && "$$b"; done; true
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz

@@ -1,0 +1,63 @@
+// ServerSettings: the process-wide settings of sintsrv, from sint.ini, the
+// command line and the protocol commands NORMAL and YU.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace sint {
+
+class ProfileFile;
+
+// The port used when sint.ini names none.
+inline constexpr std::int32_t kDefaultPort = 10150;
+// Longest path kept from sint.ini (longer values are cut).
+inline constexpr std::size_t kSettingsPathMax = 255;
+// Main-loop ticks of 100 ms before an unused server ends (60 s).
+inline constexpr std::int32_t kDefaultLifespan = 600;
+
+struct ServerSettings {
+    bool log_disabled = true;
+    bool single_instance = true;  // read, but several servers may run on different ports
+    bool sibilants_with_quotes = false;
+    bool sms_mode = false;
+    bool dictionaries_scrambled = true;
+    bool samples_in_memory = false;
+    bool fast_start = true;
+    bool create_data = false;
+    bool read_test = false;
+    bool background = true;
+    // Written by the protocol thread (NORMAL, YU) while text analysis reads it.
+    std::atomic<bool> seven_bit_input{false};
+    bool angle_bracket_filter = false;
+    std::int32_t lifespan = kDefaultLifespan;
+    std::int32_t port = 0;
+    std::string mikro_profile;
+    std::string makro_profile;
+    std::string gfp_profile;
+    std::string dictionary_dir;  // ends in "/" when set
+    std::string statistics_dir;  // ends in "/" when set
+    std::string log_dir;         // ends in "/" when set
+    std::string config_path = "sint.ini";
+};
+
+// The one instance of the process.
+ServerSettings& server_settings();
+
+// Reads sint.ini (plain) from the current directory into `settings`, reporting
+// every missing file or key; sets the log path and the log switch at the end.
+// Returns the profile object, which the shell keeps open until shutdown.
+std::unique_ptr<ProfileFile> read_sint_ini(ServerSettings& settings);
+
+// Applies the options (the arguments after the program path), first to last,
+// then the "-testbranja" rule. Unknown arguments are ignored.
+void parse_command_line(ServerSettings& settings, const std::vector<std::string>& args);
+
+// A directory value of sint.ini: "\" becomes "/", and a "/" is appended when the
+// value does not end in one. An empty value stays empty (the current folder).
+std::string directory_value(std::string value);
+
+}  // namespace sint

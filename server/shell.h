@@ -1,0 +1,83 @@
+// The server shell: start-up, the main loop and shutdown of sintsrv.
+//
+// The shell drives the synthesiser and the TCP server only through
+// ShellServices, in a fixed order: facade, wave database, TCP server on the way
+// up; TCP server, facade, wave database on the way down.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "server/idle_counter.h"
+#include "server/server_settings.h"
+
+namespace sint {
+
+// Main-loop tick (the idle rule counts these).
+inline constexpr int kTickMs = 100;
+// The list file of the recordings, in the program folder.
+inline constexpr const char* kWaveListFile = "filenames.ini";
+
+// What the shell calls on the facade, the wave database and the TCP server.
+class ShellServices {
+public:
+    virtual ~ShellServices() = default;
+    // The synthesis facade: 0 on success.
+    virtual int facade_init() = 0;
+    virtual void facade_free() = 0;
+    // The wave database: built from a list file (slow start) or loaded from its
+    // saved tables (fast start); true when ready.
+    virtual bool wave_init_slow(const std::string& list_file) = 0;
+    virtual bool wave_init_fast() = 0;
+    virtual void wave_save_tables() = 0;
+    virtual void wave_free() = 0;
+    // The TCP server: 0 when started.
+    virtual int server_start(std::int32_t port) = 0;
+    virtual void server_stop() = 0;
+    // True while no client is connected.
+    virtual bool clients_empty() = 0;
+};
+
+// State of the shell shared with the protocol thread.
+class ShellState {
+public:
+    void request_stop() { stop_requested_ = true; }
+    bool stop_requested() const { return stop_requested_; }
+
+    // REINIT: rebuild the wave database from `list_file` at the next tick.
+    void request_reload(const std::string& list_file);
+    // Takes a pending reload request: true and its list path, or false.
+    bool take_reload(std::string& list_file);
+
+    IdleCounter& idle() { return idle_; }
+
+private:
+    std::atomic<bool> stop_requested_{false};
+    std::atomic<bool> reload_requested_{false};
+    std::mutex reload_mutex_;
+    std::string reload_list_;
+    IdleCounter idle_;
+};
+
+// The shell state of this process.
+ShellState& shell_state();
+
+// The folder of the running program, ending in "/" (from /proc/self/exe, else
+// from the first argument).
+std::string program_folder(const std::string& argv0);
+std::string program_path(const std::string& argv0);
+
+// Runs sintsrv: start-up, main loop and shutdown. `args` are the whole command
+// line, the program path first. Returns the exit code.
+int run_shell(const std::vector<std::string>& args, ShellServices& services,
+              ServerSettings& settings = server_settings(), ShellState& state = shell_state());
+
+// One pass of the main loop (without the sleep): a pending reload, the idle
+// check and the idle counter.
+void main_loop_tick(ShellServices& services, const ServerSettings& settings, ShellState& state,
+                    bool& wave_ready);
+
+}  // namespace sint
