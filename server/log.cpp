@@ -22,8 +22,12 @@ std::string cut(std::string_view text, std::size_t max) {
 
 }  // namespace
 
-void set_log_disabled(bool disabled) { g_log_disabled = disabled; }
-bool log_disabled() { return g_log_disabled; }
+void set_log_disabled(bool disabled) {
+    g_log_disabled = disabled;
+}
+bool log_disabled() {
+    return g_log_disabled;
+}
 
 void set_log_path(std::string_view path) {
     std::lock_guard lock(g_log_mutex);
@@ -62,7 +66,9 @@ void log_write(std::string_view message) {
     std::fclose(file);
 }
 
-void log_write_text(std::string_view text) { log_write(text); }
+void log_write_text(std::string_view text) {
+    log_write(text);
+}
 
 int report_error(std::string_view message) {
     {
@@ -74,10 +80,16 @@ int report_error(std::string_view message) {
     return 0;
 }
 
-int report_error_text(std::string_view text) { return report_error(text); }
+int report_error_text(std::string_view text) {
+    return report_error(text);
+}
 
-void clear_error() { g_error_flag = false; }
-bool error_flag() { return g_error_flag; }
+void clear_error() {
+    g_error_flag = false;
+}
+bool error_flag() {
+    return g_error_flag;
+}
 
 std::string last_error() {
     std::lock_guard lock(g_log_mutex);

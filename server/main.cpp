@@ -29,6 +29,8 @@ public:
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv, argv + argc);
+    if (args.empty()) args.emplace_back("sintsrv");
+    args[0] = sint::program_path(args[0]);
     ShellOnlyServices services;
     return sint::run_shell(args, services);
 }

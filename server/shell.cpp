@@ -23,9 +23,10 @@ std::string seconds_text(std::chrono::steady_clock::duration elapsed) {
 // Loads the wave database the way the settings ask and logs the time it took.
 bool load_wave_database(ShellServices& services, const ServerSettings& settings) {
     const auto started = std::chrono::steady_clock::now();
-    const bool ready = settings.fast_start ? services.wave_init_fast()
-                                           : services.wave_init_slow(kWaveListFile);
-    if (ready) log_write("Baza posnetkov: " + seconds_text(std::chrono::steady_clock::now() - started));
+    const bool ready =
+        settings.fast_start ? services.wave_init_fast() : services.wave_init_slow(kWaveListFile);
+    if (ready)
+        log_write("Baza posnetkov: " + seconds_text(std::chrono::steady_clock::now() - started));
     return ready;
 }
 
@@ -81,11 +82,12 @@ void main_loop_tick(ShellServices& services, const ServerSettings& settings, She
 
 int run_shell(const std::vector<std::string>& args, ShellServices& services,
               ServerSettings& settings, ShellState& state) {
-    const std::string argv0 = args.empty() ? std::string("sintsrv") : args.front();
-    const std::string folder = program_folder(argv0);
-    if (chdir(folder.c_str()) != 0) {
-        // Keep going from the current directory: sint.ini will be missing and say so.
-    }
+    const std::string program = args.empty() ? std::string("sintsrv") : args.front();
+    std::string folder = std::filesystem::path(program).parent_path().string();
+    if (folder.empty() || folder.back() != '/') folder.push_back('/');
+    // When the folder cannot be entered, go on from the current directory:
+    // sint.ini is then missing and says so.
+    (void)!chdir(folder.c_str());
 
     std::unique_ptr<ProfileFile> ini = read_sint_ini(settings);
     const std::vector<std::string> options(args.empty() ? args.end() : args.begin() + 1,
@@ -93,7 +95,7 @@ int run_shell(const std::vector<std::string>& args, ShellServices& services,
     parse_command_line(settings, options);
 
     if (settings.background) {
-        relaunch_in_background(program_path(argv0), folder, options);
+        relaunch_in_background(program, folder, options);
         return 0;
     }
 

@@ -71,7 +71,8 @@ std::string program_folder(const std::string& argv0);
 std::string program_path(const std::string& argv0);
 
 // Runs sintsrv: start-up, main loop and shutdown. `args` are the whole command
-// line, the program path first. Returns the exit code.
+// line, the program's absolute path first (its folder becomes the current
+// directory). Returns the exit code.
 int run_shell(const std::vector<std::string>& args, ShellServices& services,
               ServerSettings& settings = server_settings(), ShellState& state = shell_state());
 

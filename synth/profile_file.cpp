@@ -15,9 +15,15 @@ namespace {
 bool is_ascii_alnum(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
-bool is_key_char(char c) { return is_ascii_alnum(c) || c == '_'; }
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-bool is_line_end(char c) { return c == '\r' || c == '\n'; }
+bool is_key_char(char c) {
+    return is_ascii_alnum(c) || c == '_';
+}
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool is_line_end(char c) {
+    return c == '\r' || c == '\n';
+}
 
 // Reads the whole file in one call. Returns false when it cannot be opened.
 bool read_whole_file(const std::string& name, std::vector<char>& content, bool& short_read) {
@@ -206,8 +212,8 @@ int ProfileFile::for_each_item(const char* value, char separator, Visit visit) {
     const char* item = nullptr;
     for (const char* p = value;; ++p) {
         const char c = *p;
-        const bool cut = c == '\0' || c == separator || is_line_end(c) ||
-                         (is_blank(c) && in_blank_run);
+        const bool cut =
+            c == '\0' || c == separator || is_line_end(c) || (is_blank(c) && in_blank_run);
         if (cut && item) {
             visit(item, p);
             item = nullptr;
@@ -319,15 +325,32 @@ int ProfileFile::decode_quoted(char* buffer) {
         if (c == '\\') {
             if (!*p) return -1;
             switch (c = *p++) {
-                case 'a': c = '\a'; break;
-                case 'n': c = '\n'; break;
-                case 't': c = '\t'; break;
-                case 'v': c = '\v'; break;
-                case 'b': c = '\b'; break;
-                case 'r': c = '\r'; break;
-                case 'f': c = '\f'; break;
-                case '0': c = '\0'; break;
-                default: break;
+                case 'a':
+                    c = '\a';
+                    break;
+                case 'n':
+                    c = '\n';
+                    break;
+                case 't':
+                    c = '\t';
+                    break;
+                case 'v':
+                    c = '\v';
+                    break;
+                case 'b':
+                    c = '\b';
+                    break;
+                case 'r':
+                    c = '\r';
+                    break;
+                case 'f':
+                    c = '\f';
+                    break;
+                case '0':
+                    c = '\0';
+                    break;
+                default:
+                    break;
             }
         }
         *out++ = c;

@@ -1,0 +1,210 @@
+#include "server/protocol_client.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+namespace sint {
+namespace {
+
+constexpr std::size_t kReplyCodeSize = 7;
+// Reply data start after the code and its NUL.
+constexpr std::size_t kReplyDataOffset = 8;
+// One read from the socket.
+constexpr std::size_t kReadChunk = 99999;
+
+std::string limited(std::string prefix, std::string_view text, std::size_t text_max) {
+    prefix.append(text.substr(0, text_max));
+    return prefix;
+}
+
+bool code_is(const std::vector<std::uint8_t>& payload, const char* code) {
+    return payload.size() >= kReplyCodeSize &&
+           std::memcmp(payload.data(), code, kReplyCodeSize) == 0;
+}
+
+}  // namespace
+
+std::string command_request(std::string_view command) {
+    std::string request(command);
+    request += "\t\t";
+    return request;
+}
+
+std::string command_request(std::string_view command, long value) {
+    return command_request(command) + std::to_string(value);
+}
+
+std::string stream_request(std::string_view text) {
+    return limited("STREAM\t\t", text, kStreamTextMax);
+}
+
+std::string gfp_request(std::string_view text) {
+    return limited("GFP\t\t", text, kGfpTextMax);
+}
+
+std::string wave_file_request(std::string_view file, std::string_view text) {
+    std::string prefix = "SINT\t";
+    prefix.append(file);
+    prefix += '\t';
+    const std::size_t room = kRequestTextMax > prefix.size() ? kRequestTextMax - prefix.size() : 0;
+    return limited(prefix, text, room);
+}
+
+void FrameReader::append(const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    buffer_.insert(buffer_.end(), bytes, bytes + size);
+}
+
+std::optional<ReceivedFrame> FrameReader::take() {
+    if (buffer_.size() < kFrameHeaderSize) return std::nullopt;
+    const auto magic =
+        std::search(buffer_.begin(), buffer_.end(), std::begin(kFrameMagic), std::end(kFrameMagic));
+    if (magic == buffer_.end()) {
+        // Keep what may be the first bytes of a magic that is still on its way.
+        buffer_.erase(buffer_.begin(), buffer_.end() - (sizeof kFrameMagic - 1));
+        return std::nullopt;
+    }
+    buffer_.erase(buffer_.begin(), magic);
+    if (buffer_.size() < kFrameHeaderSize) return std::nullopt;
+    const FrameHeader header = decode_header(buffer_.data());
+    if (buffer_.size() - kFrameHeaderSize < header.length) return std::nullopt;
+    ReceivedFrame frame;
+    frame.kind = header.kind;
+    const auto first = buffer_.begin() + kFrameHeaderSize;
+    frame.payload.assign(first, first + header.length);
+    buffer_.erase(buffer_.begin(), first + header.length);
+    return frame;
+}
+
+Reply recognise_reply(const std::vector<std::uint8_t>& payload) {
+    Reply reply;
+    if (code_is(payload, "SINT_OK")) {
+        reply.type = ReplyType::Ok;
+    } else if (code_is(payload, "SINT_NO")) {
+        reply.type = ReplyType::NotReady;
+    } else if (code_is(payload, "SINT_S_")) {
+        reply.type = ReplyType::Audio;
+        if (payload.size() > kReplyDataOffset) {
+            const std::size_t count = (payload.size() - kReplyDataOffset) / 2;
+            reply.samples.resize(count);
+            for (std::size_t i = 0; i < count; ++i)
+                reply.samples[i] =
+                    static_cast<std::int16_t>(get_u16(payload.data() + kReplyDataOffset + 2 * i));
+        }
+    } else if (code_is(payload, "SINT_EP")) {
+        reply.type = ReplyType::SentenceEnd;
+        if (payload.size() > kReplyDataOffset) {
+            const std::string digits(payload.begin() + kReplyDataOffset, payload.end());
+            reply.value = std::strtol(digits.c_str(), nullptr, 10);
+        }
+    } else if (code_is(payload, "SINT_E_")) {
+        reply.type = ReplyType::End;
+    }
+    return reply;
+}
+
+ProtocolConnection::~ProtocolConnection() {
+    close();
+}
+
+bool ProtocolConnection::connect(const std::string& host, std::uint16_t port) {
+    close();
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
+        errno = EINVAL;
+        return false;
+    }
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return false;
+    }
+    fd_ = fd;
+    reader_ = FrameReader();
+    return true;
+}
+
+void ProtocolConnection::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+bool ProtocolConnection::send_request(std::string_view text) {
+    if (fd_ < 0) return false;
+    std::string payload(text);
+    payload.push_back('\0');
+    const std::vector<std::uint8_t> frame = encode_frame(payload, kFrameKindTest);
+    std::size_t sent = 0;
+    while (sent < frame.size()) {
+        const ssize_t n = ::send(fd_, frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            close();
+            return false;
+        }
+        sent += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::optional<ReceivedFrame> ProtocolConnection::receive(int timeout_ms) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    std::vector<std::uint8_t> chunk(kReadChunk);
+    while (true) {
+        if (auto frame = reader_.take()) return frame;
+        if (fd_ < 0) return std::nullopt;
+        int wait = -1;
+        if (timeout_ms > 0) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) return std::nullopt;
+            wait = static_cast<int>(left.count());
+        }
+        pollfd p{fd_, POLLIN, 0};
+        const int ready = ::poll(&p, 1, wait);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return std::nullopt;
+        const ssize_t n = ::recv(fd_, chunk.data(), chunk.size(), 0);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) {
+            close();
+            continue;  // a frame already buffered is still delivered
+        }
+        reader_.append(chunk.data(), static_cast<std::size_t>(n));
+    }
+}
+
+std::optional<Reply> ProtocolConnection::wait_for(ReplyType type, int timeout_ms) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (true) {
+        int left = timeout_ms;
+        if (timeout_ms > 0) {
+            left = static_cast<int>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
+                    .count());
+            if (left <= 0) return std::nullopt;
+        }
+        const auto frame = receive(left);
+        if (!frame) return std::nullopt;
+        Reply reply = recognise_reply(frame->payload);
+        if (reply.type == type) return reply;
+    }
+}
+
+}  // namespace sint

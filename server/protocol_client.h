@@ -1,0 +1,97 @@
+// The client side of the sintsrv protocol: request texts, reassembly of the
+// incoming byte stream into frames, recognition of the replies, and a blocking
+// TCP connection that puts them together. Used by sint-say and the engine
+// library; it depends on nothing of the server.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "server/frame.h"
+
+namespace sint {
+
+// The request limit of the engine library: 20479 characters plus the NUL.
+inline constexpr std::size_t kRequestTextMax = 20479;
+// Longest text after "STREAM\t\t" (20471) and after "GFP\t\t" (20474).
+inline constexpr std::size_t kStreamTextMax = 20471;
+inline constexpr std::size_t kGfpTextMax = 20474;
+
+// "%s\t\t" and "%s\t\t%ld".
+std::string command_request(std::string_view command);
+std::string command_request(std::string_view command, long value);
+// "STREAM\t\t" and "GFP\t\t" with the text, cut to the request limit.
+std::string stream_request(std::string_view text);
+std::string gfp_request(std::string_view text);
+// A request that writes a wave file: "SINT\t<file>\t<text>" (any command
+// outside the command table does this).
+std::string wave_file_request(std::string_view file, std::string_view text);
+
+struct ReceivedFrame {
+    std::uint16_t kind = 0;
+    std::vector<std::uint8_t> payload;
+};
+
+// Reassembles frames from the bytes of a connection, one frame per take.
+// Bytes before a magic are dropped; a buffer without a magic keeps only its
+// last three bytes, which may be the start of a magic split by the network.
+class FrameReader {
+public:
+    void append(const void* data, std::size_t size);
+    // The next complete frame, or nothing while it is incomplete.
+    std::optional<ReceivedFrame> take();
+    std::size_t buffered() const { return buffer_.size(); }
+
+private:
+    std::vector<std::uint8_t> buffer_;
+};
+
+enum class ReplyType {
+    Ok,           // "SINT_OK": the server is ready
+    NotReady,     // "SINT_NO"
+    Audio,        // "SINT_S_" and 16-bit samples
+    SentenceEnd,  // "SINT_EP" and a decimal number
+    End,          // "SINT_E_": reply to TERMINATE and STOP
+    Other,        // markers and codes this client does not act on
+};
+
+struct Reply {
+    ReplyType type = ReplyType::Other;
+    long value = 0;                     // SentenceEnd: the number
+    std::vector<std::int16_t> samples;  // Audio: the samples, in host order
+};
+
+// Recognises a reply by its first seven bytes; data start at byte 8.
+Reply recognise_reply(const std::vector<std::uint8_t>& payload);
+
+// One blocking TCP connection to a server.
+class ProtocolConnection {
+public:
+    ProtocolConnection() = default;
+    ~ProtocolConnection();
+    ProtocolConnection(const ProtocolConnection&) = delete;
+    ProtocolConnection& operator=(const ProtocolConnection&) = delete;
+
+    // Connects to an IPv4 address; false (with errno kept) when nobody answers.
+    bool connect(const std::string& host, std::uint16_t port);
+    bool connected() const { return fd_ >= 0; }
+    void close();
+
+    // Sends the request text with its NUL as one frame of kind 1.
+    bool send_request(std::string_view text);
+    // Waits up to `timeout_ms` (≤ 0: no limit) for the next frame. Nothing on
+    // time-out or when the server closes the connection (then connected() is false).
+    std::optional<ReceivedFrame> receive(int timeout_ms);
+    // Waits for the next reply of `type`, skipping others; nothing on time-out.
+    std::optional<Reply> wait_for(ReplyType type, int timeout_ms);
+
+private:
+    int fd_ = -1;
+    FrameReader reader_;
+};
+
+}  // namespace sint
