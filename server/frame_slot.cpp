@@ -51,7 +51,7 @@ FrameSlot::Status FrameSlot::extract(const Handler& handler) {
         std::memcpy(payload_.get(), buffer_.get() + at + kFrameHeaderSize, header.length);
         payload_[header.length] = '\0';
         drop_front(at + kFrameHeaderSize + header.length);
-        handler(payload_.get(), header.length, header.kind);
+        if (!handler(payload_.get(), header.length, header.kind)) return Status::Stopped;
     }
     return Status::Waiting;
 }

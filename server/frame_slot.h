@@ -19,11 +19,14 @@ inline constexpr std::size_t kMaxPayload = kSlotBufferSize - kFrameHeaderSize;
 class FrameSlot {
 public:
     // Called with each complete frame: payload (NUL-terminated after `length`
-    // bytes), length and kind. It runs to its end before the next frame is cut.
-    using Handler = std::function<void(const char* payload, std::size_t length, std::uint16_t kind)>;
+    // bytes), length and kind. It runs to its end before the next frame is cut;
+    // returning false stops the extraction (the connection is being dropped).
+    using Handler =
+        std::function<bool(const char* payload, std::size_t length, std::uint16_t kind)>;
 
     enum class Status {
         Waiting,    // no complete frame left
+        Stopped,    // the handler asked to stop
         Oversized,  // a header announces a payload that can never fit: close the connection
     };
 

@@ -1,0 +1,279 @@
+#include "server/protocol.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+
+#include "server/client_list.h"
+#include "server/frame.h"
+#include "server/letter_names.h"
+#include "server/log.h"
+#include "server/server_settings.h"
+#include "server/shell.h"
+#include "server/synthesis_service.h"
+
+namespace sint {
+namespace {
+
+// Reply codes, each followed by a NUL in the payload.
+constexpr std::string_view kReplyOk = "SINT_OK";
+constexpr std::string_view kReplyNotReady = "SINT_NO";
+constexpr std::string_view kReplyAudio = "SINT_S_";
+constexpr std::string_view kReplySentenceEnd = "SINT_EP";
+constexpr std::string_view kReplyEnd = "SINT_E_";
+
+constexpr std::int32_t kVolumeMin = 1;
+constexpr std::int32_t kVolumeMax = 100;
+constexpr std::int32_t kTempoMin = -10;
+constexpr std::int32_t kTempoMax = 10;
+
+std::vector<std::uint8_t> reply_payload(std::string_view code) {
+    std::vector<std::uint8_t> payload(code.begin(), code.end());
+    payload.push_back(0);
+    return payload;
+}
+
+std::string_view trim(std::string_view text, bool (*is_blank)(unsigned char)) {
+    while (!text.empty() && is_blank(static_cast<unsigned char>(text.front())))
+        text.remove_prefix(1);
+    while (!text.empty() && is_blank(static_cast<unsigned char>(text.back())))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool is_control_or_blank(unsigned char c) {
+    return c >= 1 && c <= 32;
+}
+bool is_white(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// The decimal number at the start of `text` (blanks and a sign allowed).
+std::int64_t leading_number(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    std::int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > static_cast<std::int64_t>(INT_MAX) + 1)
+            value = static_cast<std::int64_t>(INT_MAX) + 1;
+    }
+    return negative ? -value : value;
+}
+
+std::int32_t saturate(std::int64_t value) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+}  // namespace
+
+std::string decode_control_bytes(std::string_view payload) {
+    std::string decoded(payload);
+    for (char& c : decoded) {
+        switch (c) {
+            case 0x05:
+                c = '\n';
+                break;
+            case 0x06:
+                c = '\r';
+                break;
+            case 0x08:
+                c = '\t';
+                break;
+            case 0x04:
+                c = 0x08;
+                break;
+            default:
+                break;
+        }
+    }
+    return decoded;
+}
+
+std::optional<Request> parse_request(std::string_view decoded) {
+    const std::size_t first = decoded.find('\t');
+    if (first == std::string_view::npos) return std::nullopt;
+    const std::size_t second = decoded.find('\t', first + 1);
+    if (second == std::string_view::npos) return std::nullopt;
+    Request request;
+    request.command = trim(decoded.substr(0, first), is_control_or_blank);
+    request.file_name = trim(decoded.substr(first + 1, second - first - 1), is_control_or_blank);
+    if (request.file_name.empty()) request.file_name = kDefaultWaveFile;
+    request.text = decoded.substr(second + 1);
+    return request;
+}
+
+std::int32_t read_number(std::string_view text) {
+    if (!text.empty() && (text.front() == 'N' || text.front() == 'n'))
+        return saturate(-leading_number(text.substr(1)));
+    return saturate(leading_number(text));
+}
+
+std::string numbered_file_name(std::string_view name, std::int32_t counter) {
+    const std::size_t last_separator = name.find_last_of("/\\");
+    std::size_t dot = name.rfind('.');
+    if (dot != std::string_view::npos && last_separator != std::string_view::npos &&
+        dot < last_separator)
+        dot = std::string_view::npos;  // a dot in a folder name is no extension
+    if (dot == std::string_view::npos) dot = name.size();
+    char number[16];
+    std::snprintf(number, sizeof number, "_%04lX",
+                  static_cast<unsigned long>(counter % kWaveFileCycle));
+    std::string result(name.substr(0, dot));
+    result += number;
+    result.append(name.substr(dot));
+    return result;
+}
+
+std::optional<std::string> wave_file_path(const std::string& folder, std::string_view name) {
+    namespace fs = std::filesystem;
+    std::string relative(name);
+    std::replace(relative.begin(), relative.end(), '\\', '/');
+    if (relative.empty() || relative.front() == '/') return std::nullopt;
+    if (relative.size() >= 2 && relative[1] == ':') return std::nullopt;  // a drive letter
+    if (relative.find('\0') != std::string::npos) return std::nullopt;
+    const fs::path path(relative);
+    for (const fs::path& part : path)
+        if (part == "..") return std::nullopt;
+    // A link inside the folder may still point out of it.
+    std::error_code error;
+    const fs::path base = fs::weakly_canonical(fs::path(folder), error);
+    if (error) return std::nullopt;
+    const fs::path target = fs::weakly_canonical(base / path, error);
+    if (error) return std::nullopt;
+    const auto [base_end, target_at] =
+        std::mismatch(base.begin(), base.end(), target.begin(), target.end());
+    if (base_end != base.end() || target_at == target.end()) return std::nullopt;
+    return (fs::path(folder) / path).string();
+}
+
+Protocol::Protocol(SynthesisService& synthesis, Tclient_buffer& clients, ShellState& shell,
+                   ServerSettings& settings, std::string program_folder)
+    : synthesis_(synthesis),
+      clients_(clients),
+      shell_(shell),
+      settings_(settings),
+      program_folder_(std::move(program_folder)) {
+    if (!program_folder_.empty() && program_folder_.back() != '/') program_folder_.push_back('/');
+}
+
+bool Protocol::run_command(int socket, const Request& request, const Sender& send) {
+    const std::string& command = request.command;
+    if (command == "STREAM") {
+        stream_ = true;
+        return false;
+    }
+    if (command == "GFP") {
+        sentence_end_ = true;
+        return false;
+    }
+    if (command == "TERMINATE") {
+        shell_.request_stop();
+        send(socket, reply_payload(kReplyEnd), kFrameKindPlain);
+    } else if (command == "STOP") {
+        send(socket, reply_payload(kReplyEnd), kFrameKindPlain);
+    } else if (command == "NORMAL") {
+        settings_.seven_bit_input = false;
+    } else if (command == "YU") {
+        settings_.seven_bit_input = true;
+    } else if (command == "VOLUME") {
+        clients_.set_volume(socket, std::clamp(read_number(request.text), kVolumeMin, kVolumeMax));
+    } else if (command == "TEMPO") {
+        clients_.set_tempo(socket, std::clamp(read_number(request.text), kTempoMin, kTempoMax));
+    } else if (command == "PITCH") {
+        clients_.set_pitch(socket, read_number(request.text));
+    } else if (command == "ARTICULATION") {
+        clients_.set_articulation(socket, read_number(request.text));
+    } else if (command == "WWIDTH") {
+        clients_.set_window_width(socket, read_number(request.text));
+    } else if (command == "TEST") {
+        send(socket, reply_payload(synthesis_.ready() ? kReplyOk : kReplyNotReady), kFrameKindTest);
+    } else if (command == "REINIT") {
+        shell_.request_reload(request.text);
+    } else if (command != "NOP" && command != "PAUSE" && command != "RESUME") {
+        return false;  // any other command writes a wave file
+    }
+    return true;
+}
+
+void Protocol::handle(int socket, std::string_view payload, const Sender& send) {
+    stream_ = false;
+    sentence_end_ = false;
+    // The request text ends at the first NUL (normally the last byte).
+    payload = payload.substr(0, payload.find('\0'));
+    const std::optional<Request> request = parse_request(decode_control_bytes(payload));
+    if (!request) return;
+    if (run_command(socket, *request, send)) return;
+    if (!synthesis_.ready()) return;
+
+    if (sentence_end_) {
+        const long length = synthesis_.convert_first_sentence(request->text);
+        std::vector<std::uint8_t> reply = reply_payload(kReplySentenceEnd);
+        const std::string number = std::to_string(length);
+        reply.insert(reply.end(), number.begin(), number.end());
+        reply.push_back(0);
+        send(socket, reply, kFrameKindPlain);
+        return;
+    }
+    const std::string_view trimmed = trim(request->text, is_white);
+    if (trimmed.size() == 1) {
+        synthesise(socket, *request, letter_transcription(static_cast<unsigned char>(trimmed[0])),
+                   send);
+        return;
+    }
+    if (synthesis_.convert(request->text) != 0) {
+        // Nothing new to say: the last request's transcription must not be repeated.
+        if (stream_) send(socket, reply_payload(kReplyAudio), kFrameKindPlain);
+        return;
+    }
+    synthesise(socket, *request, std::nullopt, send);
+}
+
+void Protocol::synthesise(int socket, const Request& request,
+                          std::optional<std::string_view> transcription, const Sender& send) {
+    const ClientSettings voice = clients_.settings(socket).value_or(ClientSettings{});
+    synthesis_.set_pitch_offset(voice.pitch);
+    synthesis_.set_articulation(voice.articulation);
+    synthesis_.set_tempo(voice.tempo);
+    synthesis_.set_window_width(voice.window_width);
+
+    file_counter_ = file_counter_ == INT32_MAX ? 0 : file_counter_ + 1;
+    std::optional<std::string> path;
+    if (!stream_) {
+        path =
+            wave_file_path(program_folder_, numbered_file_name(request.file_name, file_counter_));
+        if (!path) {
+            log_write("Zavrnjeno ime datoteke: " + request.file_name);
+            return;
+        }
+    }
+    if (synthesis_.prosody(transcription) != 0) {
+        // The phone conversion still holds the previous request: say nothing
+        // rather than that.
+        if (stream_) send(socket, reply_payload(kReplyAudio), kFrameKindPlain);
+        return;
+    }
+    if (!stream_) {
+        synthesis_.synthesise_to_file(kWaveBytesPerSample, kWaveSampleRate, kWaveFormatPcm,
+                                      kWaveCoding, *path, voice.volume);
+        return;
+    }
+    const std::span<const std::int16_t> samples = synthesis_.synthesise_to_memory(voice.volume);
+    std::vector<std::uint8_t> reply = reply_payload(kReplyAudio);
+    const std::size_t header = reply.size();
+    reply.resize(header + 2 * samples.size());
+    const bool scale = voice.volume >= 1 && voice.volume <= 99;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        std::int32_t sample = samples[i];
+        if (scale) sample = sample * voice.volume / 100;
+        const auto bits = static_cast<std::uint16_t>(static_cast<std::int16_t>(sample));
+        reply[header + 2 * i] = static_cast<std::uint8_t>(bits);
+        reply[header + 2 * i + 1] = static_cast<std::uint8_t>(bits >> 8);
+    }
+    send(socket, reply, kFrameKindPlain);
+}
+
+}  // namespace sint

@@ -1,0 +1,84 @@
+// The request protocol of sintsrv: decoding and splitting a request, the
+// command table with its replies, and the synthesis of a request into a wave
+// file or an audio reply, with the connection's voice settings.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sint {
+
+class SynthesisService;
+class Tclient_buffer;
+class ShellState;
+struct ServerSettings;
+
+// The wave file of a request that names none.
+inline constexpr const char* kDefaultWaveFile = "sint.wav";
+// Wave file names cycle through this many numbers.
+inline constexpr std::int32_t kWaveFileCycle = 6;
+// What synthesise_to_file is given: 16-bit PCM, mono, 16 kHz.
+inline constexpr int kWaveBytesPerSample = 2;
+inline constexpr int kWaveSampleRate = 16000;
+inline constexpr int kWaveFormatPcm = 1;
+inline constexpr int kWaveCoding = 3;
+
+// The three fields of a request.
+struct Request {
+    std::string command;    // trimmed of bytes 1..32
+    std::string file_name;  // trimmed; "sint.wav" when empty
+    std::string text;       // as received, up to the end
+};
+
+// 0x05 → LF, 0x06 → CR, 0x08 → TAB, 0x04 → BS; each byte replaced at most once.
+std::string decode_control_bytes(std::string_view payload);
+// Splits a decoded request at its first two TABs; nothing without two TABs.
+std::optional<Request> parse_request(std::string_view decoded);
+// A numeric argument: "N5" or "n5" is −5, else the decimal number at the start
+// (blanks and a sign allowed, no digits: 0), saturated to 32 bits.
+std::int32_t read_number(std::string_view text);
+// `name` with "_%04X" of counter modulo 6 put before its extension.
+std::string numbered_file_name(std::string_view name, std::int32_t counter);
+// Where a client-chosen wave file name is written: inside `folder` (which ends
+// in "/"), or nothing when the name is absolute, climbs out with "..", or
+// leads out of the folder through a link.
+std::optional<std::string> wave_file_path(const std::string& folder, std::string_view name);
+
+class Protocol {
+public:
+    // Sends one reply frame (payload and kind) to a socket; false when it
+    // could not be sent whole.
+    using Sender = std::function<bool(int socket, const std::vector<std::uint8_t>& payload,
+                                      std::uint16_t kind)>;
+
+    // `program_folder` (ending in "/") is where relative wave file names go.
+    Protocol(SynthesisService& synthesis, Tclient_buffer& clients, ShellState& shell,
+             ServerSettings& settings, std::string program_folder);
+
+    // Processes one request payload from `socket` to its end.
+    void handle(int socket, std::string_view payload, const Sender& send);
+
+    // Syntheses so far (never reset).
+    std::int32_t file_counter() const { return file_counter_; }
+
+private:
+    // Runs the command table: true when the command was handled.
+    bool run_command(int socket, const Request& request, const Sender& send);
+    void synthesise(int socket, const Request& request,
+                    std::optional<std::string_view> transcription, const Sender& send);
+
+    SynthesisService& synthesis_;
+    Tclient_buffer& clients_;
+    ShellState& shell_;
+    ServerSettings& settings_;
+    std::string program_folder_;
+    bool stream_ = false;
+    bool sentence_end_ = false;
+    std::int32_t file_counter_ = 0;
+};
+
+}  // namespace sint
