@@ -140,7 +140,9 @@ std::optional<std::string> wave_file_path(const std::string& folder, std::string
         if (part == "..") return std::nullopt;
     // A link inside the folder may still point out of it.
     std::error_code error;
-    const fs::path base = fs::weakly_canonical(fs::path(folder), error);
+    std::string folder_name = folder;
+    while (folder_name.size() > 1 && folder_name.back() == '/') folder_name.pop_back();
+    const fs::path base = fs::weakly_canonical(fs::path(folder_name), error);
     if (error) return std::nullopt;
     const fs::path target = fs::weakly_canonical(base / path, error);
     if (error) return std::nullopt;
