@@ -1,0 +1,41 @@
+// PhoneConverter: turns the macro-prosody output (one ProsodyRecord per phone,
+// pause or boundary) into the PSOLA input (one AlophoneRecord per acoustic unit
+// with a start, middle and end pitch).
+//
+// On the way it applies the articulation and pitch offset, splits plosives and
+// affricates into closure and release, splits long pauses, maps stressed and
+// allophonic names to database unit names, picks glide variants by context,
+// smooths the pitch across unit boundaries and draws straight pitch lines
+// through voiceless stretches.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "prosody/prosody_record.h"
+#include "waveform/alophone_record.h"
+
+namespace sint {
+
+class PhoneConverter {
+public:
+    // Converts `count` input records; writes the adjusted pitch back into each.
+    // Returns the number of output records (the terminator not counted), or -1
+    // when the output cannot be allocated.
+    int run(ProsodyRecord* input, int count, std::int32_t boundary_pitch, std::int32_t articulation,
+            std::int32_t pitch_offset);
+
+    // Releases the output array.
+    void free();
+
+    // The output, followed by one terminator record (empty name); valid until the
+    // next run or free.
+    const AlophoneRecord* output() const { return output_.empty() ? nullptr : output_.data(); }
+    int count() const { return count_; }
+
+private:
+    std::vector<AlophoneRecord> output_;
+    int count_ = 0;
+};
+
+}  // namespace sint

@@ -1,0 +1,97 @@
+// TPsola: pitch-synchronous overlap-add synthesis over the wave database.
+//
+// Synthesise takes the AlophoneRecord array of one sentence, selects the
+// longest matching stretches of the recordings, joins them inside the phone
+// they share, and lays two-period Hamming windows centred on the recorded pitch
+// marks at the target pitch period, stretched or compressed to the target
+// duration. The output buffer is kept and reused between sentences.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "waveform/alophone_record.h"
+#include "waveform/table_sint.h"
+
+namespace sint {
+
+// Limits checked for every phone.
+inline constexpr int kMinPitchHz = 40;
+inline constexpr int kMaxPitchHz = 500;
+inline constexpr int kMaxDurationMs = 1500;
+inline constexpr int kMinPeriod = 32;  // samples between two recorded pitch marks
+inline constexpr int kMaxPeriod = 400;
+// Samples needed on either side of a pitch mark at window width 100.
+inline constexpr int kWindowMargin = 400;
+// Silence before the first phone of a sentence, in samples.
+inline constexpr int kLeadingSilence = 400;
+// The window width percentage is kept within these bounds.
+inline constexpr int kMinWindowWidth = 1;
+inline constexpr int kMaxWindowWidth = 200;
+// Window table entries (0 to 100) and the Q14 unit of its values.
+inline constexpr int kWindowSteps = 100;
+inline constexpr int kQ14 = 16384;
+
+struct PitchMarkRef {
+    std::int32_t window = 0;  // index in Windows
+    std::int32_t offset = 0;  // samples from the unit's first mark in the recording
+};
+
+struct PsolaUnit {
+    std::uint8_t symbol = 0;
+    std::int32_t db_index = 0;  // position in Data
+    std::int32_t f0_start = 0;
+    std::int32_t f0_middle = 0;
+    std::int32_t f0_end = 0;
+    std::int32_t duration = 0;  // ms
+    std::vector<PitchMarkRef> marks;
+};
+
+class TPsola : public TTableSint {
+public:
+    // Builds the database from the wave files listed in `list_file`. Throws
+    // std::runtime_error (after logging why) when that fails.
+    TPsola(const std::string& list_file, int alophone_track, int pitch_track,
+           WaveDatabaseOptions options = WaveDatabaseOptions::from_settings());
+    // Loads the database from its packed file; throws as above.
+    explicit TPsola(WaveDatabaseOptions options = WaveDatabaseOptions::from_settings());
+
+    // Synthesises one sentence (the array ends with an empty name). 0 when every
+    // phone was placed, -2 when some were skipped, -1 when nothing could be
+    // placed or the output buffer could not be had.
+    int Synthesise(const AlophoneRecord* records);
+
+    const std::int16_t* samples_out() const { return output_.data(); }
+    std::int16_t* samples_out() { return output_.data(); }
+    std::int32_t sample_count() const { return length_; }
+
+    // Window length in percent of the pitch period, clamped to 1..200.
+    void set_window_width(std::int32_t percent);
+    std::int32_t window_width() const { return window_width_; }
+
+    // The right half of a Hamming window in Q14, 101 entries.
+    static const std::array<std::int32_t, kWindowSteps + 1>& window_table();
+
+    // The units of the last sentence after gluing (for tests and tools).
+    const std::vector<PsolaUnit>& units() const { return units_; }
+
+private:
+    int init(const AlophoneRecord* records);
+    bool check_phone(const AlophoneRecord& record, std::int32_t d, std::int32_t i,
+                     std::int32_t input_count, PsolaUnit& unit);
+    void glue();
+    int overlap_add();
+    void add_window(std::int64_t centre_in, std::int32_t half, std::int64_t centre_out,
+                    bool& read_failed);
+
+    std::int32_t window_width_ = 100;
+    std::vector<PsolaUnit> units_;
+    std::vector<std::int16_t> output_;
+    std::int32_t length_ = 0;
+    std::vector<std::int32_t> weights_;  // the window table stretched to one half length
+    std::int32_t weights_half_ = -1;
+};
+
+}  // namespace sint
