@@ -1,0 +1,88 @@
+#include "text/abbreviations.h"
+
+#include <algorithm>
+
+#include "server/log.h"
+#include "synth/profile_file.h"
+#include "text/char_classes.h"
+
+namespace sint {
+
+int Abbreviations::load(ProfileFile& profile) {
+    pairs_.clear();
+    if (profile.count_items("okrajsave", '\t') < 0) return 0;
+    std::vector<char*> items;
+    const int count = profile.split_items("okrajsave", '\t', items);
+    if (count % 2 != 0) {
+        report_error("Napacno stevilo okrajsav (okrajsave)");
+        return -1;
+    }
+    for (int i = 0; i + 1 < count; i += 2) {
+        Pair pair{items[i], items[i + 1]};
+        // A blank after the tab belongs to no word.
+        while (!pair.expansion.empty() && pair.expansion.front() == ' ') pair.expansion.erase(0, 1);
+        while (!pair.abbreviation.empty() && pair.abbreviation.front() == ' ')
+            pair.abbreviation.erase(0, 1);
+        // An empty abbreviation would match everywhere.
+        if (!pair.abbreviation.empty()) pairs_.push_back(std::move(pair));
+    }
+    return 0;
+}
+
+void Abbreviations::expand(std::string_view in, std::string& out, std::size_t limit,
+                           const CharClassTable& classes) const {
+    out.clear();
+    struct Occurrence {
+        std::size_t position;
+        const Pair* pair;
+        bool glued;  // the character after it is not a space
+    };
+    std::vector<Occurrence> found;
+    if (!pairs_.empty()) {
+        std::string lower(in);
+        classes.lower_case(lower);
+        for (const Pair& pair : pairs_) {
+            std::size_t from = 0;
+            while (true) {
+                const std::size_t pos = lower.find(pair.abbreviation, from);
+                if (pos == std::string::npos) break;
+                from = pos + pair.abbreviation.size();
+                if (pos > 0) {
+                    const auto before = static_cast<unsigned char>(lower[pos - 1]);
+                    if (classes.is_letter(before) || classes.is_digit(before)) continue;
+                }
+                const std::size_t after = pos + pair.abbreviation.size();
+                found.push_back({pos, &pair, after >= lower.size() || lower[after] != ' '});
+            }
+        }
+    }
+    if (found.empty()) {
+        out.assign(in.substr(0, std::min(in.size(), limit)));
+        return;
+    }
+    // By position; of two at the same place the longer abbreviation wins.
+    std::sort(found.begin(), found.end(), [](const Occurrence& a, const Occurrence& b) {
+        if (a.position != b.position) return a.position < b.position;
+        return a.pair->abbreviation.size() > b.pair->abbreviation.size();
+    });
+    const auto append = [&](std::string_view text) {
+        out.append(text.substr(0, std::min(text.size(), limit - out.size())));
+    };
+    std::size_t copied = 0;
+    for (const Occurrence& occurrence : found) {
+        // An occurrence inside one already expanded is passed over.
+        if (occurrence.position < copied) continue;
+        append(in.substr(copied, occurrence.position - copied));
+        std::string expansion = occurrence.pair->expansion;
+        if (!expansion.empty() &&
+            classes.is_capital(static_cast<unsigned char>(in[occurrence.position])))
+            expansion[0] =
+                static_cast<char>(classes.to_upper(static_cast<unsigned char>(expansion[0])));
+        append(expansion);
+        if (occurrence.glued) append(" ");
+        copied = occurrence.position + occurrence.pair->abbreviation.size();
+    }
+    append(in.substr(copied));
+}
+
+}  // namespace sint

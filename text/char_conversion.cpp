@@ -1,0 +1,119 @@
+#include "text/char_conversion.h"
+
+#include <array>
+
+namespace sint {
+namespace {
+
+// Ten groups: internal code, ISO 8859-2 code, code page 1250 code, plain letter.
+// A byte takes the internal code of the first group that has it in one of the
+// first three columns; a plain letter stays as it is.
+constexpr std::array<std::array<unsigned char, 4>, 10> kLetterTable = {{
+    {0x7E, 0xE8, 0xE8, 'c'},  // č
+    {0x5E, 0xC8, 0xC8, 'C'},  // Č
+    {0x7B, 0xB9, 0x9A, 's'},  // š
+    {0x5B, 0xA9, 0x8A, 'S'},  // Š
+    {0x60, 0xBE, 0x9E, 'z'},  // ž
+    {0x40, 0xAE, 0x8E, 'Z'},  // Ž
+    {0x7E, 0xE6, 0xE6, 'c'},  // ć
+    {0x5E, 0xC6, 0xC6, 'C'},  // Ć
+    {0x7F, 0xF0, 0xF0, 'd'},  // đ
+    {0x7F, 0xD0, 0xD0, 'D'},  // Đ
+}};
+
+// Bytes that are 7-bit letter codes; without 7-bit input they become spaces.
+constexpr std::string_view kSevenBitCodes = "`~@^[{]}\\|";
+
+// Places kept free at the end of the output: no byte is converted once fewer remain.
+constexpr std::size_t kReserve = 3;
+
+// The euro sign of code page 1250 and its spelled-out form, read by the unit stage.
+constexpr unsigned char kEuroSign = 0x80;
+constexpr std::string_view kEuroText = "EUR ";
+// Non-breaking space of both code pages.
+constexpr unsigned char kNoBreakSpace = 0xA0;
+
+bool is_ascii_alnum(unsigned char ch) {
+    return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
+}
+
+}  // namespace
+
+unsigned char convert_letter(unsigned char ch) {
+    for (const auto& group : kLetterTable) {
+        if (group[0] == ch || group[1] == ch || group[2] == ch) return group[0];
+        if (group[3] == ch) return ch;
+    }
+    return ch;
+}
+
+void convert_characters(std::string_view in, std::string& out, std::size_t limit,
+                        const CharConversionOptions& options) {
+    out.clear();
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        if (out.size() + kReserve > limit) break;
+        auto ch = static_cast<unsigned char>(in[i]);
+        if (!options.seven_bit_input &&
+            kSevenBitCodes.find(static_cast<char>(ch)) != std::string_view::npos) {
+            ch = ' ';
+        }
+        ch = convert_letter(ch);
+
+        if (options.sibilants_with_quotes && ch == '"' && i + 1 < in.size()) {
+            // The quoted sibilant keeps the case of its letter.
+            const char next = in[i + 1];
+            char letter = '\0';
+            switch (next) {
+                case 's':
+                    letter = kInternalSmallS;
+                    break;
+                case 'S':
+                    letter = kInternalCapitalS;
+                    break;
+                case 'c':
+                    letter = kInternalSmallC;
+                    break;
+                case 'C':
+                    letter = kInternalCapitalC;
+                    break;
+                case 'z':
+                    letter = kInternalSmallZ;
+                    break;
+                case 'Z':
+                    letter = kInternalCapitalZ;
+                    break;
+                default:
+                    break;
+            }
+            if (letter != '\0') {
+                out.push_back(letter);
+                ++i;
+                continue;
+            }
+        }
+
+        if (options.angle_bracket_filter && (ch == '<' || ch == '>')) {
+            char replacement = ' ';
+            if (ch == '>' && i > 0 && i + 1 < in.size() && in[i + 1] == ' ') {
+                const auto before = static_cast<unsigned char>(in[i - 1]);
+                if (is_ascii_alnum(before) || before == '\\') replacement = ';';
+            }
+            out.push_back(replacement);
+            continue;
+        }
+
+        if ((ch >= 32 && ch <= 126) || ch == '\n' || ch == '\r' || ch == kTolarSign) {
+            out.push_back(static_cast<char>(ch));
+        } else if (ch == '\t' || ch == kNoBreakSpace) {
+            // Tabs and non-breaking spaces separate words like blanks.
+            out.push_back(' ');
+        } else if (ch == 0x7F) {
+            out += "d`";
+        } else if (ch == kEuroSign) {
+            if (out.size() + kEuroText.size() > limit) break;
+            out += kEuroText;
+        }
+    }
+}
+
+}  // namespace sint

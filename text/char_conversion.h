@@ -1,0 +1,36 @@
+// Character conversion: the first stage of every conversion. It turns 8-bit
+// input (code page 1250 or ISO 8859-2) into the engine's internal letter codes,
+// the 7-bit national variant of ISO 646:
+//   č ć -> '~'   Č Ć -> '^'   š -> '{'   Š -> '['   ž -> '`'   Ž -> '@'   đ Đ -> "d`"
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace sint {
+
+struct CharConversionOptions {
+    bool seven_bit_input = false;        // the input may hold the 7-bit letter codes
+    bool sibilants_with_quotes = false;  // "s "c "z stand for š č ž
+    bool angle_bracket_filter = false;   // "<" and ">" are filtered
+};
+
+// Internal codes of the Slovenian letters.
+inline constexpr char kInternalSmallC = '~';
+inline constexpr char kInternalCapitalC = '^';
+inline constexpr char kInternalSmallS = '{';
+inline constexpr char kInternalCapitalS = '[';
+inline constexpr char kInternalSmallZ = '`';
+inline constexpr char kInternalCapitalZ = '@';
+// The unit sign byte (tolar) that passes the conversion unchanged.
+inline constexpr unsigned char kTolarSign = 0xEC;
+
+// The table conversion of one byte (after the 7-bit filter).
+unsigned char convert_letter(unsigned char ch);
+
+// Converts `in` into `out` (replaced), writing at most `limit` characters.
+void convert_characters(std::string_view in, std::string& out, std::size_t limit,
+                        const CharConversionOptions& options);
+
+}  // namespace sint

@@ -1,0 +1,165 @@
+#include "text/clock_times.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "synth/profile_file.h"
+#include "text/char_classes.h"
+#include "text/profile_lists.h"
+
+namespace sint {
+namespace {
+
+bool read_list(ProfileFile& profile, std::string_view key, char separator,
+               std::vector<std::string>& out) {
+    return read_list_items(profile, key, separator, out) >= 0;
+}
+
+// Reads the digits of text[begin, end) as a number; false when there are none or
+// more than four.
+bool read_number(std::string_view text, int& value) {
+    if (text.empty() || text.size() > 4) return false;
+    value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    return true;
+}
+
+// Parses a clock-time token: "H:MM", "H:MM:SS" or "Hh". Second is -1 when absent.
+bool parse_clock(std::string_view token, int& hour, int& minute, int& second) {
+    if (token.empty() || token.size() >= kClockTokenMax) return false;
+    second = -1;
+    const char last = token.back();
+    if (last == 'h' || last == 'H') {
+        minute = 0;
+        return read_number(token.substr(0, token.size() - 1), hour) && hour <= 24;
+    }
+    const auto first_colon = token.find(':');
+    if (first_colon == std::string_view::npos) return false;
+    const auto second_colon = token.find(':', first_colon + 1);
+    if (second_colon != std::string_view::npos &&
+        token.find(':', second_colon + 1) != std::string_view::npos) {
+        return false;
+    }
+    if (!read_number(token.substr(0, first_colon), hour)) return false;
+    if (second_colon == std::string_view::npos) {
+        if (!read_number(token.substr(first_colon + 1), minute)) return false;
+    } else {
+        if (!read_number(token.substr(first_colon + 1, second_colon - first_colon - 1), minute) ||
+            !read_number(token.substr(second_colon + 1), second) || second > 59) {
+            return false;
+        }
+    }
+    return hour <= 24 && minute <= 59;
+}
+
+}  // namespace
+
+int ClockTimes::load(ProfileFile& profile) {
+    static constexpr std::string_view kHourKeys[3] = {"ure", "ure_ob", "ure_okoli"};
+    for (int kind = 0; kind < 3; ++kind) {
+        if (!read_list(profile, kHourKeys[kind], '\t', hours_[kind])) return -1;
+    }
+    if (!read_list(profile, "minute", '\t', minutes_)) return -1;
+    if (!read_list(profile, "sekunde", '\t', seconds_)) return -1;
+    std::int32_t speak_zero = 0;
+    if (profile.get_int("govori_nic_minut_ali_sekund", speak_zero) < 0) return -1;
+    speak_zero_ = speak_zero != 0;
+    static constexpr std::string_view kConnectingKeys[3] = {"veznik_1", "veznik_2", "veznik_3"};
+    for (int i = 0; i < 3; ++i) {
+        const int length = profile.string_length(kConnectingKeys[i]);
+        if (length < 0) return -1;
+        std::string value;
+        profile.get_string(kConnectingKeys[i], value, static_cast<std::size_t>(length) + 1);
+        const auto first = value.find_first_not_of(" \t");
+        const auto last = value.find_last_not_of(" \t");
+        value = first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
+        if (value.size() > kConnectingWordMax) return -1;
+        connecting_[i] = value;
+    }
+    if (!read_list(profile, "ure_ob_besede", ',', kind_words_[0])) return -1;
+    if (!read_list(profile, "ure_okoli_besede", ',', kind_words_[1])) return -1;
+    return 0;
+}
+
+std::string ClockTimes::spoken(int kind, int hour, int minute, int second) const {
+    if (hour == 24) hour = 0;
+    // Lists shorter than the profile should hold give no spoken form.
+    const auto word = [](const std::vector<std::string>& list, int index) -> const std::string* {
+        return index >= 0 && static_cast<std::size_t>(index) < list.size() ? &list[index] : nullptr;
+    };
+    const std::string* hour_word = word(hours_[kind], hour);
+    const std::string* minute_word = word(minutes_, minute);
+    const std::string* second_word = second >= 0 ? word(seconds_, second) : nullptr;
+    if (!hour_word || !minute_word || (second >= 0 && !second_word)) return std::string();
+
+    std::string text = *hour_word;
+    const bool with_seconds = second >= 0 && (speak_zero_ || second > 0);
+    if (with_seconds) {
+        text +=
+            " " + connecting_[1] + " " + *minute_word + " " + connecting_[0] + " " + *second_word;
+    } else if (speak_zero_ || minute > 0) {
+        text += " " + connecting_[0] + " " + *minute_word;
+    }
+    text += " " + connecting_[2];
+    return text;
+}
+
+int ClockTimes::kind_of_word(std::string_view word, const CharClassTable& classes) const {
+    for (int kind = 0; kind < 2; ++kind) {
+        for (const std::string& candidate : kind_words_[kind]) {
+            if (candidate.size() != word.size()) continue;
+            bool equal = true;
+            for (std::size_t i = 0; i < word.size() && equal; ++i) {
+                equal = classes.to_lower(static_cast<unsigned char>(word[i])) ==
+                        classes.to_lower(static_cast<unsigned char>(candidate[i]));
+            }
+            if (equal) return kind + 1;
+        }
+    }
+    return 0;
+}
+
+void ClockTimes::convert(std::string_view in, std::string& out, std::size_t limit,
+                         const CharClassTable& classes) const {
+    out.clear();
+    std::size_t i = 0;
+    while (i < in.size() && out.size() < limit) {
+        const auto ch = static_cast<unsigned char>(in[i]);
+        if (!classes.is_digit(ch)) {
+            out.push_back(in[i++]);
+            continue;
+        }
+        std::size_t end = i;
+        while (end < in.size()) {
+            const auto c = static_cast<unsigned char>(in[end]);
+            if (CharClassTable::is_space(c) || (c != ':' && classes.is_final_or_non_final(c)))
+                break;
+            ++end;
+        }
+        const std::string_view token = in.substr(i, end - i);
+        std::string text;
+        int hour = 0, minute = 0, second = -1;
+        const bool after_space =
+            i == 0 || CharClassTable::is_space(static_cast<unsigned char>(in[i - 1]));
+        if (after_space && parse_clock(token, hour, minute, second)) {
+            std::size_t word_end = i;
+            while (word_end > 0 &&
+                   CharClassTable::is_space(static_cast<unsigned char>(in[word_end - 1])))
+                --word_end;
+            std::size_t word_start = word_end;
+            while (word_start > 0 &&
+                   classes.is_letter(static_cast<unsigned char>(in[word_start - 1])))
+                --word_start;
+            const int kind = kind_of_word(in.substr(word_start, word_end - word_start), classes);
+            text = spoken(kind, hour, minute, second);
+        }
+        if (text.empty() || text.size() > kClockSpokenMax) text = std::string(token);
+        out.append(text, 0, std::min(text.size(), limit - out.size()));
+        i = end;
+    }
+}
+
+}  // namespace sint

@@ -1,0 +1,48 @@
+// ClockTimes: clock times such as 8:15, 12:30:05 or 7h written out in words
+// from the profile's hour, minute and second words.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sint {
+
+class CharClassTable;
+class ProfileFile;
+
+// Longest connecting word (`veznik_1` .. `veznik_3`); a longer one fails the loading.
+inline constexpr std::size_t kConnectingWordMax = 32;
+// A digit token of this length or more is never read as a clock time.
+inline constexpr std::size_t kClockTokenMax = 256;
+// A spoken clock time longer than this is left in digits.
+inline constexpr std::size_t kClockSpokenMax = 255;
+
+class ClockTimes {
+public:
+    // Reads the clock-time words (`pripravi_ure`); returns 0, or -1 when a key is
+    // missing or a connecting word is too long.
+    int load(ProfileFile& profile);
+
+    // Writes `in` into `out` (replaced) with every clock time spelled out, at most
+    // `limit` characters.
+    void convert(std::string_view in, std::string& out, std::size_t limit,
+                 const CharClassTable& classes) const;
+
+    // The spoken form of a clock time (hour 0 to 24, minute 0 to 59, second -1
+    // for none) of kind 0 (plain), 1 (after a word of `ure_ob_besede`) or 2.
+    std::string spoken(int kind, int hour, int minute, int second) const;
+
+private:
+    int kind_of_word(std::string_view word, const CharClassTable& classes) const;
+
+    std::vector<std::string> hours_[3];
+    std::vector<std::string> minutes_;
+    std::vector<std::string> seconds_;
+    bool speak_zero_ = false;
+    std::string connecting_[3];
+    std::vector<std::string> kind_words_[2];  // ure_ob_besede, ure_okoli_besede
+};
+
+}  // namespace sint

@@ -1,0 +1,23 @@
+#include "text/profile_lists.h"
+
+#include "synth/profile_file.h"
+
+namespace sint {
+
+int read_list_items(ProfileFile& profile, std::string_view key, char separator,
+                    std::vector<std::string>& out) {
+    out.clear();
+    std::vector<char*> items;
+    if (profile.count_items(key, separator) < 0) return -1;
+    profile.split_items(key, separator, items);
+    for (const char* item : items) {
+        std::string text(item);
+        const auto first = text.find_first_not_of(" \t");
+        if (first == std::string::npos) continue;
+        const auto last = text.find_last_not_of(" \t");
+        out.push_back(text.substr(first, last - first + 1));
+    }
+    return static_cast<int>(out.size());
+}
+
+}  // namespace sint

@@ -1,0 +1,18 @@
+// Reading a list value of a profile into strings.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sint {
+
+class ProfileFile;
+
+// The items of a list value (separated by `separator` and by line breaks), each
+// trimmed of blanks; empty items are dropped. The value is cut in the profile, so
+// a key can be read this way once. Returns the count, or -1 when the key is absent.
+int read_list_items(ProfileFile& profile, std::string_view key, char separator,
+                    std::vector<std::string>& out);
+
+}  // namespace sint

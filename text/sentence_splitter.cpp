@@ -1,0 +1,224 @@
+#include "text/sentence_splitter.h"
+
+#include <algorithm>
+
+#include "server/log.h"
+#include "text/char_classes.h"
+
+namespace sint {
+namespace {
+
+constexpr char kOrdinalMark = '|';
+constexpr char kInnerDotMark = '"';
+constexpr char kMinusMark = '\\';
+constexpr char kDecimalCommaMark = '\'';
+constexpr char kEllipsisMark = ']';
+constexpr char kParagraphMark = '}';
+
+// Abbreviations whose dot never ends a sentence (written with the space before them).
+constexpr std::string_view kProtected[] = {" npr.", " Npr.", " NPR.", " oz.",
+                                           " OZ.",  " TJ.",  " tj."};
+
+constexpr std::size_t kNone = std::string::npos;
+
+bool is_newline(char c) {
+    return c == '\n';
+}
+
+}  // namespace
+
+void SentenceSplitter::read_sentence(std::string_view text, std::size_t& pos,
+                                     std::string& s) const {
+    s.clear();
+    const auto& cls = classes_;
+    while (pos < text.size()) {
+        const auto c = static_cast<unsigned char>(text[pos]);
+        if (!CharClassTable::is_space(c) && !cls.is_punctuation(c)) break;
+        ++pos;
+    }
+    std::size_t strong = kNone;  // the pending "!" or "?"
+    std::size_t dot = kNone;     // the pending "."
+    const auto cut_at_pending = [&]() {
+        const std::size_t end = std::min(strong, dot);
+        s.resize(end + 1);
+    };
+    while (true) {
+        if (pos >= text.size()) {
+            if (strong != kNone || dot != kNone) {
+                cut_at_pending();
+            } else if (!s.empty()) {
+                s.push_back('.');
+            }
+            return;
+        }
+        const char ch = text[pos];
+        const auto c = static_cast<unsigned char>(ch);
+        const bool space = CharClassTable::is_space(c);
+        if ((space && s.size() > kSentenceMax) || s.size() >= kSentenceHardMax) {
+            s.push_back('.');
+            report_error("*** Stavek je predolg. Razdeljen bo na 2 stavka.");
+            return;
+        }
+        if (is_newline(ch)) {
+            ++pos;
+            if (!s.empty() && s.back() == ' ') s.pop_back();
+            if (!s.empty() && is_newline(s.back())) {
+                if (strong != kNone || dot != kNone) {
+                    cut_at_pending();
+                    s.push_back(kParagraphMark);
+                } else {
+                    s.back() = '.';
+                    s.push_back(kParagraphMark);
+                }
+                return;
+            }
+            s.push_back('\n');
+            continue;
+        }
+        if (space) {
+            ++pos;
+            if (s.empty() || !CharClassTable::is_space(static_cast<unsigned char>(s.back())))
+                s.push_back(' ');
+            continue;
+        }
+        if (!cls.is_sentence_char(c)) {
+            ++pos;
+            continue;
+        }
+        if (strong != kNone) {
+            s.resize(strong + 1);
+            return;  // this character starts the next sentence
+        }
+        s.push_back(ch);
+        ++pos;
+        if (ch == '!' || ch == '?') strong = s.size() - 1;
+        if (ch == '.') {
+            if (dot != kNone) {
+                if (s.size() >= 3 && s.compare(s.size() - 3, 3, "...") == 0) {
+                    s.resize(s.size() - 2);
+                    s.push_back(kEllipsisMark);
+                    return;
+                }
+            } else {
+                const bool is_protected =
+                    std::any_of(std::begin(kProtected), std::end(kProtected),
+                                [&](std::string_view p) { return s.ends_with(p); });
+                if (is_protected) {
+                    s.pop_back();
+                } else {
+                    dot = s.size() - 1;
+                }
+            }
+        } else if (dot != kNone) {
+            const bool after_digit =
+                dot > 0 && cls.is_digit(static_cast<unsigned char>(s[dot - 1]));
+            if (after_digit && (cls.is_digit(c) || cls.is_small(c))) {
+                dot = kNone;  // a decimal number or an ordinal
+            } else {
+                s.resize(dot + 1);
+                --pos;  // this character starts the next sentence
+                return;
+            }
+        }
+    }
+}
+
+void SentenceSplitter::rewrite(const std::string& s, std::string& out, std::size_t limit) const {
+    const auto& cls = classes_;
+    const auto put = [&](char c) {
+        if (out.size() < limit) out.push_back(c);
+    };
+    const auto ends_with_space = [&]() { return out.empty() || out.back() == ' '; };
+    const std::size_t begin = out.size();
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        char c = s[i];
+        const char next = i + 1 < s.size() ? s[i + 1] : '\0';
+        const char prev = i > 0 ? s[i - 1] : '\0';
+        if (c == '-' && next == '\n') {
+            ++i;  // a word broken across lines is joined
+            continue;
+        }
+        if (c == '.') {
+            if (cls.is_digit(static_cast<unsigned char>(prev)) &&
+                CharClassTable::is_space(static_cast<unsigned char>(next))) {
+                c = kOrdinalMark;
+            } else if (next != '\0' && next != kEllipsisMark && next != kParagraphMark) {
+                c = kInnerDotMark;
+            }
+        } else if (c == '-' && cls.is_digit(static_cast<unsigned char>(next))) {
+            c = kMinusMark;
+        } else if (c == ',' && cls.is_digit(static_cast<unsigned char>(prev)) &&
+                   cls.is_digit(static_cast<unsigned char>(next))) {
+            c = kDecimalCommaMark;
+        }
+        if (c == '\n') c = ' ';
+        if (c == ' ') {
+            if (out.size() > begin && out.back() == ' ') continue;
+            put(c);
+            continue;
+        }
+        const auto u = static_cast<unsigned char>(c);
+        if (cls.in(u, kSpecial) || cls.is_punctuation(u) || cls.in(u, kExtraCharacters)) {
+            if (!ends_with_space()) put(' ');
+            put(c);
+            put(' ');
+            continue;
+        }
+        if (!out.empty()) {
+            const auto last = static_cast<unsigned char>(out.back());
+            if ((cls.is_digit(u) && cls.is_letter(last)) ||
+                (cls.is_letter(u) && cls.is_digit(last)))
+                put(' ');
+        }
+        put(c);
+    }
+    if (out.size() > begin && out.back() != ' ') put(' ');
+}
+
+void SentenceSplitter::close_output(std::string& out, std::size_t limit) const {
+    const std::size_t last = out.find_last_not_of(' ');
+    if (last == std::string::npos) return;  // nothing to close
+    if (classes_.is_final(static_cast<unsigned char>(out[last]))) return;
+    const std::string_view tail = out.empty() || out.back() == ' ' ? ". " : " . ";
+    // The closing token always fits: it may replace the end of a full output.
+    if (out.size() + tail.size() > limit) out.resize(limit > tail.size() ? limit - tail.size() : 0);
+    out += tail;
+}
+
+void SentenceSplitter::split_all(std::string_view text, std::string& out, std::size_t limit) {
+    out.clear();
+    std::size_t pos = 0;
+    std::string sentence;
+    while (true) {
+        read_sentence(text, pos, sentence);
+        if (sentence.empty()) break;
+        rewrite(sentence, out, limit);
+    }
+    close_output(out, limit);
+}
+
+std::size_t SentenceSplitter::split_next(const std::string* text, std::string& out,
+                                         std::size_t limit) {
+    out.clear();
+    if (text) {
+        input_ = *text;
+        position_ = 0;
+        span_ = SentenceSpan{};
+    }
+    std::string sentence;
+    read_sentence(input_, position_, sentence);
+    if (sentence.empty()) {
+        input_.clear();
+        input_.shrink_to_fit();
+        position_ = 0;
+        return 0;
+    }
+    rewrite(sentence, out, limit);
+    close_output(out, limit);
+    span_.start = span_.end;
+    span_.end = position_;
+    span_.length = span_.end - span_.start;
+    return span_.length;
+}
+
+}  // namespace sint

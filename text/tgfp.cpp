@@ -1,0 +1,211 @@
+#include "text/tgfp.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <stdexcept>
+
+#include "server/log.h"
+#include "server/server_settings.h"
+#include "synth/profile_file.h"
+#include "text/char_conversion.h"
+
+namespace sint {
+namespace {
+
+std::string lower_ascii(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The value of a yes/no key trimmed and lower-cased; empty when absent.
+std::string switch_value(const ProfileFile& profile, std::string_view key) {
+    std::string value;
+    if (profile.get_string(key, value, 128) < 0) return std::string();
+    const auto first = value.find_first_not_of(" \t\r\n");
+    const auto last = value.find_last_not_of(" \t\r\n");
+    if (first == std::string::npos) return std::string();
+    return lower_ascii(value.substr(first, last - first + 1));
+}
+
+}  // namespace
+
+TGFP::TGFP(std::string_view profile_path) : TGFP(profile_path, server_settings()) {}
+
+TGFP::TGFP(std::string_view profile_path, ServerSettings& settings, std::string index_path)
+    : settings_(settings), index_path_(std::move(index_path)) {
+    load(profile_path);
+    if (!valid_) {
+        report_error("TGFP: Constructor failed to create class!");
+        throw std::runtime_error("TGFP: Constructor failed to create class!");
+    }
+}
+
+TGFP::~TGFP() = default;
+
+void TGFP::load(std::string_view profile_path) {
+    valid_ = false;
+    const std::string path(profile_path);
+    const std::size_t dot = path.rfind('.');
+    const std::string base = dot == std::string::npos ? path : path.substr(0, dot);
+    const std::string extension =
+        dot == std::string::npos ? std::string() : lower_ascii(path.substr(dot));
+    if (extension != ".ins" && extension != ".ini") {
+        report_error("TFGP: Could not find " + base + ".ini" + " or " + base + ".ins" +
+                     " ! Aborting!");
+        return;
+    }
+    profile_.reset();
+    dictionary_.clear();
+    try {
+        profile_ = std::make_unique<ProfileFile>(path, extension == ".ins");
+    } catch (const std::bad_alloc&) {
+        report_error("TGFP: Profile can not be created!");
+        return;
+    }
+    if (!profile_->is_loaded()) {
+        report_error("TGFP: Profile could not be created properly!");
+        return;
+    }
+    if (init_gfp_profile() != 0) {
+        report_error("TGFP: Profile can not be read!");
+        return;
+    }
+    if (init_gfp_dictionary() != 0) {
+        report_error("TGFP: Error reading dictionaries!");
+        return;
+    }
+    valid_ = true;
+}
+
+int TGFP::init_gfp_profile() {
+    if (!profile_ || !profile_->is_loaded()) {
+        report_error("Napaka: init_gfp_profile (ini)");
+        return -1;
+    }
+    if (classes_.load(*profile_) != 0) return -1;  // pripravi_simbole
+    if (pripravi_stevilke() != 0) return -1;
+    if (pripravi_naglase() != 0) return -1;
+    if (pripravi_pravila() != 0) return -1;
+    if (pripravi_naslonke() != 0) return -1;
+    if (pripravi_zlogovanje() != 0) return -1;
+    if (pripravi_okrajsave() != 0) return -1;
+    if (pripravi_ure() != 0) return -1;
+    return preberi_parametre();
+}
+
+int TGFP::pripravi_okrajsave() {
+    return abbreviations_.load(*profile_);
+}
+
+int TGFP::pripravi_ure() {
+    return clock_times_.load(*profile_);
+}
+
+int TGFP::preberi_parametre() {
+    const std::string filter = switch_value(*profile_, "tarnik_filter");
+    if (!filter.empty()) settings_.angle_bracket_filter = filter == "true";
+    const std::string seven_bit = switch_value(*profile_, "podpirajASCII7");
+    if (!seven_bit.empty()) settings_.seven_bit_input = seven_bit == "true";
+    return 0;
+}
+
+int TGFP::init_gfp_dictionary() {
+    if (!profile_ || !profile_->is_loaded()) {
+        report_error("Napaka: init_gfp_dictionary (ini)");
+        return -1;
+    }
+    using Mode = PronunciationDictionary::Mode;
+    const Mode mode = settings_.create_data  ? Mode::kReadDirectoryWriteIndex
+                      : settings_.fast_start ? Mode::kReadIndex
+                                             : Mode::kReadDirectory;
+    if (dictionary_.pripravi_slovar(*profile_, settings_.dictionary_dir, mode, index_path_,
+                                    !settings_.dictionaries_scrambled) != 0) {
+        report_error("Sintetizator zagnan brez slovarjev!");
+    }
+    return compounds_.load_directory(settings_.dictionary_dir, classes_);  // pripravi_zlozenke
+}
+
+void TGFP::set_work_dir(std::string_view directory) {
+    work_dir_ = directory;
+}
+
+void TGFP::prepare_work_files() {
+    if (log_disabled()) return;
+    std::string path = work_dir_;
+    if (!path.empty() && path.back() != '/' && path.back() != '\\') path += '/';
+    path += "avto.bes";
+    std::ofstream file(path);  // an empty file; a failure is of no consequence
+}
+
+void TGFP::observe(std::string_view stage, const std::string& text) const {
+    if (observer_) observer_(stage, text);
+}
+
+void TGFP::normalise(std::string_view text, std::string& out, std::size_t limit) {
+    const CharConversionOptions options{settings_.seven_bit_input.load(),
+                                        settings_.sibilants_with_quotes,
+                                        settings_.angle_bracket_filter};
+    convert_characters(text, work_a_, limit, options);
+    observe("characters", work_a_);
+    clock_times_.convert(work_a_, work_b_, limit, classes_);
+    observe("clock times", work_b_);
+    abbreviations_.expand(work_b_, work_a_, limit, classes_);
+    observe("abbreviations", work_a_);
+    compounds_.replace(work_a_, out, limit, classes_);
+    observe("compounds", out);
+}
+
+void TGFP::finish(std::string& text, bool use_dictionary) {
+    convert_units(text, work_b_);
+    convert_numbers(work_b_, text);
+    convert_letters(text, work_b_);
+    transcribe(work_b_, output_, use_dictionary);
+    if (output_.size() >= kStageBufferSize) output_.resize(kStageBufferSize - 1);
+}
+
+int TGFP::convert_text(const char* text, bool use_dictionary) {
+    return convert_text(text ? std::string_view(text) : std::string_view(), use_dictionary);
+}
+
+int TGFP::convert_text(std::string_view text, bool use_dictionary) {
+    output_.clear();
+    dictionary_hits_ = 0;
+    if (text.empty()) return 0;
+    std::string normalised;
+    normalise(text.substr(0, std::min(text.size(), kStageLimit)), normalised, kStageLimit);
+    std::string sentences;
+    splitter_.split_all(normalised, sentences, kStageLimit);
+    observe("sentences", sentences);
+    finish(sentences, use_dictionary);
+    return 0;
+}
+
+int TGFP::convert_sentence(const char* text, bool use_dictionary) {
+    output_.clear();
+    dictionary_hits_ = 0;
+    std::string sentence;
+    std::size_t length = 0;
+    if (text) {
+        const std::string_view input(text);
+        std::string normalised;
+        normalise(input.substr(0, std::min(input.size(), kSentenceInputLimit)), normalised,
+                  kSentenceInputLimit);
+        length = splitter_.split_next(&normalised, sentence, kStageLimit);
+    } else {
+        length = splitter_.split_next(nullptr, sentence, kStageLimit);
+    }
+    if (length == 0) return -1;
+    observe("sentences", sentence);
+    std::string prefixed = ". " + sentence;
+    if (prefixed.size() > kStageLimit) prefixed.resize(kStageLimit);
+    finish(prefixed, use_dictionary);
+    return static_cast<int>(length);
+}
+
+int TGFP::convert_sentence(std::string_view text, bool use_dictionary) {
+    const std::string copy(text.substr(0, std::min(text.size(), kSentenceInputLimit)));
+    return convert_sentence(copy.c_str(), use_dictionary);
+}
+
+}  // namespace sint
