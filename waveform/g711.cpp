@@ -11,6 +11,14 @@ constexpr int kUlawSegmentEnd[8] = {0x3F, 0x7F, 0xFF, 0x1FF, 0x3FF, 0x7FF, 0xFFF
 constexpr int kUlawBias = 0x84;
 constexpr int kUlawClip = 8159;
 
+// Drops the low `shift` bits rounding to nearest (the top value saturates), as
+// sox does, so that files coded here and by sox are byte for byte the same.
+int to_fewer_bits(std::int16_t sample, int shift) {
+    const int top = 32767 >> shift;
+    const int value = (sample + (1 << (shift - 1))) >> shift;
+    return value > top ? top : value;
+}
+
 int segment_of(int value, const int (&ends)[8]) {
     for (int i = 0; i < 8; ++i)
         if (value <= ends[i]) return i;
@@ -20,7 +28,7 @@ int segment_of(int value, const int (&ends)[8]) {
 }  // namespace
 
 std::uint8_t linear_to_alaw(std::int16_t sample) {
-    int value = sample >> 3;  // 13-bit magnitude scale
+    int value = to_fewer_bits(sample, 3);  // 13-bit scale
     int mask;
     if (value >= 0) {
         mask = 0xD5;
@@ -54,7 +62,7 @@ std::int16_t alaw_to_linear(std::uint8_t code) {
 }
 
 std::uint8_t linear_to_ulaw(std::int16_t sample) {
-    int value = sample >> 2;  // 14-bit scale
+    int value = to_fewer_bits(sample, 2);  // 14-bit scale
     int mask;
     if (value < 0) {
         value = -value;
