@@ -1,0 +1,294 @@
+// Loading of the engine: the default profile, each required key, the profile
+// kinds, and the conversion entry points.
+#include "text/tgfp.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "server/log.h"
+#include "synth/scramble.h"
+#include "text_test_support.h"
+
+namespace sint {
+namespace {
+
+using test::TempDir;
+
+// The profile text without the entry of `key` and its continuation lines.
+std::string without_key(const std::string& profile, const std::string& key) {
+    std::istringstream in(profile);
+    std::string out;
+    bool skipping = false;
+    for (std::string line; std::getline(in, line);) {
+        const bool entry = !line.empty() && std::isalnum(static_cast<unsigned char>(line[0]));
+        if (entry) {
+            const std::string name = line.substr(0, line.find_first_of(" =\t"));
+            skipping = name == key;
+        } else if (!line.empty() && line[0] == '#') {
+            skipping = false;
+        }
+        if (!skipping) out += line + "\n";
+    }
+    return out;
+}
+
+class LogCapture {
+public:
+    LogCapture() : path_(dir_.path() / "sint.log") {
+        set_log_path(path_.string());
+        set_log_disabled(false);
+    }
+    ~LogCapture() {
+        set_log_disabled(true);
+        set_log_path("sint.log");
+    }
+    std::string text() const { return test::read_file(path_); }
+
+private:
+    TempDir dir_;
+    std::filesystem::path path_;
+};
+
+TEST(TgfpLoading, DefaultProfileLoadsWithDictionaryAndCompounds) {
+    TGFP& engine = test::default_engine();
+    EXPECT_TRUE(engine.valid());
+    EXPECT_GT(engine.dictionary().size(), 50u);
+    EXPECT_GT(engine.compounds().size(), 50u);
+    EXPECT_EQ(engine.forced_space(), '#');
+    EXPECT_EQ(engine.classes().to_lower('^'), '~');
+    EXPECT_EQ(engine.classes().to_upper('`'), '@');
+}
+
+TEST(TgfpLoading, EachRequiredKeyFailsWithItsMessage) {
+    const std::string profile = test::read_file(test::default_profile_path());
+    struct Case {
+        std::string key;
+        std::string message;
+    };
+    std::vector<Case> cases;
+    for (const char* key :
+         {"cifre", "male_crke", "velike_crke", "koncna_locila", "nekoncna_locila", "dodatna_locila",
+          "posebni_znaki", "dodatni_znaki", "samoglasniki", "soglasniki", "sogl_pr", "zvocniki",
+          "nezv_sogl", "zven_sogl", "zven_nezvoc", "glasovne_skupine", "sampa_locila"}) {
+        cases.push_back({key, std::string("Napaka 1 pri branju sibmolov ") + key});
+    }
+    cases.push_back({"Nabor_fonemov", "Napaka: 'Nabor_fonemov' ne obstaja"});
+    cases.push_back({"Razvrstitev_fonemov", "Napaka: 'Razvrstitev_fonemov' ne obstaja"});
+    for (const char* key :
+         {"ure", "ure_ob", "ure_okoli", "minute", "sekunde", "govori_nic_minut_ali_sekund",
+          "veznik_1", "veznik_2", "veznik_3", "ure_ob_besede", "ure_okoli_besede"}) {
+        cases.push_back({key, "TGFP: Profile can not be read!"});
+    }
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        const std::string stripped = without_key(profile, c.key);
+        ASSERT_NE(stripped, profile);
+        const auto path = dir.path() / "gfp.ini";
+        test::write_file(path, stripped);
+        ServerSettings settings;
+        test::use_default_voice(settings);
+        LogCapture log;
+        EXPECT_THROW(TGFP(path.string(), settings, dir.str() + "none.ndx"), std::runtime_error);
+        EXPECT_NE(log.text().find(c.message), std::string::npos) << log.text();
+        EXPECT_EQ(last_error(), "TGFP: Constructor failed to create class!");
+    }
+}
+
+TEST(TgfpLoading, OptionalKeysMayBeAbsent) {
+    const std::string profile = test::read_file(test::default_profile_path());
+    TempDir dir;
+    for (const char* key : {"okrajsave", "tarnik_filter", "podpirajASCII7", "Vsiljeni_presledek",
+                            "prioriteta_slovarjev"}) {
+        SCOPED_TRACE(key);
+        test::write_file(dir.path() / "gfp.ini", without_key(profile, key));
+        ServerSettings settings;
+        test::use_default_voice(settings);
+        EXPECT_NO_THROW(TGFP((dir.path() / "gfp.ini").string(), settings, dir.str() + "x.ndx"));
+    }
+}
+
+TEST(TgfpLoading, ProfileKindAndBrokenValues) {
+    TempDir dir;
+    const std::string profile = test::read_file(test::default_profile_path());
+    ServerSettings settings;
+    test::use_default_voice(settings);
+
+    EXPECT_THROW(TGFP(dir.str() + "gfp.txt", settings), std::runtime_error);
+    EXPECT_TRUE(log_disabled());
+    {
+        LogCapture log;
+        EXPECT_THROW(TGFP(dir.str() + "gfp.txt", settings), std::runtime_error);
+        const std::string expected =
+            "TFGP: Could not find " + dir.str() + "gfp.ini or " + dir.str() + "gfp.ins ! Aborting!";
+        EXPECT_NE(log.text().find(expected), std::string::npos);
+    }
+    {
+        LogCapture log;
+        EXPECT_THROW(TGFP(dir.str() + "missing.INI", settings), std::runtime_error);
+        EXPECT_NE(log.text().find("TGFP: Profile could not be created properly!"),
+                  std::string::npos);
+    }
+    {
+        // A class list of 257 characters.
+        test::write_file(dir.path() / "long.ini",
+                         "dodatna_locila = " + std::string(257, '*') + "\n" + profile);
+        LogCapture log;
+        EXPECT_THROW(TGFP((dir.path() / "long.ini").string(), settings), std::runtime_error);
+        EXPECT_NE(log.text().find("Napaka 1 pri branju sibmolov dodatna_locila"),
+                  std::string::npos);
+    }
+    {
+        test::write_file(dir.path() / "odd.ini", "okrajsave = dr.\tdoktor\tnpr.\n" + profile);
+        LogCapture log;
+        EXPECT_THROW(TGFP((dir.path() / "odd.ini").string(), settings), std::runtime_error);
+        EXPECT_NE(log.text().find("Napacno stevilo okrajsav (okrajsave)"), std::string::npos);
+    }
+    {
+        test::write_file(dir.path() / "veznik.ini",
+                         "veznik_2 = " + std::string(33, 'a') + "\n" + profile);
+        EXPECT_THROW(TGFP((dir.path() / "veznik.ini").string(), settings), std::runtime_error);
+        test::write_file(dir.path() / "veznik.ini",
+                         "veznik_2 = " + std::string(32, 'a') + "\n" + profile);
+        EXPECT_NO_THROW(TGFP((dir.path() / "veznik.ini").string(), settings));
+    }
+    {
+        test::write_file(dir.path() / "sonority.ini", "Razvrstitev_fonemov = 12\n" + profile);
+        LogCapture log;
+        EXPECT_THROW(TGFP((dir.path() / "sonority.ini").string(), settings), std::runtime_error);
+        EXPECT_NE(log.text().find("ni enake dol"), std::string::npos);
+    }
+}
+
+TEST(TgfpLoading, ScrambledProfileAndSwitches) {
+    TempDir dir;
+    std::string profile = "tarnik_filter = TRUE \npodpirajASCII7 = true\n" +
+                          test::read_file(test::default_profile_path());
+    test::write_file(dir.path() / "gfp.ins", scrambled(profile));
+    ServerSettings settings;
+    test::use_default_voice(settings);
+    TGFP engine((dir.path() / "gfp.ins").string(), settings);
+    EXPECT_TRUE(settings.angle_bracket_filter);
+    EXPECT_TRUE(settings.seven_bit_input);
+    // With 7-bit codes accepted a left brace is read as the small s with caron.
+    engine.convert_text("{ola", true);
+    EXPECT_EQ(std::string(engine.result_text()), "{ola . ");
+}
+
+TEST(TgfpLoading, MissingDictionaryLeavesTheEngineUsable) {
+    TempDir dir;
+    ServerSettings settings;  // fast start from an index that does not exist
+    settings.dictionary_dir = test::default_dictionary_dir();
+    LogCapture log;
+    TGFP engine(test::default_profile_path(), settings, dir.str() + "none.ndx");
+    EXPECT_TRUE(engine.dictionary().empty());
+    EXPECT_NE(log.text().find("Sintetizator zagnan brez slovarjev!"), std::string::npos);
+    EXPECT_EQ(engine.convert_text("Dober dan.", true), 0);
+    EXPECT_EQ(std::string(engine.result_text()), "Dober dan . ");
+}
+
+TEST(TgfpLoading, CreateDataWritesTheIndexThatFastStartReads) {
+    TempDir dir;
+    const std::string index = dir.str() + "data/MorvenaIdra.ndx";
+    ServerSettings create;
+    test::use_default_voice(create);
+    create.create_data = true;
+    TGFP writer(test::default_profile_path(), create, index);
+    ASSERT_TRUE(std::filesystem::exists(index));
+    ServerSettings fast;  // defaults: fast start
+    TGFP reader(test::default_profile_path(), fast, index);
+    EXPECT_EQ(reader.dictionary().size(), writer.dictionary().size());
+    ASSERT_NE(reader.dictionary().lookup("doktor"), nullptr);
+    EXPECT_STREQ(reader.dictionary().lookup("doktor"), writer.dictionary().lookup("doktor"));
+}
+
+TEST(TgfpWorkFiles, AvtoBesOnlyWithLogging) {
+    TempDir dir;
+    TGFP& engine = test::default_engine();
+    engine.set_work_dir(dir.str());
+    engine.prepare_work_files();
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "avto.bes"));
+    {
+        LogCapture log;
+        engine.set_work_dir(dir.path().string());  // without the final "/"
+        engine.prepare_work_files();
+    }
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "avto.bes"));
+    EXPECT_EQ(std::filesystem::file_size(dir.path() / "avto.bes"), 0u);
+}
+
+TEST(TgfpConversion, EmptyAbsentAndOverlongInput) {
+    TGFP& engine = test::default_engine();
+    EXPECT_EQ(engine.convert_text("Dober dan.", true), 0);
+    EXPECT_EQ(engine.convert_text(static_cast<const char*>(nullptr), true), 0);
+    EXPECT_STREQ(engine.result_text(), "");
+    EXPECT_EQ(engine.convert_text("", true), 0);
+    EXPECT_STREQ(engine.result_text(), "");
+
+    // 20000 characters: only the first 16384 are read.
+    std::string text;
+    while (text.size() < 20000) text += "beseda ";
+    engine.convert_text(text, true);
+    const std::string result = engine.result_text();
+    EXPECT_LE(result.size(), kStageLimit);
+    EXPECT_GT(result.size(), 16000u);
+}
+
+TEST(TgfpConversion, SentenceModeWithoutTextBeforeAnyInput) {
+    ServerSettings settings;
+    test::use_default_voice(settings);
+    TGFP engine(test::default_profile_path(), settings, "/nonexistent/x.ndx");
+    EXPECT_EQ(engine.convert_sentence(nullptr, true), -1);
+    EXPECT_EQ(engine.convert_sentence("", true), -1);
+    EXPECT_EQ(engine.convert_sentence("   \n  ", true), -1);
+}
+
+TEST(TgfpConversion, SentenceModeSpansCoverTheText) {
+    TGFP& engine = test::default_engine();
+    const std::string text = "Res? Da. Bil je 5. maja doma!  Konec";
+    struct Expected {
+        std::string span;
+        std::string result;
+    };
+    const Expected expected[] = {
+        {"Res? ", ". Res ? "},
+        {"Da. ", ". Da . "},
+        {"Bil je 5. maja doma!  ", ". Bil je 5 | maja doma ! "},
+        {"Konec", ". Konec . "},
+    };
+    int length = engine.convert_sentence(text, true);
+    std::size_t covered = 0;
+    for (const Expected& e : expected) {
+        ASSERT_GT(length, 0);
+        const SentenceSpan& span = engine.last_sentence_span();
+        EXPECT_EQ(span.start, covered);
+        EXPECT_EQ(static_cast<std::size_t>(length), span.length);
+        EXPECT_EQ(text.substr(span.start, span.length), e.span);
+        EXPECT_EQ(std::string(engine.result_text()), e.result);
+        covered = span.end;
+        length = engine.convert_sentence(nullptr, true);
+    }
+    EXPECT_EQ(length, -1);
+    EXPECT_EQ(covered, text.size());
+    // A new text starts over.
+    EXPECT_EQ(engine.convert_sentence("A. B.", true), 3);
+    EXPECT_EQ(engine.last_sentence_span().start, 0u);
+}
+
+TEST(TgfpConversion, StagesAreObservedInOrder) {
+    TGFP& engine = test::default_engine();
+    std::vector<std::string> stages;
+    engine.set_stage_observer(
+        [&](std::string_view stage, const std::string&) { stages.emplace_back(stage); });
+    engine.convert_text("Dr. Novak pride ob 8:15, npr. jutri.", true);
+    engine.set_stage_observer(nullptr);
+    const std::vector<std::string> expected = {"characters", "clock times", "abbreviations",
+                                               "compounds", "sentences"};
+    EXPECT_EQ(stages, expected);
+    EXPECT_EQ(std::string(engine.result_text()),
+              "Doktor Novak pride ob osmih in petnajst minut , na primer jutri . ");
+}
+
+}  // namespace
+}  // namespace sint
