@@ -125,18 +125,20 @@ int TPsola::init(const AlophoneRecord* records) {
             PsolaUnit unit;
             const std::int32_t i = segment.target_pos + k;
             const AlophoneRecord& record = records[std::min(i, count)];
-            if (check_phone(record, segment.db_start + k, i, count, unit)) {
+            bool adjusted = false;
+            if (check_phone(record, segment.db_start + k, i, count, unit, adjusted)) {
                 units_.push_back(std::move(unit));
             } else {
                 result = -2;
             }
+            if (adjusted) result = -2;
         }
     }
     return result;
 }
 
 bool TPsola::check_phone(const AlophoneRecord& record, std::int32_t d, std::int32_t i,
-                         std::int32_t input_count, PsolaUnit& unit) {
+                         std::int32_t input_count, PsolaUnit& unit, bool& adjusted) {
     const std::int32_t n = alophone_count();
     if (d < 0 || d >= n - 1) {
         log_write(
@@ -171,6 +173,7 @@ bool TPsola::check_phone(const AlophoneRecord& record, std::int32_t d, std::int3
             "start frequency=%dHz, middle frequency=%dHz, end frequency=%dHz, duration=%dms",
             kMinPitchHz, kMaxPitchHz, kMaxDurationMs, symbol, name, d, i, start, middle, end,
             duration));
+        adjusted = true;
         if (duration < 0) return false;
         start = clamp_pitch(start);
         middle = clamp_pitch(middle);

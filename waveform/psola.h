@@ -80,7 +80,7 @@ public:
 private:
     int init(const AlophoneRecord* records);
     bool check_phone(const AlophoneRecord& record, std::int32_t d, std::int32_t i,
-                     std::int32_t input_count, PsolaUnit& unit);
+                     std::int32_t input_count, PsolaUnit& unit, bool& adjusted);
     void glue();
     int overlap_add();
     void add_window(std::int64_t centre_in, std::int32_t half, std::int64_t centre_out,
