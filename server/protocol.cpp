@@ -158,8 +158,13 @@ Protocol::Protocol(SynthesisService& synthesis, Tclient_buffer& clients, ShellSt
       clients_(clients),
       shell_(shell),
       settings_(settings),
-      program_folder_(std::move(program_folder)) {
-    if (!program_folder_.empty() && program_folder_.back() != '/') program_folder_.push_back('/');
+      program_folder_() {
+    set_program_folder(std::move(program_folder));
+}
+
+void Protocol::set_program_folder(std::string folder) {
+    program_folder_ = folder.empty() ? std::string("./") : std::move(folder);
+    if (program_folder_.back() != '/') program_folder_.push_back('/');
 }
 
 bool Protocol::run_command(int socket, const Request& request, const Sender& send) {

@@ -62,6 +62,8 @@ public:
     // Processes one request payload from `socket` to its end.
     void handle(int socket, std::string_view payload, const Sender& send);
 
+    void set_program_folder(std::string folder);
+
     // Syntheses so far (never reset).
     std::int32_t file_counter() const { return file_counter_; }
 

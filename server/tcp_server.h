@@ -53,6 +53,10 @@ public:
     // True while no client is connected (read without the list's lock).
     bool clients_empty() const { return clients_.is_empty(); }
 
+    // Take effect at the next start.
+    void set_listen_address(std::string address) { options_.socket.address = std::move(address); }
+    void set_program_folder(std::string folder) { protocol_.set_program_folder(std::move(folder)); }
+
     // The port listened on, or 0 when not listening.
     int port() const;
     bool listening() const;

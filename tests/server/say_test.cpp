@@ -1,0 +1,150 @@
+// sint-say: its text conversion, its wave files, and the program itself
+// against an in-process server with the fake synthesiser.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "server/frame.h"
+#include "server/server_settings.h"
+#include "server/shell.h"
+#include "server/tcp_server.h"
+#include "tests/server/fake_synthesis.h"
+#include "tools/sint-say/text_input.h"
+#include "tools/sint-say/wave_output.h"
+
+namespace sint {
+namespace {
+
+TEST(SayText, Utf8IsNarrowedToCodePage1250) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"\xC4\x8D\xC5\xA1\xC5\xBE \xC4\x8C\xC5\xA0\xC5\xBD",
+         "\xE8\x9A\x9E \xC8\x8A\x8E"},     // čšž ČŠŽ
+        {"\xC4\x91\xC4\x90", "\xF0\xD0"},  // đĐ
+        {"\xC4\x87\xC4\x86", "\xE8\xC8"},  // ć Ć are read as č Č
+        {"\xE2\x80\x9E"
+         "a"
+         "\xE2\x80\x9C",
+         "\x84"
+         "a"
+         "\x93"},               // „a“
+        {"\xC3\xA9", "\xE9"},   // é
+        {"\xE4\xB8\xAD", "?"},  // a letter outside the code page
+    };
+    for (const auto& [utf8, cp1250] : cases) {
+        EXPECT_TRUE(looks_like_utf8(utf8)) << utf8;
+        EXPECT_EQ(speakable_text(utf8), cp1250) << utf8;
+    }
+    // Plain ASCII and 8-bit text stay as they are.
+    for (const char* as_is : {"Dober dan.",
+                              "\xE8lovek \x9A"
+                              "ah",
+                              "a\xC4", "\xC0\x80", "\xED\xA0\x80"}) {
+        EXPECT_FALSE(looks_like_utf8(as_is)) << as_is;
+        EXPECT_EQ(speakable_text(as_is), as_is);
+    }
+}
+
+TEST(SayWave, HeaderDescribes16kHzMono16Bit) {
+    const auto header = wave_header(1000);
+    ASSERT_EQ(header.size(), 44u);
+    EXPECT_EQ(std::string(header.begin(), header.begin() + 4), "RIFF");
+    EXPECT_EQ(get_u32(header.data() + 4), 36u + 2000u);
+    EXPECT_EQ(get_u16(header.data() + 20), 1);
+    EXPECT_EQ(get_u16(header.data() + 22), 1);
+    EXPECT_EQ(get_u32(header.data() + 24), 16000u);
+    EXPECT_EQ(get_u32(header.data() + 28), 32000u);
+    EXPECT_EQ(get_u16(header.data() + 34), 16);
+    EXPECT_EQ(get_u32(header.data() + 40), 2000u);
+}
+
+// Runs sint-say with `args`; its exit code, standard output and standard error.
+struct SayRun {
+    int code = -1;
+    std::string out, err;
+};
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class SayProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TcpServerOptions options;
+        options.socket.select_timeout_ms = 100;
+        server = std::make_unique<TcpServer>(synthesis, shell, settings, options);
+        ASSERT_EQ(server->server_start(0), 0);
+        port = server->port();
+        dir = ::testing::TempDir() + "sint_say_" + std::to_string(getpid()) + "_";
+    }
+
+    SayRun say(const std::string& args, const std::string& input = "") {
+        const std::string in = dir + "in", out = dir + "out", err = dir + "err";
+        std::ofstream(in, std::ios::binary) << input;
+        const std::string command = std::string(SINT_PROGRAM_DIR) + "/sint-say " + args + " <" +
+                                    in + " >" + out + " 2>" + err;
+        SayRun run;
+        const int status = std::system(command.c_str());
+        run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.out = slurp(out);
+        run.err = slurp(err);
+        return run;
+    }
+    std::string port_option() const { return "--port " + std::to_string(port) + " "; }
+
+    testing::FakeSynthesis synthesis;
+    ShellState shell;
+    ServerSettings settings;
+    std::unique_ptr<TcpServer> server;
+    int port = 0;
+    std::string dir;
+};
+
+TEST_F(SayProgram, WritesAWaveFileSentenceBySentence) {
+    const std::string wav = dir + "a.wav";
+    const SayRun run = say(port_option() + "-o " + wav + " Dober dan. Kako si?");
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(synthesis.calls("convert"),
+              (std::vector<std::string>{"convert:Dober dan.", "convert: Kako si?"}));
+    EXPECT_EQ(synthesis.calls("gfp").size(), 2u);
+    const std::string file = slurp(wav);
+    const std::size_t samples = (10 + 9) * testing::FakeSynthesis::kSamplesPerChar;
+    ASSERT_EQ(file.size(), 44 + 2 * samples);
+    const auto header = wave_header(samples);
+    EXPECT_EQ(file.substr(0, 44), std::string(header.begin(), header.end()));
+}
+
+TEST_F(SayProgram, RawSamplesWithSettingsFromStandardInput) {
+    const SayRun run = say(port_option() + "--raw --volume 50 --rate -30", "x");
+    EXPECT_EQ(run.code, 2);  // the rate is out of range
+    const SayRun ok = say(port_option() + "--raw --volume 50 --rate 3 --pitch -5",
+                          "\xC4\x8D");  // UTF-8 č
+    ASSERT_EQ(ok.code, 0) << ok.err;
+    ASSERT_EQ(ok.out.size(), 2u * 3 * testing::FakeSynthesis::kSamplesPerChar);  // "tS@"
+    EXPECT_EQ(
+        static_cast<std::int16_t>(get_u16(reinterpret_cast<const std::uint8_t*>(ok.out.data()))),
+        -500);
+    EXPECT_EQ(synthesis.calls("tempo"), std::vector<std::string>{"tempo:3"});
+    EXPECT_EQ(synthesis.calls("pitch"), std::vector<std::string>{"pitch:-5"});
+}
+
+TEST_F(SayProgram, SaysClearlyWhenNoServerCanBeReached) {
+    const int free_port = port;
+    server->server_stop();
+    const SayRun run = say("--port " + std::to_string(free_port) +
+                           " --server /nonexistent/sintsrv -o " + dir + "b.wav Dober dan.");
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("/nonexistent/sintsrv cannot be started"), std::string::npos) << run.err;
+    const SayRun usage = say("Dober dan.");
+    EXPECT_EQ(usage.code, 1);
+    EXPECT_NE(usage.err.find("-o FILE.wav or --raw"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace sint
