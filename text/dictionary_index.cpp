@@ -132,7 +132,8 @@ int PronunciationDictionary::read_index(const std::string& path) {
         previous = key;
         entries[i] = {offset, static_cast<std::uint8_t>(priorities[i])};
     }
-    text_.assign(text, text + text_size);
+    rest.resize(text_size);  // the text block starts the buffer
+    text_ = std::move(rest);
     entries_ = std::move(entries);
     return 0;
 }
