@@ -57,3 +57,22 @@ format:
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
+
+# make voice: rebuild the default voice (voice/wave/*.wav, voice/filenames.ini,
+# voice/Cost.dat) from the donor voice espeak-ng, then check it with the wave
+# database and PSOLA (sint-voicecheck). Needs the donor only here, never at run time.
+VOICE_PACKAGES := espeak-ng libespeak-ng-dev sox
+
+.PHONY: voice
+voice:
+	@missing=""; for p in $(VOICE_PACKAGES); do \
+	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:$$missing"; \
+	    $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+	python3 tools/voicebuild/build_voice.py --out voice
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS) --target sint-voicecheck voice_files
+	$(BUILD)/sintsrv/sint-voicecheck
