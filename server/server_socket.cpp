@@ -33,7 +33,7 @@ Tserver_socket::Tserver_socket(int port, ServerSocketOptions options)
 
 Tserver_socket::~Tserver_socket() {
     for (Slot& slot : slots_)
-        if (slot.socket > 0) ::close(slot.socket);
+        if (slot.socket >= 0) ::close(slot.socket);
     if (listener_ >= 0) ::close(listener_);
     if (wake_fd_ >= 0) ::close(wake_fd_);
 }
@@ -97,7 +97,7 @@ void Tserver_socket::run_loop() {
         if (count_ < kMaxClients) waits.push_back({listener_, POLLIN, 0});
         const std::size_t first_client = waits.size();
         for (Slot& slot : slots_) {
-            if (slot.socket <= 0) continue;
+            if (slot.socket < 0) continue;
             waits.push_back({slot.socket, POLLIN, 0});
             waiting_slots.push_back(&slot);
         }
@@ -114,12 +114,12 @@ void Tserver_socket::run_loop() {
             if (waits[i].revents != 0 && slot.socket == waits[i].fd) serve_client(slot);
         }
         for (Slot& slot : slots_)
-            if (slot.socket > 0 && slot.drop) close_client(slot);
+            if (slot.socket >= 0 && slot.drop) close_client(slot);
     }
     // Connections of a stopped server are closed, so that their clients notice
     // and reconnect to the next one instead of waiting for replies forever.
     for (Slot& slot : slots_)
-        if (slot.socket > 0) close_client(slot);
+        if (slot.socket >= 0) close_client(slot);
     if (listener_ >= 0) ::close(listener_);
     listener_ = -1;
     stopped_ = true;
@@ -130,7 +130,7 @@ void Tserver_socket::accept_client() {
         const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) return;  // nothing more pending, or a connection that vanished
         for (Slot& slot : slots_) {
-            if (slot.socket != 0) continue;
+            if (slot.socket != kFreeSlot) continue;
             slot.socket = fd;
             slot.drop = false;
             slot.buffer.clear();
@@ -186,7 +186,7 @@ void Tserver_socket::close_client(Slot& slot) {
     const int fd = slot.socket;
     ::shutdown(fd, SHUT_RDWR);
     ::close(fd);
-    slot.socket = 0;
+    slot.socket = kFreeSlot;
     slot.drop = false;
     slot.buffer.clear();
     --count_;

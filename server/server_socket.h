@@ -89,8 +89,11 @@ public:
     std::size_t client_count() const { return count_; }
 
 private:
+    // A free slot of the client table (0 is a valid descriptor on POSIX).
+    static constexpr int kFreeSlot = -1;
+
     struct Slot {
-        int socket = 0;  // 0 = free
+        int socket = kFreeSlot;
         bool drop = false;
         FrameSlot buffer;
     };
