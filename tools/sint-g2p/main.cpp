@@ -113,6 +113,8 @@ int main(int argc, char** argv) {
     settings.gfp_profile = in_folder(folder, settings.gfp_profile);
     settings.dictionary_dir = in_folder(folder, settings.dictionary_dir);
     settings.statistics_dir = in_folder(folder, settings.statistics_dir);
+    settings.log_dir = in_folder(folder, settings.log_dir);
+    sint::set_log_path(settings.log_dir + "sint.log");
     if (directory) settings.fast_start = false;
     if (create_index) settings.create_data = true;
     const std::string index_path = (folder / std::string(sint::kDictionaryIndexPath)).string();
