@@ -1,0 +1,411 @@
+#include "engine/tts_engine.h"
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "engine/module_lock.h"
+#include "engine/voice_settings.h"
+#include "tests/engine/engine_fixture.h"
+#include "tests/engine/fake_speech_api.h"
+
+namespace sint::testing {
+namespace {
+
+// One engine object with its token, as the speech API holds it.
+class Voice {
+public:
+    Voice() {
+        void* object = nullptr;
+        EXPECT_EQ(TTSEngine::create(nullptr, IID_ISpTTSEngine, &object), S_OK);
+        engine = static_cast<ISpTTSEngine*>(object);
+        EXPECT_EQ(engine->QueryInterface(IID_ISpObjectWithToken, &object), S_OK);
+        with_token = static_cast<ISpObjectWithToken*>(object);
+    }
+    ~Voice() {
+        with_token->Release();
+        engine->Release();
+    }
+    Voice(const Voice&) = delete;
+    Voice& operator=(const Voice&) = delete;
+
+    HRESULT set_token(int port, DWORD mode = 0) {
+        token.strings[u"EnginePath"] = u"/nonexistent/sintsrv";
+        token.numbers[u"Port"] = static_cast<DWORD>(port);
+        token.numbers[u"Mode"] = mode;
+        return with_token->SetObjectToken(&token);
+    }
+    HRESULT speak(Fragments& fragments, FakeSite& site) {
+        return engine->Speak(0, SPDFID_WaveFormatEx, nullptr, fragments.list(), &site);
+    }
+
+    FakeToken token;
+    ISpTTSEngine* engine = nullptr;
+    ISpObjectWithToken* with_token = nullptr;
+};
+
+class SpeakTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        voice_settings() = VoiceSettings{};
+        ASSERT_EQ(voice.set_token(server->port()), S_OK);
+        server->clear_requests();
+    }
+    // The commands of the requests received, in order.
+    std::vector<std::string> commands() const {
+        std::vector<std::string> found;
+        for (const std::string& r : server->requests()) found.push_back(r.substr(0, r.find('\t')));
+        return found;
+    }
+    // Lets the fake server take in requests that need no answer.
+    void settle() const { std::this_thread::sleep_for(std::chrono::milliseconds(50)); }
+
+    Voice voice;
+    FakeSite site;
+};
+
+TEST_F(SpeakTest, TwoSentencesInOneFragment) {
+    Fragments fragments;
+    fragments.speak(u"Ena dvojk. Tri sto?");
+    ASSERT_EQ(voice.speak(fragments, site), S_OK);
+    const std::vector<std::string> expected{"GFP", "TEMPO", "PITCH", "NORMAL", "STREAM",
+                                            "GFP", "TEMPO", "PITCH", "NORMAL", "STREAM"};
+    EXPECT_EQ(commands(), expected);
+    const auto streams = server->requests_of("STREAM");
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0], "STREAM\t\tEna dvojk. ");
+    EXPECT_EQ(streams[1], "STREAM\t\tTri sto? ");
+
+    const auto sentences = site.events_of(SPEI_SENTENCE_BOUNDARY);
+    ASSERT_EQ(sentences.size(), 2u);
+    EXPECT_EQ(sentences[0].lparam, 0);
+    EXPECT_EQ(sentences[0].wparam, 10u);
+    EXPECT_EQ(sentences[0].offset, 0u);
+    EXPECT_EQ(sentences[1].lparam, 11);
+    EXPECT_EQ(sentences[1].wparam, 8u);
+    EXPECT_EQ(sentences[1].offset, 220u);  // 11 characters × 10 samples × 2 bytes
+
+    const auto words = site.events_of(SPEI_WORD_BOUNDARY);
+    ASSERT_EQ(words.size(), 4u);
+    const LPARAM word_offsets[] = {0, 4, 11, 15};
+    const WPARAM word_lengths[] = {3, 6, 3, 4};
+    const ULONGLONG audio_offsets[] = {0, 80, 220, 220 + 80};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(words[i].lparam, word_offsets[i]);
+        EXPECT_EQ(words[i].wparam, word_lengths[i]);
+        EXPECT_EQ(words[i].offset, audio_offsets[i]);
+    }
+    EXPECT_EQ(site.events.front().id, SPEI_SENTENCE_BOUNDARY);
+    EXPECT_EQ(site.audio.size(), 220u + 180u);
+}
+
+TEST_F(SpeakTest, BookmarkFiresAfterTheAudioOfThePrecedingWord) {
+    Fragments fragments;
+    fragments.speak(u"Ena").bookmark(u" -42abc").speak(u"dva.");
+    ASSERT_EQ(voice.speak(fragments, site), S_OK);
+    EXPECT_EQ(site.events_of(SPEI_SENTENCE_BOUNDARY).size(), 1u);
+    EXPECT_EQ(server->requests_of("STREAM").back(), "STREAM\t\tEna dva. ");
+    const auto marks = site.events_of(SPEI_TTS_BOOKMARK);
+    ASSERT_EQ(marks.size(), 1u);
+    // "Ena dva. ": T = 9, 180 bytes; the first word takes ⌊4 × 180 / 9⌋ = 80.
+    EXPECT_EQ(marks[0].offset, 80u);
+    EXPECT_EQ(marks[0].type, SPET_LPARAM_IS_STRING);
+    EXPECT_EQ(marks[0].text, u" -42abc");
+    EXPECT_EQ(static_cast<long>(marks[0].wparam), -42);
+}
+
+TEST_F(SpeakTest, SilenceIsWrittenInPiecesAndCounted) {
+    Fragments fragments;
+    fragments.silence(100).bookmark(u"end");
+    ASSERT_EQ(voice.speak(fragments, site), S_OK);
+    EXPECT_EQ(site.writes, (std::vector<ULONG>{1024, 1024, 1024, 128}));
+    EXPECT_EQ(site.audio, std::vector<std::uint8_t>(3200, 0));
+    const auto marks = site.events_of(SPEI_TTS_BOOKMARK);
+    ASSERT_EQ(marks.size(), 1u);
+    EXPECT_EQ(marks[0].offset, 3200u);
+    EXPECT_EQ(marks[0].wparam, 0u);
+    // A sentence without words still sends its four requests, with empty text.
+    EXPECT_EQ(server->requests_of("STREAM").back(), "STREAM\t\t");
+}
+
+TEST(SpreadAudio, WordsShareTheAudioByLength) {
+    SPVSTATE speak{};
+    speak.eAction = SPVA_Speak;
+    SPVSTATE mark{};
+    mark.eAction = SPVA_Bookmark;
+    std::vector<SpeechItem> items(4);
+    const ULONG lengths[] = {3, 5, 0, 2};
+    for (std::size_t i = 0; i < 4; ++i) {
+        items[i].state = i == 2 ? &mark : &speak;
+        items[i].length = lengths[i];
+    }
+    std::vector<std::uint8_t> audio(10000);
+    spread_audio(items, audio.data(), audio.size(), 13);
+    EXPECT_EQ(items[0].audio - audio.data(), 0);
+    EXPECT_EQ(items[0].audio_length, 3076u);
+    EXPECT_EQ(items[1].audio - audio.data(), 3076);
+    EXPECT_EQ(items[1].audio_length, 7692u - 3076u);
+    EXPECT_EQ(items[2].audio, nullptr);
+    EXPECT_EQ(items[3].audio - audio.data(), 7692);
+    EXPECT_EQ(items[3].audio_length, 10000u - 7692u);
+
+    // Odd positions are rounded down to whole samples; a total that is too
+    // small never reaches past the audio.
+    spread_audio(items, audio.data(), 999, 13);
+    EXPECT_EQ(items[0].audio_length, 306u);  // ⌊4 × 999 / 13⌋ = 307 → 306
+    spread_audio(items, audio.data(), 1000, 4);
+    EXPECT_EQ(items[1].audio - audio.data(), 1000);
+    EXPECT_EQ(items[3].audio_length, 0u);
+}
+
+TEST_F(SpeakTest, SkipDropsTheRestOfTheSentenceAndTwoMore) {
+    Fragments fragments;
+    fragments.speak(u"Ena. Dva. Tri. Stiri. Pet.");
+    site.skip_count = 3;
+    site.decide_actions = [](const FakeSite& s) -> DWORD {
+        const bool asked = !s.events_of(SPEI_SENTENCE_BOUNDARY).empty();
+        return asked && s.completed_skips.empty() ? SPVES_SKIP : SPVES_CONTINUE;
+    };
+    ASSERT_EQ(voice.speak(fragments, site), S_OK);
+    EXPECT_EQ(site.completed_skips, std::vector<LONG>{2});
+    const auto sentences = site.events_of(SPEI_SENTENCE_BOUNDARY);
+    ASSERT_EQ(sentences.size(), 3u);
+    EXPECT_EQ(sentences[1].lparam, 15);  // "Stiri."
+    const auto words = site.events_of(SPEI_WORD_BOUNDARY);
+    ASSERT_EQ(words.size(), 2u);
+    EXPECT_EQ(words[0].lparam, 15);
+    EXPECT_EQ(words[1].lparam, 22);
+    EXPECT_EQ(server->requests_of("STREAM").size(), 3u);
+}
+
+TEST_F(SpeakTest, AbortStopsOutputAndSendsStop) {
+    Fragments fragments;
+    fragments.speak(u"ena dva tri stiri pet sest sedem osem.");
+    site.decide_actions = [](const FakeSite& s) -> DWORD {
+        return s.writes.size() >= 2 ? SPVES_ABORT : SPVES_CONTINUE;
+    };
+    ASSERT_EQ(voice.speak(fragments, site), S_OK);
+    EXPECT_EQ(site.writes.size(), 2u);
+    EXPECT_EQ(site.events_of(SPEI_WORD_BOUNDARY).size(), 2u);
+    settle();
+    EXPECT_FALSE(server->requests_of("STOP").empty());
+}
+
+TEST_F(SpeakTest, RateVolumeAndPitchReachTheServerAndTheAudio) {
+    server->set_sample_value(1000);
+    site.rate = 5;
+    site.volume = 50;
+    site.actions = SPVES_RATE | SPVES_VOLUME;
+    Fragments fragments;
+    fragments.speak(u"Ena dva", 100, -3, 4).speak(u"tri.");
+    ASSERT_EQ(voice.speak(fragments, site), S_OK);
+    EXPECT_EQ(server->requests_of("TEMPO").back(), "TEMPO\t\t2");   // 5 − 3
+    EXPECT_EQ(server->requests_of("PITCH").back(), "PITCH\t\t12");  // 3 × 4
+    ASSERT_GE(site.audio.size(), 2u);
+    std::int16_t first;
+    std::memcpy(&first, site.audio.data(), 2);
+    EXPECT_EQ(first, 414);  // 1000 × G(50), truncated
+}
+
+TEST_F(SpeakTest, ModeOneAsksForTheNationalLetters) {
+    Voice yu;
+    ASSERT_EQ(yu.set_token(server->port(), 1), S_OK);
+    Fragments fragments;
+    fragments.speak(u"Ena.");
+    ASSERT_EQ(yu.speak(fragments, site), S_OK);
+    EXPECT_EQ(server->requests_of("YU").size(), 1u);
+    EXPECT_TRUE(server->requests_of("NORMAL").empty());
+}
+
+TEST_F(SpeakTest, SentenceQueryNarrowsTheLetters) {
+    Fragments fragments;
+    fragments.speak(u"\u0107a \u0106a \u0111a \u010D\u0161\u017E.");
+    ASSERT_EQ(voice.speak(fragments, site), S_OK);
+    EXPECT_EQ(server->requests_of("GFP").front(),
+              "GFP\t\t\xE8"
+              "a \xC8"
+              "a d\x9E"
+              "a \xE8\x9A\x9E.");
+    // The sentence itself goes out in code page 1250 unchanged.
+    EXPECT_EQ(server->requests_of("STREAM").front(),
+              "STREAM\t\t\xE6"
+              "a \xC6"
+              "a \xF0"
+              "a \xE8\x9A\x9E. ");
+}
+
+TEST_F(SpeakTest, NulAndLongFragments) {
+    Fragments with_nul;
+    with_nul.speak(std::u16string(u"Ena\0dva.", 8));
+    ASSERT_EQ(voice.speak(with_nul, site), S_OK);
+    EXPECT_EQ(server->requests_of("STREAM").back(), "STREAM\t\tEna dva. ");
+    EXPECT_EQ(site.events_of(SPEI_WORD_BOUNDARY).size(), 2u);
+
+    Fragments long_word;
+    long_word.speak(std::u16string(20000, u'a'));
+    FakeSite second;
+    ASSERT_EQ(voice.speak(long_word, second), S_OK);
+    EXPECT_EQ(server->requests_of("STREAM").back().size(), 8u + 20000u + 1u);
+    EXPECT_EQ(second.events_of(SPEI_WORD_BOUNDARY).size(), 1u);
+
+    std::u16string words;
+    for (int i = 0; i < 10000; ++i) words += u"a ";
+    Fragments many_words;
+    many_words.speak(words);
+    FakeSite third;
+    ASSERT_EQ(voice.speak(many_words, third), S_OK);
+    EXPECT_EQ(server->requests_of("STREAM").back().size(), 8u + 20000u);
+    EXPECT_EQ(third.events_of(SPEI_WORD_BOUNDARY).size(), 10000u);
+}
+
+TEST_F(SpeakTest, FaultyServerGivesSilenceAndKeepsTheEvents) {
+    for (auto mode :
+         {FakeServer::Mode::Garbage, FakeServer::Mode::Silent, FakeServer::Mode::CloseMidFrame}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        server->set_mode(mode);
+        Fragments fragments;
+        fragments.speak(u"Ena dva.");
+        FakeSite faulty;
+        ASSERT_EQ(voice.speak(fragments, faulty), S_OK);
+        EXPECT_EQ(faulty.events_of(SPEI_WORD_BOUNDARY).size(), 2u);
+        EXPECT_EQ(faulty.audio, std::vector<std::uint8_t>(16000, 0));
+    }
+}
+
+TEST_F(SpeakTest, ServerGoneDuringSpeakStillFiresEvents) {
+    server->stop();
+    Fragments fragments;
+    fragments.speak(u"Ena. Dva.");
+    ASSERT_EQ(voice.speak(fragments, site), S_OK);
+    EXPECT_EQ(site.events_of(SPEI_SENTENCE_BOUNDARY).size(), 1u);  // the whole text, one sentence
+    EXPECT_EQ(site.events_of(SPEI_WORD_BOUNDARY).size(), 2u);
+}
+
+TEST_F(SpeakTest, FailedWriteEndsSpeak) {
+    site.write_result = E_FAIL;
+    Fragments fragments;
+    fragments.speak(u"Ena. Dva.");
+    EXPECT_EQ(voice.speak(fragments, site), E_FAIL);
+    EXPECT_EQ(site.events_of(SPEI_SENTENCE_BOUNDARY).size(), 1u);
+}
+
+TEST_F(SpeakTest, BadArgumentsAreRefusedBeforeAnythingIsSent) {
+    Fragments fragments;
+    fragments.speak(u"Ena.");
+    const void* bad_table[1] = {reinterpret_cast<const void*>(16)};
+    auto* bad_site = reinterpret_cast<ISpTTSEngineSite*>(bad_table);
+    Fragments bad_text;
+    bad_text.speak(u"x");
+    bad_text.at(0).pTextStart = reinterpret_cast<const WCHAR*>(64);
+    Fragments bad_next;
+    bad_next.speak(u"x");
+    const SPVTEXTFRAG* list = bad_next.list();
+    const_cast<SPVTEXTFRAG*>(list)->pNext = reinterpret_cast<SPVTEXTFRAG*>(128);
+
+    ISpTTSEngine* e = voice.engine;
+    EXPECT_EQ(e->Speak(0, SPDFID_WaveFormatEx, nullptr, fragments.list(), nullptr), E_INVALIDARG);
+    EXPECT_EQ(e->Speak(0, SPDFID_WaveFormatEx, nullptr, fragments.list(), bad_site), E_INVALIDARG);
+    EXPECT_EQ(e->Speak(0, SPDFID_WaveFormatEx, nullptr, nullptr, &site), E_INVALIDARG);
+    EXPECT_EQ(e->Speak(0, SPDFID_WaveFormatEx, nullptr, bad_text.list(), &site), E_INVALIDARG);
+    EXPECT_EQ(e->Speak(0, SPDFID_WaveFormatEx, nullptr, list, &site), E_INVALIDARG);
+    EXPECT_TRUE(site.events.empty());
+    settle();
+    EXPECT_TRUE(server->requests().empty());
+}
+
+TEST_F(SpeakTest, TokenIsSetOnce) {
+    ISpObjectToken* got = nullptr;
+    EXPECT_EQ(voice.with_token->GetObjectToken(&got), S_OK);
+    EXPECT_EQ(got, &voice.token);
+    got->Release();
+    EXPECT_EQ(voice.set_token(server->port()), SPERR_ALREADY_INITIALIZED);
+    EXPECT_EQ(voice.with_token->SetObjectToken(nullptr), E_INVALIDARG);
+    EXPECT_EQ(voice.with_token->GetObjectToken(nullptr), E_POINTER);
+
+    Voice fresh;
+    EXPECT_EQ(fresh.with_token->GetObjectToken(&got), S_FALSE);
+    EXPECT_EQ(got, nullptr);
+}
+
+TEST_F(SpeakTest, TokenKeepsItsReferenceUntilTheObjectGoes) {
+    const ULONG before = voice.token.references;
+    {
+        Voice other;
+        ASSERT_EQ(other.with_token->SetObjectToken(&voice.token), S_OK);
+        EXPECT_EQ(voice.token.references, before + 1);
+    }
+    EXPECT_EQ(voice.token.references, before);
+}
+
+TEST_F(SpeakTest, OutputFormatIsAlways16kHzMono) {
+    WAVEFORMATEX wanted{WAVE_FORMAT_PCM, 2, 22050, 88200, 4, 16, 0};
+    GUID format_id{};
+    WAVEFORMATEX* format = nullptr;
+    ASSERT_EQ(voice.engine->GetOutputFormat(&SPDFID_WaveFormatEx, &wanted, &format_id, &format),
+              S_OK);
+    EXPECT_EQ(format_id, SPDFID_WaveFormatEx);
+    ASSERT_NE(format, nullptr);
+    EXPECT_EQ(format->wFormatTag, WAVE_FORMAT_PCM);
+    EXPECT_EQ(format->nChannels, 1);
+    EXPECT_EQ(format->nSamplesPerSec, 16000u);
+    EXPECT_EQ(format->nAvgBytesPerSec, 32000u);
+    EXPECT_EQ(format->nBlockAlign, 2);
+    EXPECT_EQ(format->wBitsPerSample, 16);
+    EXPECT_EQ(format->cbSize, 0);
+    CoTaskMemFree(format);
+    EXPECT_EQ(voice.engine->GetOutputFormat(nullptr, nullptr, nullptr, &format), E_POINTER);
+}
+
+TEST_F(EngineTest, TokenWithoutServerFails) {
+    const int port = server->port();
+    server->stop();
+    Voice voice;
+    EXPECT_EQ(voice.set_token(port), E_FAIL);
+    ISpObjectToken* got = nullptr;
+    EXPECT_EQ(voice.with_token->GetObjectToken(&got), S_OK);  // kept all the same
+    got->Release();
+}
+
+// A controlling object that aggregates the engine.
+class Outer final : public IUnknown {
+public:
+    IUnknown* inner = nullptr;
+    ULONG references = 1;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (IsEqualGUID(riid, IID_IUnknown)) {
+            *object = this;
+            AddRef();
+            return S_OK;
+        }
+        return inner->QueryInterface(riid, object);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+};
+
+TEST(EngineObject, AggregationAndModuleLock) {
+    const long locks = module_lock_count();
+    Outer outer;
+    void* object = nullptr;
+    EXPECT_EQ(TTSEngine::create(&outer, IID_ISpTTSEngine, &object), CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(object, nullptr);
+    ASSERT_EQ(TTSEngine::create(&outer, IID_IUnknown, &object), S_OK);
+    outer.inner = static_cast<IUnknown*>(object);
+    EXPECT_EQ(module_lock_count(), locks + 1);
+
+    void* engine = nullptr;
+    ASSERT_EQ(outer.inner->QueryInterface(IID_ISpTTSEngine, &engine), S_OK);
+    EXPECT_EQ(outer.references, 2u);  // the engine's interfaces count on the outer object
+    void* back = nullptr;
+    ASSERT_EQ(static_cast<ISpTTSEngine*>(engine)->QueryInterface(IID_IUnknown, &back), S_OK);
+    EXPECT_EQ(back, &outer);
+    static_cast<ISpTTSEngine*>(engine)->Release();
+    outer.Release();
+    EXPECT_EQ(outer.inner->QueryInterface(IID_IClassFactory, &back), E_NOINTERFACE);
+    outer.inner->Release();
+    EXPECT_EQ(module_lock_count(), locks);
+}
+
+}  // namespace
+}  // namespace sint::testing
