@@ -16,6 +16,9 @@
 namespace sint {
 namespace {
 
+// Reported when the directory offers no dictionary file.
+constexpr std::string_view kNoDictionary = "Ni slovarja!";
+
 // Byte-wise comparison of a NUL-terminated key with a search key.
 int compare_key(const char* key, std::string_view search) {
     std::size_t i = 0;
@@ -68,7 +71,7 @@ int PronunciationDictionary::read_directory(const std::string& directory,
         listing.push_back(it->path());
     }
     if (listing.empty()) {
-        report_error("Ni slovarja!");
+        report_error(kNoDictionary);
         return -1;
     }
     std::sort(listing.begin(), listing.end());
@@ -108,7 +111,7 @@ int PronunciationDictionary::read_directory(const std::string& directory,
         }
     }
     if (sources.empty()) {
-        report_error("Ni slovarja!");
+        report_error(kNoDictionary);
         return -1;
     }
 

@@ -5,6 +5,12 @@
 #include "text/profile_lists.h"
 
 namespace sint {
+namespace {
+
+// Reported for a missing, empty or malformed phone list.
+constexpr std::string_view kNoInventory = "Napaka: 'Nabor_fonemov' ne obstaja\n";
+
+}  // namespace
 
 PhoneInventory::PhoneInventory() : lookup_(std::make_unique<std::array<std::uint8_t, 65536>>()) {}
 
@@ -14,7 +20,7 @@ int PhoneInventory::load(ProfileFile& profile) {
     lookup_->fill(0);
     const int length = profile.string_length("Nabor_fonemov");
     if (length < 0) {
-        report_error("Napaka: 'Nabor_fonemov' ne obstaja\n");
+        report_error(kNoInventory);
         return -1;
     }
     std::vector<std::string> items;
@@ -22,13 +28,13 @@ int PhoneInventory::load(ProfileFile& profile) {
     for (std::string& symbol : items) {
         // A symbol has one or two characters; the list holds at most 63.
         if (symbol.size() > 2 || symbols_.size() == kPhoneInventoryMax) {
-            report_error("Napaka: 'Nabor_fonemov' ne obstaja\n");
+            report_error(kNoInventory);
             return -1;
         }
         symbols_.push_back(std::move(symbol));
     }
     if (symbols_.empty()) {
-        report_error("Napaka: 'Nabor_fonemov' ne obstaja\n");
+        report_error(kNoInventory);
         return -1;
     }
     const int digits = profile.string_length("Razvrstitev_fonemov");

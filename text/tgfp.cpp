@@ -36,8 +36,9 @@ TGFP::TGFP(std::string_view profile_path, ServerSettings& settings, std::string 
     : settings_(settings), index_path_(std::move(index_path)) {
     load(profile_path);
     if (!valid_) {
-        report_error("TGFP: Constructor failed to create class!");
-        throw std::runtime_error("TGFP: Constructor failed to create class!");
+        constexpr const char* kFailed = "TGFP: Constructor failed to create class!";
+        report_error(kFailed);
+        throw std::runtime_error(kFailed);
     }
 }
 
