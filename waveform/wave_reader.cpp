@@ -207,7 +207,8 @@ bool read_markers(ChunkFile& file, SourceWave& wave, bool full) {
         }
         const std::int64_t count = size / kMarkerBytes;
         if (size % kMarkerBytes != 0 || static_cast<std::int64_t>(size) > file.remaining()) {
-            log_write("TTableSint::read_mark : Marker data is corrupted\n08-011");
+            // The header pass leaves the report to the full read.
+            if (full) log_write("TTableSint::read_mark : Marker data is corrupted\n08-011");
             if (!file.skip(static_cast<std::int64_t>(size) + size % wave.block_align)) break;
             continue;
         }
