@@ -112,7 +112,7 @@ private:
     std::atomic<bool> loop_{false};
     std::atomic<bool> stopped_{false};
     std::vector<Slot> slots_;
-    std::size_t count_ = 0;
+    std::atomic<std::size_t> count_{0};
 };
 
 }  // namespace sint

@@ -84,6 +84,11 @@ protected:
         dir = ::testing::TempDir() + "sint_say_" + std::to_string(getpid()) + "_";
     }
 
+    void TearDown() override {
+        for (const char* name : {"in", "out", "err", "a.wav", "b.wav"})
+            std::remove((dir + name).c_str());
+    }
+
     SayRun say(const std::string& args, const std::string& input = "") {
         const std::string in = dir + "in", out = dir + "out", err = dir + "err";
         std::ofstream(in, std::ios::binary) << input;

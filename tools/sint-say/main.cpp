@@ -115,6 +115,7 @@ int main(int argc, char** argv) {
     }
     if (output.empty() && !raw) return fail("say where the audio goes: -o FILE.wav or --raw");
     if (!output.empty() && raw) return fail("-o and --raw exclude each other");
+    if (raw && isatty(STDOUT_FILENO)) return fail("--raw writes samples: pipe them into a player");
     if (have_text && !text_file.empty())
         return fail("give the text either as arguments or with -f");
     if (!have_text) {
