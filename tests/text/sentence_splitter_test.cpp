@@ -55,6 +55,8 @@ TEST_F(SplitterTest, WholeTextTable) {
         {"A (b) c: d; e", "A ( b ) c : d ; e . "},
         {"Ime. Drugo", "Ime . Drugo . "},
         {"Vse*skupaj", "Vseskupaj . "},
+        {"Rekel je \"Da.\" Potem.", "Rekel je Da . Potem . "},
+        {"'Res' je", "Res je . "},
         {"", ""},
         {" \n\n ", ""},
     };
