@@ -92,7 +92,6 @@ int TPsola::Synthesise(const AlophoneRecord* records) {
 
 int TPsola::init(const AlophoneRecord* records) {
     units_.clear();
-    build_symbol_tables();
     std::vector<std::uint8_t> target;
     std::int32_t count = 0;
     for (; records[count].name[0] != '\0'; ++count) {

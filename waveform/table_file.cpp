@@ -8,6 +8,7 @@
 #include <new>
 
 #include "server/log.h"
+#include "synth/phone_symbols.h"
 #include "synth/scramble.h"
 #include "waveform/table_sint.h"
 
@@ -185,6 +186,7 @@ bool TTableSint::save_tables() {
 
 int TTableSint::load() {
     release();
+    build_symbol_tables();
     if (!load_from(packed_path(), options_.samples_in_memory)) {
         release();
         return -1;

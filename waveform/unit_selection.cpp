@@ -73,14 +73,16 @@ std::vector<Segment> TTableSint::make_sentence(const std::vector<std::uint8_t>& 
             continue;
         }
         if (p + 1 < length) {
-            if (const DiphoneEntry* d = find_diphone(target[p], target[p + 1])) {
+            const DiphoneEntry* d = find_diphone(target[p], target[p + 1]);
+            if (d && !d->list.empty()) {
                 segments.push_back({d->list.front(), 2, p});
                 if (p + 2 >= length) break;
                 ++p;
                 continue;
             }
         }
-        if (const AlophoneEntry* a = find_alophone(target[p])) {
+        const AlophoneEntry* a = find_alophone(target[p]);
+        if (a && !a->list.empty()) {
             segments.push_back({a->list.front(), 1, p});
         } else {
             char message[96];
