@@ -281,5 +281,36 @@ TEST_F(PsolaTest, DiskModeLoadedTablesAndReadTestGiveTheSameSentence) {
     EXPECT_EQ(memory.sample_count(), kLeadingSilence + 90 + 5 * 80);
 }
 
+TEST_F(PsolaTest, DamagedPackedFilesNeverCrash) {
+    add_recording(mama_recording());
+    {
+        TPsola built(list_file(), 1, 0, options());
+        ASSERT_TRUE(built.save_tables());
+    }
+    const std::string path = dir_.file("data/MorvenaIdra.dat");
+    const std::string good = testing::TempDir::read(path);
+    const auto in = records({{"_", 0, 0, 0, 0},
+                             {"m", 40, 120, 120, 120},
+                             {"a:", 0, 0, 0, 0},
+                             {"m", 0, 0, 0, 0},
+                             {"a", 0, 0, 0, 0},
+                             {"_", 0, 0, 0, 0}});
+    set_log_disabled(true);
+    int loaded = 0;
+    // Every byte of the header and the tables, and a sample of the rest.
+    for (std::size_t at = 0; at < good.size(); at += at < 2000 ? 1 : 97) {
+        std::string bad = good;
+        bad[at] = static_cast<char>(bad[at] ^ (at % 3 == 0 ? 0x80 : 0x11));
+        testing::write_file(path, bad);
+        try {
+            TPsola psola(options(at % 2 == 0));
+            psola.Synthesise(in.data());
+            ++loaded;
+        } catch (const std::runtime_error&) {
+        }
+    }
+    EXPECT_GT(loaded, 0);
+}
+
 }  // namespace
 }  // namespace sint
