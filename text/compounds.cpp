@@ -20,11 +20,13 @@ bool is_word_char(unsigned char ch, const CharClassTable& classes) {
 int CompoundTable::load_directory(const std::string& directory, const CharClassTable& classes) {
     entries_.clear();
     std::error_code error;
+    std::error_code kind_error;  // a file whose kind cannot be told is skipped
     std::vector<std::filesystem::path> files;
     const std::filesystem::path folder = directory.empty() ? "." : directory;
     for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
          it.increment(error)) {
-        if (it->path().extension() == ".pdc") files.push_back(it->path());
+        if (it->path().extension() == ".pdc" && it->is_regular_file(kind_error))
+            files.push_back(it->path());
     }
     // Listing order is the name order, the same on every file system.
     std::sort(files.begin(), files.end());

@@ -65,10 +65,11 @@ int PronunciationDictionary::read_directory(const std::string& directory,
     clear();
     const std::filesystem::path folder = directory.empty() ? "." : directory;
     std::error_code error;
+    std::error_code kind_error;  // a file whose kind cannot be told is skipped
     std::vector<std::filesystem::path> listing;
     for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
          it.increment(error)) {
-        listing.push_back(it->path());
+        if (it->is_regular_file(kind_error)) listing.push_back(it->path());
     }
     if (listing.empty()) {
         report_error(kNoDictionary);

@@ -61,6 +61,7 @@ TEST_F(DictionaryTest, WhichFilesAreRead) {
     add("secret.dst", scrambled("secret\tS\r\n"));
     add("upper.DCT", "upper\tU\r\n");
     add("other.txt", "other\tO\r\n");
+    std::filesystem::create_directories(folder() + "folder.dct");
     PronunciationDictionary d;
     ASSERT_EQ(d.read_directory(folder(), {}, false), 0);
     EXPECT_EQ(lookup(d, "plain"), "<none>");  // plain dictionaries not allowed
