@@ -22,7 +22,7 @@ import riffwav  # noqa: E402
 
 WORDS_PER_FILE = 24
 HEAD = 1200          # silence at both ends of a file (16 kHz samples), "#"
-GAP_MS = 100         # pause between carrier words
+GAP_MS = 40          # pause between carrier words (with LEAD_MS: 100 ms)
 LEAD_MS = 60         # silence put before each rendered word
 PEAK = 14000         # loudest sample of the voice after scaling
 DEFAULT_PERIOD = 145
