@@ -46,8 +46,18 @@ bool TMikro::next_sentence(std::string_view text, std::size_t& pos, std::string&
 
     // Appends one character; white space becomes a single space, and marks are
     // kept apart from letters by one space.
+    // A tag list in parentheses belongs to its word, commas included; it ends
+    // at ")" or at white space.
+    bool in_tags = false;
     auto put = [&](char c) {
         const char last = sentence.empty() ? '\0' : sentence.back();
+        if (in_tags || (c == '(' && !sentence.empty() && last != space)) {
+            in_tags = c != ')' && !is_white(c);
+            if (in_tags || c == ')') {
+                sentence.push_back(c);
+                return;
+            }
+        }
         if (is_white(c)) {
             if (!sentence.empty() && last != space) sentence.push_back(space);
             return;
@@ -61,10 +71,13 @@ bool TMikro::next_sentence(std::string_view text, std::size_t& pos, std::string&
         }
         sentence.push_back(c);
     };
-    while (pos < text.size() && !is_final(text[pos])) put(text[pos++]);
+    while (pos < text.size() && (in_tags || !is_final(text[pos]))) put(text[pos++]);
     if (pos < text.size()) {
-        // The final mark and the run of marks and spaces after it form one token.
-        if (!sentence.empty() && sentence.back() != space) sentence.push_back(space);
+        // The final mark and the run of marks and spaces after it form one token
+        // (with the marks right before it).
+        if (!sentence.empty() && sentence.back() != space && !is_token_mark(sentence.back())) {
+            sentence.push_back(space);
+        }
         while (pos < text.size() && (is_token_mark(text[pos]) || is_white(text[pos]))) {
             if (is_token_mark(text[pos])) sentence.push_back(text[pos]);
             ++pos;
@@ -203,6 +216,7 @@ bool TMikro::process_sentence(const std::string& sentence, bool ignore_tags, std
             r.pitch = 0;
         }
     }
+    last_sentence_ = std::move(tokens);
     return true;
 }
 

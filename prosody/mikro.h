@@ -115,6 +115,9 @@ public:
     // The pitch the phone conversion scales around: (K6 + K7) / 2.
     int boundary_pitch() const;
 
+    // The tokens of the last sentence of the last run, as worked on.
+    const std::vector<MikroWord>& last_sentence() const { return last_sentence_; }
+
     int rate_mode() const { return profile_.rate_mode; }
     double fine_setting() const { return profile_.fine_setting; }
     const MikroProfile& profile() const { return profile_; }
@@ -143,6 +146,7 @@ private:
     MikroProfile profile_;
     std::vector<ProsodyRecord> output_;
     int count_ = 0;
+    std::vector<MikroWord> last_sentence_;
     std::minstd_rand jitter_;
 };
 

@@ -1,0 +1,109 @@
+// The default voice's two profiles working together on ordinary sentences.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "prosody/makro.h"
+#include "prosody/mikro.h"
+#include "prosody_fixture.h"
+
+namespace sint {
+namespace {
+
+class VoiceProsodyTest : public ::testing::Test {
+protected:
+    VoiceProsodyTest()
+        : phones_(testing::voice_phones()),
+          mikro_(std::string(SINT_SOURCE_DIR) + "/voice/mikro.ini", phones_),
+          makro_(std::string(SINT_SOURCE_DIR) + "/voice/makro.ini", phones_) {}
+
+    // Micro and macro prosody as the facade runs them.
+    std::vector<ProsodyRecord> speak(const std::string& text) {
+        mikro_.set_word_boundary_pause(0);
+        EXPECT_EQ(mikro_.run(text + " .", false), 0);
+        EXPECT_EQ(makro_.run(mikro_.output(), mikro_.count()), 0);
+        return {makro_.output(), makro_.output() + makro_.count()};
+    }
+
+    bool is_vowel(const ProsodyRecord& r) const {
+        const int index = phones_.phone_index(r.name);
+        std::string classes;
+        return index >= 0 && phones_.DolociZvocnost({index}, classes) && classes == "v";
+    }
+
+    static int total(const std::vector<ProsodyRecord>& records) {
+        int sum = 0;
+        for (const ProsodyRecord& r : records) sum += r.duration;
+        return sum;
+    }
+
+    PhoneTable phones_;
+    TMikro mikro_;
+    TMakro makro_;
+};
+
+const char* const kSentences[] = {
+    "dO:bEr da:n",
+    "ta:m jE ma:ma",
+    "jutri gr@:mO na mO:rjE , ka:jti vrE:mE bO lE:pO",
+    "vsi: lju:djE sO ro:jEni svO:bOdni in Ena:ki pO dOstOja:nstvu in pra:vitsa:x",
+    "ka:kO stE: ?",
+    "pOzdra:vlJEni u nO:vi hi:Si !",
+};
+
+TEST_F(VoiceProsodyTest, StatementFallsAndQuestionRisesAtTheNucleus) {
+    const std::vector<ProsodyRecord> statement = speak("ta:m jE ma:ma .");
+    const std::vector<ProsodyRecord> question = speak("ta:m jE ma:ma ?");
+    ASSERT_EQ(statement.size(), question.size());
+    // The nucleus is the a: of ma:ma; the final a follows it.
+    std::size_t nucleus = 0;
+    for (std::size_t i = 0; i < statement.size(); ++i) {
+        if (std::string(statement[i].name) == "a:") nucleus = i;
+    }
+    const std::size_t last = nucleus + 2;
+    ASSERT_EQ(std::string(statement[last].name), "a");
+    EXPECT_LT(statement[last].pitch, statement[nucleus].pitch);
+    EXPECT_GT(question[nucleus].pitch, statement[nucleus].pitch);
+    EXPECT_GT(question[last].pitch, question[nucleus - 3].pitch);
+    EXPECT_GT(question[last].pitch, statement[last].pitch + 20);
+}
+
+TEST_F(VoiceProsodyTest, RateLengthensAndShortens) {
+    const std::string text = kSentences[3];
+    mikro_.set_rate(0);
+    const int normal = total(speak(text));
+    mikro_.set_rate(-10);
+    const int slow = total(speak(text));
+    mikro_.set_rate(10);
+    const int fast = total(speak(text));
+    EXPECT_GT(slow, normal * 12 / 10);
+    EXPECT_LT(fast, normal * 9 / 10);
+}
+
+TEST_F(VoiceProsodyTest, DurationsAndPitchesInRange) {
+    int syllables = 0;
+    int speech = 0;
+    for (const char* text : kSentences) {
+        for (const ProsodyRecord& r : speak(text)) {
+            if (std::string(r.name) == "_") continue;
+            speech += r.duration;
+            if (is_vowel(r)) {
+                ++syllables;
+                EXPECT_GE(r.duration, 35) << text << " " << r.name;
+                EXPECT_LE(r.duration, 200) << text << " " << r.name;
+            } else {
+                EXPECT_GE(r.duration, 40) << text << " " << r.name;
+                EXPECT_LE(r.duration, 120) << text << " " << r.name;
+            }
+            EXPECT_GE(r.pitch, 90) << text << " " << r.name;
+            EXPECT_LE(r.pitch, 150) << text << " " << r.name;
+        }
+    }
+    // Near five syllables a second of speech.
+    const double rate = syllables * 1000.0 / speech;
+    EXPECT_GT(rate, 4.3);
+    EXPECT_LT(rate, 5.8);
+}
+
+}  // namespace
+}  // namespace sint
