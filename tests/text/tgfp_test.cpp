@@ -154,6 +154,17 @@ TEST(TgfpLoading, ProfileKindAndBrokenValues) {
         EXPECT_NO_THROW(TGFP((dir.path() / "veznik.ini").string(), settings));
     }
     {
+        // 64 phone symbols are one too many.
+        std::string symbols;
+        for (int i = 0; i < 64; ++i)
+            symbols += std::string(1, static_cast<char>('A' + i % 26)) +
+                       std::string(1, static_cast<char>('a' + i / 26)) + "\t";
+        test::write_file(dir.path() / "phones.ini", "Nabor_fonemov = " + symbols + "\n" + profile);
+        LogCapture log;
+        EXPECT_THROW(TGFP((dir.path() / "phones.ini").string(), settings), std::runtime_error);
+        EXPECT_NE(log.text().find("Napaka: 'Nabor_fonemov' ne obstaja"), std::string::npos);
+    }
+    {
         test::write_file(dir.path() / "sonority.ini", "Razvrstitev_fonemov = 12\n" + profile);
         LogCapture log;
         EXPECT_THROW(TGFP((dir.path() / "sonority.ini").string(), settings), std::runtime_error);
@@ -274,6 +285,23 @@ TEST(TgfpConversion, SentenceModeSpansCoverTheText) {
     // A new text starts over.
     EXPECT_EQ(engine.convert_sentence("A. B.", true), 3);
     EXPECT_EQ(engine.last_sentence_span().start, 0u);
+}
+
+TEST(TgfpConversion, SentenceModeReadsAtMost102400Characters) {
+    TGFP& engine = test::default_engine();
+    std::string text;
+    while (text.size() < 110000) text += "Ena. ";
+    std::size_t total = 0;
+    int sentences = 0;
+    for (int length = engine.convert_sentence(text, true); length > 0;
+         length = engine.convert_sentence(nullptr, true)) {
+        total += static_cast<std::size_t>(length);
+        ++sentences;
+    }
+    // The character conversion keeps its last places free.
+    EXPECT_LE(total, kSentenceInputLimit);
+    EXPECT_GE(total, kSentenceInputLimit - 3);
+    EXPECT_EQ(sentences, static_cast<int>(kSentenceInputLimit / 5));
 }
 
 TEST(TgfpConversion, StagesAreObservedInOrder) {
