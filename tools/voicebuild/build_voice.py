@@ -40,11 +40,12 @@ def donor_string(word):
 
 
 def resample(samples, rate_in):
-    """16 kHz version of 16-bit samples, by sox."""
+    """16 kHz version of 16-bit samples, by sox (without dither, so that the
+    build is reproducible and silence stays silent)."""
     import array
     raw = array.array("h", samples).tobytes()
     out = subprocess.run(
-        ["sox", "-t", "raw", "-r", str(rate_in), "-e", "signed", "-b", "16", "-c", "1", "-",
+        ["sox", "-D", "-t", "raw", "-r", str(rate_in), "-e", "signed", "-b", "16", "-c", "1", "-",
          "-t", "raw", "-r", "16000", "-e", "signed", "-b", "16", "-c", "1", "-", "rate", "-h"],
         input=raw, stdout=subprocess.PIPE, stderr=subprocess.PIPE, check=True).stdout
     a = array.array("h")
