@@ -99,6 +99,7 @@ int run_shell(const std::vector<std::string>& args, ShellServices& services,
         return 0;
     }
 
+    services.configure(*ini, folder);
     bool facade_ready = services.facade_init() == 0;
     bool wave_ready = false;
     bool server_started = false;

@@ -16,6 +16,8 @@
 
 namespace sint {
 
+class ProfileFile;
+
 // Main-loop tick (the idle rule counts these).
 inline constexpr int kTickMs = 100;
 // The list file of the recordings, in the program folder.
@@ -25,6 +27,10 @@ inline constexpr const char* kWaveListFile = "filenames.ini";
 class ShellServices {
 public:
     virtual ~ShellServices() = default;
+    // Called once sint.ini and the command line are read, before anything is
+    // started, with the sint.ini profile (which may be unloaded).
+    virtual void configure(const ProfileFile& /*sint_ini*/, const std::string& /*program_folder*/) {
+    }
     // The synthesis facade: 0 on success.
     virtual int facade_init() = 0;
     virtual void facade_free() = 0;

@@ -1,0 +1,290 @@
+#include "synth/facade.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+#include "prosody/engine_phone_services.h"
+#include "prosody/makro.h"
+#include "prosody/mikro.h"
+#include "server/log.h"
+#include "server/server_settings.h"
+#include "text/tgfp.h"
+#include "waveform/psola.h"
+
+namespace sint {
+namespace {
+
+constexpr const char* kNotInitialised = "Sint Ni inicializiran!";
+const std::string kHyphenLine(40, '-');
+
+// The construction arguments of the slow start: the marker tracks of the
+// alophone labels and of the pitch marks.
+constexpr int kAlophoneTrack = 1;
+constexpr int kPitchTrack = 0;
+
+// The pitch offset, articulation and window width the facade accepts.
+constexpr std::int32_t kPitchOffsetMin = -50, kPitchOffsetMax = 50;
+constexpr std::int32_t kArticulationMin = 1, kArticulationMax = 200;
+
+WaveDatabaseOptions database_options(const ServerSettings& settings) {
+    WaveDatabaseOptions options;
+    options.samples_in_memory = settings.samples_in_memory;
+    options.read_test = settings.read_test;
+    return options;
+}
+
+}  // namespace
+
+Sint::Sint(ServerSettings& settings) : settings_(settings) {}
+
+Sint::~Sint() {
+    if (initialised_) free();
+    wave_free();
+}
+
+int Sint::init() {
+    if (initialised_) {
+        report_error("Sintetizator je ze inicializiran!");
+        return -1;
+    }
+    gfp_ = std::make_unique<TGFP>(settings_.gfp_profile, settings_);
+    gfp_->set_work_dir(settings_.log_dir);
+    phone_services_ = std::make_unique<EnginePhoneServices<TGFP>>(*gfp_);
+    mikro_ = std::make_unique<TMikro>(settings_.mikro_profile, *phone_services_);
+    makro_ = std::make_unique<TMakro>(settings_.makro_profile, *phone_services_);
+    converter_.free();
+    log_start_banner();
+    gfp_->prepare_work_files();
+    initialised_ = true;
+    return 0;
+}
+
+int Sint::free() {
+    if (!initialised_) {
+        log_write("Sint se ni inicializiran");
+        return -1;
+    }
+    log_stop_banner();
+    initialised_ = false;
+    makro_.reset();
+    mikro_.reset();
+    phone_services_.reset();
+    gfp_.reset();
+    converter_.free();
+    return 0;
+}
+
+void Sint::stopwatch_start() {
+    stopwatch_ = std::chrono::steady_clock::now();
+}
+
+std::int64_t Sint::stopwatch_lap() {
+    const auto now = std::chrono::steady_clock::now();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - stopwatch_).count();
+    stopwatch_ = now;
+    return ms;
+}
+
+std::string Sint::format_seconds(std::int64_t ms) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%03f s", static_cast<double>(ms) * 0.001);
+    return text;
+}
+
+std::int32_t Sint::scale_deviation(std::int32_t value, std::int32_t base) const {
+    return (value - base) * articulation_ / 100 + base;
+}
+
+void Sint::set_pitch_offset(std::int32_t value) {
+    pitch_offset_ = std::clamp(value, kPitchOffsetMin, kPitchOffsetMax);
+}
+
+void Sint::set_articulation(std::int32_t value) {
+    articulation_ = std::clamp(value, kArticulationMin, kArticulationMax);
+}
+
+void Sint::set_tempo(std::int32_t value) {
+    if (mikro_) mikro_->set_rate(value);
+}
+
+void Sint::set_window_width(std::int32_t value) {
+    if (psola_) psola_->set_window_width(std::clamp(value, kMinWindowWidth, kMaxWindowWidth));
+}
+
+// The checks common to both conversions. False when the conversion must not
+// run, with `result` set to its return code.
+bool Sint::begin_conversion(std::string_view text, int& result) {
+    stopwatch_start();
+    if (!initialised_) {
+        log_write(kNotInitialised);
+        result = kFacadeFailure;
+        return false;
+    }
+    if (text.empty()) {
+        log_write("Vhod je prazen niz!");
+        result = kFacadeFailure;
+        return false;
+    }
+    clear_error();
+    return true;
+}
+
+int Sint::convert(std::string_view text) {
+    if (text.data() == nullptr) return -1;
+    int result = 0;
+    if (!begin_conversion(text, result)) return result;
+    // The engine reads a NUL-terminated working copy.
+    const std::string work(text);
+    gfp_->convert_text(work.c_str(), true);
+    log_write("GFP: " + format_seconds(stopwatch_lap()));
+    return 0;
+}
+
+long Sint::convert_first_sentence(std::string_view text) {
+    if (text.data() == nullptr) return -1;
+    int result = 0;
+    if (!begin_conversion(text, result)) return result;
+    const std::string work(text);
+    const long length = gfp_->convert_sentence(work.c_str(), true);
+    log_write("GFP: " + format_seconds(stopwatch_lap()));
+    return length;
+}
+
+const char* Sint::transcription() const {
+    return gfp_ ? gfp_->result_text() : "";
+}
+
+void Sint::write_records_file(const char* name, bool alophones) const {
+    if (log_disabled()) return;
+    const std::string path = settings_.log_dir + name;
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    if (!file) return;
+    std::fprintf(file, "%s\n", kHyphenLine.c_str());
+    if (alophones) {
+        const AlophoneRecord* records = converter_.output();
+        for (int i = 0; records && i < converter_.count(); ++i)
+            std::fprintf(
+                file, "%s\t%ld\t%ld\t%ld\t%ld\n", records[i].name,
+                static_cast<long>(records[i].duration), static_cast<long>(records[i].f0_start),
+                static_cast<long>(records[i].f0_middle), static_cast<long>(records[i].f0_end));
+    } else {
+        const bool from_mikro = std::strcmp(name, "mikro.out") == 0;
+        const ProsodyRecord* records = from_mikro ? mikro_->output() : makro_->output();
+        const int count = from_mikro ? mikro_->count() : makro_->count();
+        for (int i = 0; records && i < count; ++i)
+            std::fprintf(file, "%s\t%ld\t%ld\n", records[i].name,
+                         static_cast<long>(records[i].duration),
+                         static_cast<long>(records[i].pitch));
+    }
+    std::fclose(file);
+}
+
+int Sint::prosody(std::optional<std::string_view> transcription) {
+    std::string input(transcription ? *transcription
+                                    : std::string_view(gfp_ ? gfp_->result_text() : ""));
+    stopwatch_start();
+    if (!initialised_) {
+        log_write(kNotInitialised);
+        return kFacadeFailure;
+    }
+    mikro_->set_word_boundary_pause(0);
+    input += " .";
+    if (input.size() > kProsodyInputMax) input.resize(kProsodyInputMax);
+    if (mikro_->run(input, false) != 0) return kFacadeFailure;
+    write_records_file("mikro.out", false);
+    log_write("Mikro: " + format_seconds(stopwatch_lap()));
+
+    if (makro_->run(mikro_->output(), mikro_->count()) != 0) return kFacadeFailure;
+    write_records_file("makro.out", false);
+    log_write("Makro: " + format_seconds(stopwatch_lap()));
+
+    converter_.free();
+    // The conversion writes the adjusted pitch back into its input records.
+    std::vector<ProsodyRecord> records(makro_->output(), makro_->output() + makro_->count());
+    const int count = converter_.run(records.data(), static_cast<int>(records.size()),
+                                     mikro_->boundary_pitch(), articulation_, pitch_offset_);
+    if (count < 0) {
+        log_write("Convert: Napaka pri pretvorbi!");
+        return kFacadeFailure;
+    }
+    write_records_file("convert.out", true);
+    log_write("Convert: " + format_seconds(stopwatch_lap()));
+    return 0;
+}
+
+void Sint::run_psola() {
+    if (converter_.output()) psola_->Synthesise(converter_.output());
+    log_write("Psola: " + format_seconds(stopwatch_lap()));
+}
+
+void Sint::synthesise_to_file(int bytes_per_sample, int sample_rate, int format_tag, int coding,
+                              const std::string& file_name, int volume) {
+    stopwatch_start();
+    if (!initialised_ || !psola_) {
+        log_write(kNotInitialised);
+        return;
+    }
+    run_psola();
+    stopwatch_start();
+    try {
+        TTableSint::SaveWave(psola_->samples_out(), psola_->sample_count(), bytes_per_sample,
+                             sample_rate, format_tag, 1, coding, file_name, volume);
+    } catch (const std::exception&) {
+        log_write("SaveWave: EXCEPTION");
+    }
+    log_write("SaveWave: " + format_seconds(stopwatch_lap()));
+}
+
+std::span<const std::int16_t> Sint::synthesise_to_memory(int /*volume*/) {
+    stopwatch_start();
+    if (!initialised_ || !psola_) {
+        log_write(kNotInitialised);
+        return {};
+    }
+    run_psola();
+    log_write("PsolaStream: " + format_seconds(stopwatch_lap()));
+    return {psola_->samples_out(), static_cast<std::size_t>(std::max(0, psola_->sample_count()))};
+}
+
+std::int32_t Sint::duration_ms() const {
+    if (!initialised_) return -1;
+    return psola_ ? psola_->sample_count() / kSamplesPerMs : 0;
+}
+
+std::int32_t Sint::byte_count() const {
+    if (!initialised_) return -1;
+    return psola_ ? psola_->sample_count() * 2 : 0;
+}
+
+bool Sint::wave_init_slow(const std::string& list_file) {
+    if (psola_) return false;
+    try {
+        psola_ = std::make_unique<TPsola>(list_file, kAlophoneTrack, kPitchTrack,
+                                          database_options(settings_));
+    } catch (const std::exception&) {
+        psola_.reset();
+    }
+    return psola_ != nullptr;
+}
+
+bool Sint::wave_init_fast() {
+    if (psola_) return false;
+    try {
+        psola_ = std::make_unique<TPsola>(database_options(settings_));
+    } catch (const std::exception&) {
+        psola_.reset();
+    }
+    return psola_ != nullptr;
+}
+
+void Sint::wave_save_tables() {
+    if (psola_) psola_->save_tables();
+}
+
+void Sint::wave_free() {
+    psola_.reset();
+}
+
+}  // namespace sint

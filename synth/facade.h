@@ -1,0 +1,113 @@
+// The synthesis facade ("Sint"): the one object through which the server shell
+// reaches the synthesiser. It owns the stages, creates them in order from the
+// paths of sint.ini, and offers text-to-transcription, prosody and PSOLA
+// operations, each timed in the log; with logging on it also dumps the records
+// of the prosody stages and the phone conversion for diagnosis.
+//
+// One facade per process; its operations are called from one thread at a time.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "server/synthesis_service.h"
+#include "synth/phone_conversion.h"
+
+namespace sint {
+
+class TGFP;
+class TMikro;
+class TMakro;
+class TPsola;
+class PhoneServices;
+struct ServerSettings;
+
+// The facade's general failure code.
+inline constexpr int kFacadeFailure = -201;
+// The buffer the transcription is copied into before micro-prosody: longer
+// transcriptions are cut to its size less one.
+inline constexpr std::size_t kProsodyInputMax = 16383;
+
+class Sint final : public SynthesisService {
+public:
+    explicit Sint(ServerSettings& settings);
+    ~Sint() override;
+    Sint(const Sint&) = delete;
+    Sint& operator=(const Sint&) = delete;
+
+    // Creates the stages (text analysis, micro- and macro-prosody, phone
+    // conversion). 0, or -1 when already initialised. A stage that cannot be
+    // built throws; the facade does not catch it.
+    int init();
+    // Writes the stop banner and destroys the stages: 0, or -1 when not initialised.
+    int free();
+    bool initialised() const { return initialised_; }
+
+    // SynthesisService
+    bool ready() const override { return initialised_ && wave_ready(); }
+    int convert(std::string_view text) override;
+    long convert_first_sentence(std::string_view text) override;
+    int prosody(std::optional<std::string_view> transcription) override;
+    void synthesise_to_file(int bytes_per_sample, int sample_rate, int format_tag, int coding,
+                            const std::string& file_name, int volume) override;
+    std::span<const std::int16_t> synthesise_to_memory(int volume) override;
+    void set_pitch_offset(std::int32_t value) override;
+    void set_articulation(std::int32_t value) override;
+    void set_tempo(std::int32_t value) override;
+    void set_window_width(std::int32_t value) override;
+
+    // The transcription of the last conversion ("" before any).
+    const char* transcription() const;
+    // Milliseconds / bytes of the last PSOLA run; -1 when not initialised.
+    std::int32_t duration_ms() const;
+    std::int32_t byte_count() const;
+
+    std::int32_t pitch_offset() const { return pitch_offset_; }
+    std::int32_t articulation() const { return articulation_; }
+    // (value - base) * articulation / 100 + base, in integers.
+    std::int32_t scale_deviation(std::int32_t value, std::int32_t base) const;
+
+    // The wave database, created and freed by the shell.
+    bool wave_init_slow(const std::string& list_file);
+    bool wave_init_fast();
+    void wave_save_tables();
+    void wave_free();
+    bool wave_ready() const { return psola_ != nullptr; }
+
+    // The stopwatch: lap returns the milliseconds since the last start or lap.
+    void stopwatch_start();
+    std::int64_t stopwatch_lap();
+    // "%03f s" of ms / 1000 (15 ms gives "0.015000 s").
+    static std::string format_seconds(std::int64_t ms);
+
+    // The stages, for tools and tests.
+    TGFP* text_analysis() { return gfp_.get(); }
+    TMikro* mikro() { return mikro_.get(); }
+    TMakro* makro() { return makro_.get(); }
+    TPsola* psola() { return psola_.get(); }
+    const PhoneConverter& converter() const { return converter_; }
+
+private:
+    bool begin_conversion(std::string_view text, int& result);
+    void write_records_file(const char* name, bool alophones) const;
+    void run_psola();
+
+    ServerSettings& settings_;
+    bool initialised_ = false;
+    std::unique_ptr<TGFP> gfp_;
+    std::unique_ptr<PhoneServices> phone_services_;
+    std::unique_ptr<TMikro> mikro_;
+    std::unique_ptr<TMakro> makro_;
+    PhoneConverter converter_;
+    std::unique_ptr<TPsola> psola_;
+    std::int32_t pitch_offset_ = 0;
+    std::int32_t articulation_ = 90;
+    std::chrono::steady_clock::time_point stopwatch_ = std::chrono::steady_clock::now();
+};
+
+}  // namespace sint
