@@ -14,6 +14,7 @@
 #include "synth/profile_file.h"
 #include "text/cp1250.h"
 #include "text/tgfp.h"
+#include "tools/sint-g2p/prosody_print.h"
 
 namespace {
 
@@ -25,6 +26,7 @@ constexpr const char* kUsage =
     "  --ini PATH        sint.ini to use (default: the one beside this program)\n"
     "  --stages          print the output of every stage\n"
     "  --sentences       print the sentences of sentence mode with their spans\n"
+    "  --prosody         also print the records of micro- and macro-prosody\n"
     "  --directory       read the dictionary directory instead of the index\n"
     "  --create-index    read the dictionary directory and write the index\n"
     "                    (as sintsrv -ustvaripodatke does), then convert\n"
@@ -57,6 +59,7 @@ int main(int argc, char** argv) {
     std::string ini_path = program_folder() + "/sint.ini";
     bool stages = false;
     bool sentences = false;
+    bool prosody = false;
     bool directory = false;
     bool create_index = false;
     std::vector<std::string> inputs;
@@ -73,6 +76,8 @@ int main(int argc, char** argv) {
             stages = true;
         } else if (arg == "--sentences") {
             sentences = true;
+        } else if (arg == "--prosody") {
+            prosody = true;
         } else if (arg == "--directory") {
             directory = true;
         } else if (arg == "--create-index") {
@@ -135,6 +140,25 @@ int main(int argc, char** argv) {
         });
     }
 
+    // --prosody: the prosody stages with the profiles of sint.ini.
+    std::unique_ptr<sint::ProsodyPrinter> printer;
+    if (prosody) {
+        try {
+            printer = std::make_unique<sint::ProsodyPrinter>(
+                *engine, in_folder(folder, settings.mikro_profile),
+                in_folder(folder, settings.makro_profile));
+            printer->check_inventory(std::cerr);
+        } catch (const std::exception& error) {
+            std::cerr << "sint-g2p: " << error.what() << ": " << sint::last_error() << '\n';
+            return 1;
+        }
+    }
+    auto print_prosody = [&]() {
+        if (printer && !printer->print(engine->result_text(), std::cout)) {
+            std::cerr << "sint-g2p: " << sint::last_error() << '\n';
+        }
+    };
+
     for (const std::string& raw : lines) {
         std::string line = sint::utf8_to_cp1250(raw);
         if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -144,11 +168,13 @@ int main(int argc, char** argv) {
                 const auto& span = engine->last_sentence_span();
                 std::cout << '[' << span.start << ',' << span.end << ") ";
                 print_line("", engine->result_text());
+                print_prosody();
                 length = engine->convert_sentence(nullptr, true);
             }
         } else {
             engine->convert_text(line.c_str(), true);
             print_line(stages ? "result: " : "", engine->result_text());
+            print_prosody();
         }
     }
     return 0;
