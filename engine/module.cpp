@@ -5,7 +5,11 @@
 #include "engine/module_lock.h"
 #include "engine/registration.h"
 
+#ifdef _WIN32
+#define SINT_EXPORT extern "C" __declspec(dllexport)
+#else
 #define SINT_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 

@@ -16,6 +16,8 @@ namespace sint {
 namespace {
 
 constexpr const char* kServerHost = "127.0.0.1";
+// A connection to port 0 goes to this port.
+constexpr std::uint16_t kPortZeroMeans = 80;
 // Reply data start after the seven-character code and its NUL.
 constexpr std::size_t kReplyCodeSize = 7;
 constexpr std::size_t kReplyDataOffset = 8;
@@ -83,7 +85,7 @@ long create_connection(const std::string& host, int port) {
 // Connects the entry's socket when it is not connected. True when connected.
 bool ensure_connected(ConnectionEntry& entry) {
     if (entry.socket->connected()) return true;
-    return entry.socket->connect(entry.host, entry.port);
+    return entry.socket->connect(entry.host, entry.port == 0 ? kPortZeroMeans : entry.port);
 }
 
 bool probe_connection(long index) {
@@ -275,7 +277,8 @@ bool CHECK_TTS_engine(const std::string& server_path, int lifespan, int port) {
     bool created = false;
     if (!valid_index(m.index)) {
         trace("ustvari socket: port:%d", port);
-        if (port <= 0 || port > 0xFFFF) return false;
+        // A port that does not fit in 16 bits is refused rather than cut.
+        if (port < 0 || port > 0xFFFF) return false;
         m.index = create_connection(kServerHost, port);
         if (!valid_index(m.index)) return false;
         created = true;

@@ -305,3 +305,13 @@ void* CoTaskMemAlloc(std::size_t size);
 void CoTaskMemFree(void* block);
 
 #endif  // _WIN32
+
+#include <string>
+
+// Wide string literals and strings in the speech API's character type.
+#ifdef _WIN32
+#define SINT_WIDE(text) L##text
+#else
+#define SINT_WIDE(text) u##text
+#endif
+using WideString = std::basic_string<WCHAR>;

@@ -167,18 +167,19 @@ HRESULT TTSEngine::SetObjectToken(ISpObjectToken* token) {
     mode_ = 0;
     server_path_.clear();
     LPWSTR path = nullptr;
-    if (SUCCEEDED(token->GetStringValue(u"EnginePath", &path)) && path) {
+    if (SUCCEEDED(token->GetStringValue(SINT_WIDE("EnginePath"), &path)) && path) {
         server_path_ = path;
         CoTaskMemFree(path);
     }
     DWORD value = 0;
-    const int lifespan = SUCCEEDED(token->GetDWORD(u"Lifespan", &value))
+    const int lifespan = SUCCEEDED(token->GetDWORD(SINT_WIDE("Lifespan"), &value))
                              ? static_cast<int>(std::min<DWORD>(value, INT_MAX / 10))
                              : kDefaultLifespan;
-    const int port = SUCCEEDED(token->GetDWORD(u"Port", &value))
+    const int port = SUCCEEDED(token->GetDWORD(SINT_WIDE("Port"), &value))
                          ? static_cast<int>(std::min<DWORD>(value, INT_MAX))
                          : kDefaultServerPort;
-    if (SUCCEEDED(token->GetDWORD(u"Mode", &value))) mode_ = static_cast<std::int32_t>(value);
+    if (SUCCEEDED(token->GetDWORD(SINT_WIDE("Mode"), &value)))
+        mode_ = static_cast<std::int32_t>(value);
     const std::string narrow_path =
         platform::wide_to_path(server_path_.data(), server_path_.size());
     return CHECK_TTS_engine(narrow_path, lifespan, port) ? S_OK : E_FAIL;
@@ -357,7 +358,7 @@ HRESULT TTSEngine::synthesise(ISpTTSEngineSite* site, std::vector<SpeechItem>& i
     VoiceSettings& settings = voice_settings();
     settings.reset_statistics();
     HRESULT hr = S_OK;
-    std::u16string text;
+    WideString text;
     text.reserve(total + 1);
     for (const SpeechItem& item : items) {
         const DWORD actions = site->GetActions();
@@ -377,7 +378,7 @@ HRESULT TTSEngine::synthesise(ISpTTSEngineSite* site, std::vector<SpeechItem>& i
         if (item.state->eAction == SPVA_Speak) {
             settings.record(*item.state);
             text.append(item.text, item.length);
-            text += u' ';
+            text += static_cast<WCHAR>(' ');
         }
     }
     if (aborted(site)) STOP_synthesis();
@@ -449,7 +450,7 @@ HRESULT TTSEngine::write_silence(ISpTTSEngineSite* site, const SpeechItem& item)
 }
 
 HRESULT TTSEngine::fire_bookmark(ISpTTSEngineSite* site, const SpeechItem& item) {
-    std::u16string name(item.text ? item.text : u"", item.text ? item.length : 0);
+    WideString name(item.text ? item.text : SINT_WIDE(""), item.text ? item.length : 0);
     const long number = read_number(name.data(), name.size());
     return fire_event(site, SPEI_TTS_BOOKMARK, SPET_LPARAM_IS_STRING, static_cast<WPARAM>(number),
                       reinterpret_cast<LPARAM>(name.c_str()));

@@ -95,7 +95,7 @@ private:
 
     std::int32_t mode_ = 0;
     ISpObjectToken* token_ = nullptr;
-    std::u16string server_path_;
+    WideString server_path_;
 
     SentenceFinder finder_;
     LONG pending_skip_ = 0;
