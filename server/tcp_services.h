@@ -12,15 +12,14 @@ namespace sint {
 
 class TcpShellServices : public ShellServices {
 public:
-    // The server thread uses `synthesis` for every request. Until the first
-    // start, `options` may leave the listen address and the program folder
-    // empty: the start then takes the address from sint.ini (key
-    // naslov_streznika, else 127.0.0.1) and the folder from the current
-    // directory, which the shell has set to the program folder.
+    // The server thread uses `synthesis` for every request.
     TcpShellServices(SynthesisService& synthesis, TcpServerOptions options,
                      ShellState& state = shell_state(),
                      ServerSettings& settings = server_settings());
 
+    // Takes the listen address from sint.ini (key naslov_streznika, else
+    // 127.0.0.1) and writes wave files into the program folder.
+    void configure(const ProfileFile& sint_ini, const std::string& program_folder) override;
     int server_start(std::int32_t port) override;
     void server_stop() override;
     bool clients_empty() override;
@@ -28,9 +27,6 @@ public:
     TcpServer& tcp() { return tcp_; }
 
 private:
-    ServerSettings& settings_;
-    bool address_from_ini_;
-    bool folder_from_cwd_;
     TcpServer tcp_;
 };
 

@@ -11,6 +11,7 @@
 
 #include "server/protocol_client.h"
 #include "server/server_settings.h"
+#include "synth/profile_file.h"
 #include "tests/server/fake_synthesis.h"
 
 namespace sint {
@@ -124,15 +125,13 @@ TEST(TcpServicesAddress, TheListenAddressComesFromSintIni) {
     testing::FakeSynthesis synthesis;
     ShellState state;
     ServerSettings settings;
-    settings.config_path = ini.string();
     TcpServerOptions options;
-    options.socket.address = "";
     options.socket.select_timeout_ms = 100;
-    options.program_folder = "/tmp/";
 
     std::ofstream(ini) << "naslov_streznika = 127.0.0.2\n";
     {
         Services services(synthesis, options, state, settings);
+        services.configure(ProfileFile(ini.string(), false), "/tmp/");
         ASSERT_EQ(services.server_start(0), 0);
         ProtocolConnection on_loopback, on_second;
         const auto port = static_cast<std::uint16_t>(services.tcp().port());
@@ -142,6 +141,7 @@ TEST(TcpServicesAddress, TheListenAddressComesFromSintIni) {
     std::ofstream(ini) << "port = 10150\n";
     {
         Services services(synthesis, options, state, settings);
+        services.configure(ProfileFile(ini.string(), false), "/tmp/");
         ASSERT_EQ(services.server_start(0), 0);
         ProtocolConnection on_loopback;
         EXPECT_TRUE(
