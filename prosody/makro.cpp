@@ -160,7 +160,8 @@ void TMakro::shape_phrase(std::vector<MakroSymbol>& entries, std::size_t begin, 
         const std::size_t after = at + word.size();
         if ((at == 0 || text[at - 1] == space) && (after == text.size() || text[after] == space)) {
             // A word without a long vowel takes the accent on its first phone.
-            nucleus = static_cast<int>(at) + std::max(0, p.nucleus_offsets[w]);
+            const std::size_t offset = static_cast<std::size_t>(std::max(0, p.nucleus_offsets[w]));
+            nucleus = static_cast<int>(std::min(at + offset, after - 1));
             break;
         }
     }

@@ -18,6 +18,7 @@
 namespace sint {
 
 class ProfileFile;
+class TGFP;
 
 // Values of `Podaljsanje_locil` kept; a longer list is refused.
 inline constexpr std::size_t kMakroLengtheningMax = 32;
@@ -64,6 +65,9 @@ public:
     // std::runtime_error after reporting why when the name or the profile is bad.
     // `phones` must outlive the object.
     TMakro(std::string_view profile_path, const PhoneServices& phones);
+    // The same with the phone services of the text-analysis engine, which must
+    // outlive the object.
+    TMakro(std::string_view profile_path, const TGFP& engine);
     ~TMakro();
     TMakro(const TMakro&) = delete;
     TMakro& operator=(const TMakro&) = delete;
@@ -81,6 +85,8 @@ public:
     const MakroProfile& profile() const { return profile_; }
 
 private:
+    TMakro(std::string_view profile_path, std::unique_ptr<PhoneServices> phones);
+    void load_or_throw(std::string_view profile_path);
     bool read_profile(ProfileFile& file);
     bool convert_words(std::vector<std::string>& words, std::vector<int>* offsets) const;
     MakroSymbol map_record(const ProsodyRecord& record) const;
@@ -94,6 +100,8 @@ private:
 
     std::string path_;
     bool scrambled_ = false;
+    // Set when the object adapts the text-analysis engine itself.
+    std::unique_ptr<PhoneServices> own_phones_;
     const PhoneServices& phones_;
     std::unique_ptr<ProfileFile> file_;
     MakroProfile profile_;

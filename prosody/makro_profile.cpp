@@ -2,10 +2,12 @@
 #include <new>
 #include <stdexcept>
 
+#include "prosody/engine_phone_services.h"
 #include "prosody/makro.h"
 #include "prosody/profile_values.h"
 #include "server/log.h"
 #include "synth/profile_file.h"
+#include "text/tgfp.h"
 
 namespace sint {
 
@@ -59,6 +61,18 @@ bool optional_flag(const ProfileFile& file, std::string_view key, bool& out) {
 
 TMakro::TMakro(std::string_view profile_path, const PhoneServices& phones)
     : path_(profile_path), phones_(phones) {
+    load_or_throw(profile_path);
+}
+
+TMakro::TMakro(std::string_view profile_path, const TGFP& engine)
+    : TMakro(profile_path, std::make_unique<EnginePhoneServices<TGFP>>(engine)) {}
+
+TMakro::TMakro(std::string_view profile_path, std::unique_ptr<PhoneServices> phones)
+    : path_(profile_path), own_phones_(std::move(phones)), phones_(*own_phones_) {
+    load_or_throw(profile_path);
+}
+
+void TMakro::load_or_throw(std::string_view profile_path) {
     if (!profile_kind(profile_path, scrambled_)) {
         report_error(could_not_find_message("TMakro", profile_path));
         throw std::runtime_error("TMakro: bad profile name");

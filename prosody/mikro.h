@@ -23,6 +23,7 @@
 namespace sint {
 
 class ProfileFile;
+class TGFP;
 
 // Phones of one word at most; a longer word fails the run.
 inline constexpr std::size_t kMikroWordPhonesMax = 65;
@@ -94,6 +95,9 @@ public:
     // std::runtime_error after reporting why when the name or the profile is bad.
     // `phones` must outlive the object.
     TMikro(std::string_view profile_path, const PhoneServices& phones);
+    // The same with the phone services of the text-analysis engine, which must
+    // outlive the object.
+    TMikro(std::string_view profile_path, const TGFP& engine);
     ~TMikro();
     TMikro(const TMikro&) = delete;
     TMikro& operator=(const TMikro&) = delete;
@@ -128,6 +132,8 @@ public:
     void word_pitches(MikroWord& word);
 
 private:
+    TMikro(std::string_view profile_path, std::unique_ptr<PhoneServices> phones);
+    void load_or_throw(std::string_view profile_path);
     bool read_profile(ProfileFile& file);
     bool check_profile() const;
     // Cuts the next sentence out of text[pos...]; false when none is left.
@@ -141,6 +147,8 @@ private:
 
     std::string path_;
     bool scrambled_ = false;
+    // Set when the object adapts the text-analysis engine itself.
+    std::unique_ptr<PhoneServices> own_phones_;
     const PhoneServices& phones_;
     std::unique_ptr<ProfileFile> file_;
     MikroProfile profile_;

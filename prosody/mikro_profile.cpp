@@ -5,10 +5,12 @@
 #include <new>
 #include <stdexcept>
 
+#include "prosody/engine_phone_services.h"
 #include "prosody/mikro.h"
 #include "prosody/profile_values.h"
 #include "server/log.h"
 #include "synth/profile_file.h"
+#include "text/tgfp.h"
 
 namespace sint {
 
@@ -80,6 +82,18 @@ bool six(const ProfileFile& file, std::string_view key, std::array<double, 6>& o
 
 TMikro::TMikro(std::string_view profile_path, const PhoneServices& phones)
     : path_(profile_path), phones_(phones), jitter_(20041) {
+    load_or_throw(profile_path);
+}
+
+TMikro::TMikro(std::string_view profile_path, const TGFP& engine)
+    : TMikro(profile_path, std::make_unique<EnginePhoneServices<TGFP>>(engine)) {}
+
+TMikro::TMikro(std::string_view profile_path, std::unique_ptr<PhoneServices> phones)
+    : path_(profile_path), own_phones_(std::move(phones)), phones_(*own_phones_), jitter_(20041) {
+    load_or_throw(profile_path);
+}
+
+void TMikro::load_or_throw(std::string_view profile_path) {
     if (!profile_kind(profile_path, scrambled_)) {
         report_error(could_not_find_message("TMikro", profile_path));
         throw std::runtime_error("TMikro: bad profile name");

@@ -6,6 +6,8 @@
 #include "prosody/makro.h"
 #include "prosody/mikro.h"
 #include "prosody_fixture.h"
+#include "server/server_settings.h"
+#include "text/tgfp.h"
 
 namespace sint {
 namespace {
@@ -103,6 +105,40 @@ TEST_F(VoiceProsodyTest, DurationsAndPitchesInRange) {
     const double rate = syllables * 1000.0 / speech;
     EXPECT_GT(rate, 4.3);
     EXPECT_LT(rate, 5.8);
+}
+
+}  // namespace
+}  // namespace sint
+
+namespace sint {
+namespace {
+
+// Both stages built on the text-analysis engine itself, whose profile carries
+// the inventory of the prosody profiles.
+TEST(ProsodyOverTheEngine, EngineServesThePhones) {
+    const std::string mikro_ini = std::string(SINT_SOURCE_DIR) + "/voice/mikro.ini";
+    const std::string makro_ini = std::string(SINT_SOURCE_DIR) + "/voice/makro.ini";
+    const std::string mikro = testing::voice_file("mikro.ini");
+    std::string gfp = testing::voice_file("gfp.ini");
+    gfp = testing::with_key(gfp, "Nabor_fonemov", testing::key_value(mikro, "Nabor_fonemov"));
+    gfp = testing::with_key(gfp, "Razvrstitev_fonemov",
+                            testing::key_value(mikro, "Razvrstitev_fonemov"));
+    testing::TempDir dir;
+    ServerSettings settings;
+    settings.dictionary_dir = std::string(SINT_SOURCE_DIR) + "/voice/slovarji/";
+    settings.fast_start = false;
+    settings.dictionaries_scrambled = false;
+    TGFP engine(dir.write("gfp.ini", gfp), settings, dir.file("none.ndx"));
+
+    TMikro micro(mikro_ini, engine);
+    TMakro macro(makro_ini, engine);
+    micro.set_word_boundary_pause(0);
+    ASSERT_EQ(micro.run("tu:di ma:ma ts@:lO l'u:bi ? .", false), 0);
+    ASSERT_EQ(macro.run(micro.output(), micro.count()), 0);
+    std::string names;
+    for (int i = 0; i < macro.count(); ++i) names += std::string(macro.output()[i].name) + " ";
+    EXPECT_EQ(names, "t u: d i _ m a: m a _ ts @: l O _ l' u: b i _ ");
+    EXPECT_EQ(micro.boundary_pitch(), (112 + 108) / 2);
 }
 
 }  // namespace
