@@ -53,8 +53,8 @@ struct Module {
     int state = kConnectionUntested;
     long index = -1;
     std::string server_path;
-    int lifespan = kDefaultLifespan;
-    int port = kDefaultServerPort;
+    int lifespan = kTokenDefaultLifespan;
+    int port = kTokenDefaultPort;
     ConnectionTimings timings;
 };
 
@@ -420,8 +420,8 @@ void reset_server_connection() {
     m.state = kConnectionUntested;
     m.index = -1;
     m.server_path.clear();
-    m.lifespan = kDefaultLifespan;
-    m.port = kDefaultServerPort;
+    m.lifespan = kTokenDefaultLifespan;
+    m.port = kTokenDefaultPort;
 }
 
 }  // namespace sint

@@ -16,8 +16,8 @@ inline constexpr int kConnectionReady = 1;   // the server answered "SINT_OK"
 inline constexpr int kConnectionFailed = 2;  // "SINT_NO", or no answer in time
 inline constexpr int kConnectionUntested = 3;
 
-inline constexpr int kDefaultServerPort = 10150;
-inline constexpr int kDefaultLifespan = 30;
+inline constexpr int kTokenDefaultPort = 10150;
+inline constexpr int kTokenDefaultLifespan = 30;
 
 // Waits and counts of the connection. The defaults are the library's; tests
 // shorten them.

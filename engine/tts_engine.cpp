@@ -174,10 +174,10 @@ HRESULT TTSEngine::SetObjectToken(ISpObjectToken* token) {
     DWORD value = 0;
     const int lifespan = SUCCEEDED(token->GetDWORD(SINT_WIDE("Lifespan"), &value))
                              ? static_cast<int>(std::min<DWORD>(value, INT_MAX / 10))
-                             : kDefaultLifespan;
+                             : kTokenDefaultLifespan;
     const int port = SUCCEEDED(token->GetDWORD(SINT_WIDE("Port"), &value))
                          ? static_cast<int>(std::min<DWORD>(value, INT_MAX))
-                         : kDefaultServerPort;
+                         : kTokenDefaultPort;
     if (SUCCEEDED(token->GetDWORD(SINT_WIDE("Mode"), &value)))
         mode_ = static_cast<std::int32_t>(value);
     const std::string narrow_path =
