@@ -18,6 +18,9 @@ namespace {
 
 // The environment variable that names the sintsrv to start.
 constexpr const char* kServerEnvironment = "SINT_SERVER";
+// The packed wave database that a fast start loads, in the server's folder;
+// until it has been made (sintsrv -ustvaripodatke) the server starts slowly.
+constexpr const char* kPackedDatabase = "data/MorvenaIdra.dat";
 // Pause between connection attempts while a started server loads its data.
 constexpr int kRetryMs = 200;
 
@@ -101,8 +104,15 @@ bool SayClient::open(std::string& error) {
         }
     }
     const std::string folder = std::filesystem::path(program).parent_path().string();
-    const std::vector<std::string> args{program, "-lifespan", std::to_string(kSayServerLifespan),
-                                        "-disk", "-hitro",    "-konzola"};
+    std::error_code missing;
+    const bool packed = std::filesystem::exists(
+        std::filesystem::path(folder.empty() ? "." : folder) / kPackedDatabase, missing);
+    const std::vector<std::string> args{program,
+                                        "-lifespan",
+                                        std::to_string(kSayServerLifespan),
+                                        "-disk",
+                                        packed ? "-hitro" : "-pocasi",
+                                        "-konzola"};
     if (!spawn_detached(args, folder.empty() ? "." : folder)) {
         error = "cannot start " + program;
         return false;
