@@ -1,0 +1,199 @@
+// The engine library's own cost per sentence: Speak through the server's TCP
+// server and protocol with a stand-in synthesiser that answers at once, so the
+// time is the engine's (fragment walk, sentence query, settings requests,
+// audio reply, spreading, events) plus the loopback round trips.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "engine/engine_platform.h"
+#include "engine/server_connection.h"
+#include "engine/speech_api.h"
+#include "engine/tts_engine.h"
+#include "server/server_settings.h"
+#include "server/shell.h"
+#include "server/synthesis_service.h"
+#include "server/tcp_server.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double since_ms(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// 100 samples per character; sentences end after ".", "!" or "?".
+class InstantSynthesis : public sint::SynthesisService {
+public:
+    bool ready() const override { return true; }
+    int convert(std::string_view text) override {
+        length_ = text.size();
+        return 0;
+    }
+    long convert_first_sentence(std::string_view text) override {
+        const auto end = text.find_first_of(".!?");
+        return end == std::string_view::npos ? static_cast<long>(text.size())
+                                             : static_cast<long>(end + 1);
+    }
+    int prosody(std::optional<std::string_view>) override { return 0; }
+    void synthesise_to_file(int, int, int, int, const std::string&, int) override {}
+    std::span<const std::int16_t> synthesise_to_memory(int) override {
+        samples_.assign(length_ * 100, 1234);
+        return samples_;
+    }
+    void set_pitch_offset(std::int32_t) override {}
+    void set_articulation(std::int32_t) override {}
+    void set_tempo(std::int32_t) override {}
+    void set_window_width(std::int32_t) override {}
+
+private:
+    std::size_t length_ = 0;
+    std::vector<std::int16_t> samples_;
+};
+
+class Token final : public ISpObjectToken {
+public:
+    DWORD port = 0;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE SetData(LPCWSTR, ULONG, const BYTE*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetData(LPCWSTR, ULONG*, BYTE*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetStringValue(LPCWSTR, LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetStringValue(LPCWSTR, LPWSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetDWORD(LPCWSTR, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetDWORD(LPCWSTR name, DWORD* value) override {
+        if (std::u16string(name) != u"Port") return E_NOTIMPL;
+        *value = port;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OpenKey(LPCWSTR, ISpDataKey**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CreateKey(LPCWSTR, ISpDataKey**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DeleteKey(LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DeleteValue(LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumKeys(ULONG, LPWSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumValues(ULONG, LPWSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetId(LPCWSTR, LPCWSTR, BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetId(LPWSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetCategory(ISpObjectTokenCategory**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, DWORD, REFIID, void**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetStorageFileName(REFCLSID, LPCWSTR, LPCWSTR, ULONG,
+                                                 LPWSTR*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE RemoveStorageFileName(REFCLSID, LPCWSTR, BOOL) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Remove(const CLSID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE IsUISupported(LPCWSTR, void*, ULONG, IUnknown*, BOOL*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE DisplayUI(void*, LPCWSTR, LPCWSTR, void*, ULONG, IUnknown*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE MatchesAttributes(LPCWSTR, BOOL*) override { return E_NOTIMPL; }
+};
+
+class CountingSite final : public ISpTTSEngineSite {
+public:
+    std::size_t bytes = 0, events = 0;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE AddEvents(const SPEVENT*, ULONG count) override {
+        events += count;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetEventInterest(ULONGLONG* interest) override {
+        *interest = ~0ull;
+        return S_OK;
+    }
+    DWORD STDMETHODCALLTYPE GetActions() override { return SPVES_CONTINUE; }
+    HRESULT STDMETHODCALLTYPE Write(const void*, ULONG size, ULONG*) override {
+        bytes += size;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetRate(LONG* rate) override {
+        *rate = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetVolume(USHORT* volume) override {
+        *volume = 100;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetSkipInfo(SPVSKIPTYPE*, LONG* count) override {
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE CompleteSkip(LONG) override { return S_OK; }
+};
+
+// Speaks one fragment; returns the milliseconds taken.
+double speak(ISpTTSEngine* engine, const std::u16string& text, CountingSite& site) {
+    SPVTEXTFRAG fragment{};
+    fragment.State.eAction = SPVA_Speak;
+    fragment.State.Volume = 100;
+    fragment.pTextStart = text.c_str();
+    fragment.ulTextLen = static_cast<ULONG>(text.size());
+    const auto start = Clock::now();
+    engine->Speak(0, SPDFID_WaveFormatEx, nullptr, &fragment, &site);
+    return since_ms(start);
+}
+
+}  // namespace
+
+int main() {
+    InstantSynthesis synthesis;
+    sint::ShellState shell;
+    sint::ServerSettings settings;
+    sint::TcpServerOptions options;
+    options.program_folder = "/tmp/";
+    sint::TcpServer server(synthesis, shell, settings, options);
+    if (server.server_start(0) != 0 || !server.listening()) {
+        std::fprintf(stderr, "bench_engine: the server did not start\n");
+        return 1;
+    }
+
+    void* object = nullptr;
+    sint::TTSEngine::create(nullptr, IID_ISpTTSEngine, &object);
+    auto* engine = static_cast<ISpTTSEngine*>(object);
+    engine->QueryInterface(IID_ISpObjectWithToken, &object);
+    auto* with_token = static_cast<ISpObjectWithToken*>(object);
+    Token token;
+    token.port = static_cast<DWORD>(server.port());
+    auto start = Clock::now();
+    const HRESULT set = with_token->SetObjectToken(&token);
+    std::printf("SetObjectToken with the server running (connect and test): %.3f ms (%s)\n",
+                since_ms(start), set == S_OK ? "ready" : "failed");
+
+    std::u16string text;
+    for (int i = 0; i < 100; ++i) text += u"Danes je lep dan in sonce sije nad mestom. ";
+    CountingSite site;
+    double best = 1e9;
+    for (int round = 0; round < 5; ++round) best = std::min(best, speak(engine, text, site));
+    std::printf("Speak of 100 sentences of 9 words: %.2f ms, %.3f ms per sentence\n", best,
+                best / 100);
+
+    std::u16string long_text;
+    for (int i = 0; i < 10000; ++i) long_text += u"a ";
+    best = 1e9;
+    for (int round = 0; round < 5; ++round) best = std::min(best, speak(engine, long_text, site));
+    std::printf("Speak of one 20000-character fragment (10000 words, one sentence): %.2f ms\n",
+                best);
+
+    SPVTEXTFRAG fragment{};
+    start = Clock::now();
+    for (int i = 0; i < 100000; ++i) sint::platform::readable(&fragment, sizeof fragment);
+    std::printf("pointer check of one fragment: %.2f us\n", since_ms(start) * 1000.0 / 100000);
+
+    with_token->Release();
+    engine->Release();
+    server.server_stop();
+    return 0;
+}
