@@ -107,10 +107,14 @@ int main(int argc, char** argv) {
             if (!symbol[0]) return fail("\"" + word + "\" is no phone symbol");
             phones.push_back(static_cast<std::uint8_t>(symbol[0]));
         }
-        std::set<std::pair<std::uint8_t, std::uint8_t>> lacking;
-        for (std::size_t i = 0; i + 1 < phones.size(); ++i)
-            if (!db.find_diphone(phones[i], phones[i + 1]))
-                lacking.insert({phones[i], phones[i + 1]});
+        // In the order of the phone string, each once.
+        std::set<std::pair<std::uint8_t, std::uint8_t>> seen;
+        std::vector<std::pair<std::uint8_t, std::uint8_t>> lacking;
+        for (std::size_t i = 0; i + 1 < phones.size(); ++i) {
+            const std::pair<std::uint8_t, std::uint8_t> pair{phones[i], phones[i + 1]};
+            if (!db.find_diphone(pair.first, pair.second) && seen.insert(pair).second)
+                lacking.push_back(pair);
+        }
         std::printf("missing diphones: %zu\n", lacking.size());
         for (const auto& [a, b] : lacking)
             std::printf("%s %s\n", name_of(a).c_str(), name_of(b).c_str());
