@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "prosody_fixture.h"
+#include "synth/scramble.h"
 
 namespace sint {
 namespace {
@@ -112,6 +113,21 @@ TEST_F(MikroTest, ProfileNameMustBeIniOrIns) {
               "TMikro: Could not find " + base + ".ini or " + base + ".ins ! Aborting!");
     EXPECT_THROW(TMikro(dir_.file("absent.ini"), phones_), std::runtime_error);
     EXPECT_TRUE(log.contains("TMikro: Profile could not be created properly!"));
+}
+
+TEST_F(MikroTest, ScrambledProfileAndReload) {
+    const std::string path = dir_.write("mikro.INS", scrambled(plain_));
+    TMikro mikro(path, phones_);
+    EXPECT_EQ(mikro.run("da:n .", false), 0);
+    EXPECT_EQ(mikro.count(), 4);
+    // A reload that fails leaves no output and a stage that refuses to run.
+    dir_.write("mikro.INS", scrambled(without_key(plain_, "Locila")));
+    EXPECT_FALSE(mikro.load_profile());
+    EXPECT_EQ(mikro.count(), 0);
+    EXPECT_EQ(mikro.run("da:n .", false), -2);
+    dir_.write("mikro.INS", scrambled(plain_));
+    EXPECT_TRUE(mikro.load_profile());
+    EXPECT_EQ(mikro.run("da:n .", false), 0);
 }
 
 TEST_F(MikroTest, RateSetterMapsSpeedToModeAndFineSetting) {
