@@ -31,17 +31,17 @@ VOICELESS_OBSTRUENTS = {"p", "t", "k", "s", "S", "ts", "tS", "f", "h"}
 
 
 def pair_allowed(x, y):
-    """Whether phone y may follow phone x inside a carrier word."""
-    if x == y and (x in ph.GLIDES or x in ph.LONG_VOWELS or x in AFFRICATE_LIKE):
+    """Whether phone y may follow phone x in speech (inside a carrier word)."""
+    if x == y and (x in ph.GLIDES or x in AFFRICATE_LIKE):
         return False
-    if ((x in VOICED_OBSTRUENTS and y in VOICELESS_OBSTRUENTS) or
-            (x in VOICELESS_OBSTRUENTS and y in VOICED_OBSTRUENTS)):
+    if x in VOICED_OBSTRUENTS and y in VOICELESS_OBSTRUENTS:
+        return False
+    # "h" has no voiced partner in the phone set: it stays before voiced ones.
+    if x in VOICELESS_OBSTRUENTS and x != "h" and y in VOICED_OBSTRUENTS:
         return False
     if y in ph.GLIDES and not ph.is_vowel(x):
         return False
-    if x in ph.GLIDES and (ph.is_vowel(y) or y in ph.GLIDES):
-        return False
-    if x in ph.LONG_VOWELS and y in ph.LONG_VOWELS:
+    if x in ph.GLIDES and y in ph.GLIDES:
         return False
     if "dZ" in (x, y) and not (ph.is_vowel(x) or ph.is_vowel(y)):
         return False  # rare phone: recorded next to vowels only
@@ -106,7 +106,8 @@ class _Cover:
 
 def _options(word):
     """Phones that may extend the word, END included when it may stop."""
-    has_long = any(p in ph.LONG_VOWELS for p in word)
+    longs = sum(p in ph.LONG_VOWELS for p in word)
+    has_long = longs > 0
     last = word[-1] if word else ph.PAUSE
     result = []
     if word and has_long and last not in VOICED_OBSTRUENTS:
@@ -118,7 +119,8 @@ def _options(word):
             continue
         if not word and p in ph.GLIDES:
             continue
-        if p in ph.LONG_VOWELS and has_long:
+        # One stressed vowel, or two side by side (as across two words).
+        if p in ph.LONG_VOWELS and has_long and not (longs == 1 and last in ph.LONG_VOWELS):
             continue
         # Leave room for the stressed vowel: a glide cannot precede a vowel.
         if not has_long and len(word) >= MAX_WORD - 2 and p not in ph.LONG_VOWELS:
@@ -193,8 +195,12 @@ def build_corpus(wanted=None, max_words=2000):
     return words, cover.need
 
 
-def _valid(word):
-    if sum(p in ph.LONG_VOWELS for p in word) != 1 or word[0] in ph.GLIDES:
+def speakable(word):
+    """One stressed (long) vowel, or two side by side; allowed pairs only."""
+    longs = [k for k, p in enumerate(word) if p in ph.LONG_VOWELS]
+    if not longs or len(longs) > 2 or (len(longs) == 2 and longs[1] != longs[0] + 1):
+        return False
+    if word[0] in ph.GLIDES:
         return False
     return all(pair_allowed(x, y) for x, y in zip(word, word[1:]))
 
@@ -208,10 +214,10 @@ def word_for(pair):
         for y in seconds:
             core = [q for q in (x, y) if q is not None]
             # Vowels around the pair keep the donor from changing its phones.
-            for word in (core + ["a"], core + ["a:"], ["a"] + core + ["a"],
+            for word in (core + ["a"], core + ["a:"], ["a"] + core + ["a"], ["s"] + core + ["s"],
                          ["a"] + core + ["a:"], ["a:"] + core + ["a"], core,
                          ["a"] + core, ["a:"] + core, core + ["a", "s"]):
-                if _valid(word) and pair in word_pairs(word):
+                if speakable(word) and pair in word_pairs(word):
                     return word
     return None
 

@@ -29,7 +29,9 @@ def silent_start(x, end, limit, frame, threshold):
 
 # Donor consonant names back to phones, for consonants that the donor changed
 # (it assimilates voicing in obstruent clusters and devoices final ones).
+# The donor's voiced velar fricative (h before a voiced obstruent) is "h" too.
 _FROM_DONOR = {ph.donor_event_name(p): p for p in ph.CONSONANTS}
+_FROM_DONOR["Q"] = "h"
 
 
 def spoken_phones(phones, names):

@@ -29,7 +29,7 @@ UNSTRESSED = {"a": "a", "a:": "a", "E": "E", "E:": "E", "e": "E", "e:": "E",
 CONSONANT = {"R": ["r"], "r": ["r"], "x": ["h"], "n^": ["n", "j"], "l^": ["l", "j"],
              "N": ["n"], "F": ["m"], "w": ["w"], "W": ["w"], "dz": ["d", "z"],
              "dZ": ["d", "Z"], "ts": ["ts"], "tS": ["tS"], "tS;": ["tS"], "v#": ["v"],
-             "h": ["h"]}
+             "h": ["h"], "Q": ["h"]}
 
 
 def phones_of(donor_line):
