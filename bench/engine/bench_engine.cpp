@@ -187,6 +187,29 @@ int main() {
     std::printf("Speak of one 20000-character fragment (10000 words, one sentence): %.2f ms\n",
                 best);
 
+    // The exchanges of one sentence, apart.
+    const std::string sentence = "Danes je lep dan in sonce sije nad mestom. ";
+    std::vector<std::uint8_t> audio;
+    double query = 1e9, alone = 1e9, with_settings = 1e9;
+    for (int round = 0; round < 20; ++round) {
+        start = Clock::now();
+        sint::GET_sentence_end(sentence);
+        query = std::min(query, since_ms(start));
+        start = Clock::now();
+        sint::SYNTHESIZE_text(sentence, audio);
+        alone = std::min(alone, since_ms(start));
+        start = Clock::now();
+        sint::SET_rate(0);
+        sint::SET_pitch(0);
+        sint::SET_normal();
+        sint::SYNTHESIZE_text(sentence, audio);
+        with_settings = std::min(with_settings, since_ms(start));
+    }
+    std::printf(
+        "sentence query: %.3f ms; synthesis request alone: %.3f ms; "
+        "after the three settings requests: %.3f ms\n",
+        query, alone, with_settings);
+
     SPVTEXTFRAG fragment{};
     start = Clock::now();
     for (int i = 0; i < 100000; ++i) sint::platform::readable(&fragment, sizeof fragment);
