@@ -166,6 +166,13 @@ TEST_F(TableSintTest, SavedTablesLoadBackIdentical) {
                                    loaded.disk_samples()));
         }
     }
+    // A database built in disk mode saves the same file from its sources.
+    TTableSint from_disk(options(false));
+    ASSERT_EQ(from_disk.build(list_file(), 1, 0), 0);
+    const std::string first_save = testing::TempDir::read(built.packed_path());
+    ASSERT_TRUE(from_disk.save_tables());
+    EXPECT_EQ(testing::TempDir::read(built.packed_path()), first_save);
+
     // The stored symbols and samples do not show in plain form.
     const std::string packed = testing::TempDir::read(built.packed_path());
     EXPECT_EQ(packed.find(" mAma"), std::string::npos);
