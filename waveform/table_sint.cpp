@@ -330,17 +330,14 @@ std::string TTableSint::packed_path() const {
 
 int TTableSint::read_samples(std::int64_t first, std::int64_t count) {
     if (first < 0 || count < 0) return -1;
-    std::int64_t previous = 0;
-    int index = -1;
-    for (std::size_t i = 0; i < sources_.size(); ++i) {
-        if (first >= previous && first + count <= sources_[i].cumulative) {
-            index = static_cast<int>(i);
-            break;
-        }
-        previous = sources_[i].cumulative;
-    }
+    // The first file that ends after `first` must hold the whole span.
+    const auto at = std::upper_bound(
+        sources_.begin(), sources_.end(), first,
+        [](std::int64_t sample, const SourceEntry& e) { return sample < e.cumulative; });
     disk_buffer_.resize(static_cast<std::size_t>(count));
-    if (index < 0) return -1;
+    if (at == sources_.end() || first + count > at->cumulative) return -1;
+    const int index = static_cast<int>(at - sources_.begin());
+    const std::int64_t previous = index == 0 ? 0 : sources_[index - 1].cumulative;
     const SourceEntry& source = sources_[index];
     if (open_source_ != index) {
         open_file_.reset(std::fopen(source.path.c_str(), "rb"));
