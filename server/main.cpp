@@ -12,13 +12,15 @@ namespace {
 // The facade is built before the TCP services that serve requests with it.
 struct FacadeHolder {
     sint::Sint facade{sint::server_settings()};
+    // The listen address and folder are set by configure() once sint.ini is read.
+    sint::TcpServerOptions options;
 };
 
 // The synthesis facade and its wave database, with the TCP server, as the
 // shell starts and stops them.
 class ServerServices : private FacadeHolder, public sint::TcpShellServices {
 public:
-    ServerServices() : TcpShellServices(facade, sint::TcpServerOptions{}) {}
+    ServerServices() : TcpShellServices(facade, options) {}
 
     int facade_init() override {
         try {
