@@ -3,6 +3,8 @@ in voiceless ones, every spacing between MIN_PERIOD and MAX_PERIOD samples,
 and at least one mark inside every labelled unit.
 """
 
+import math
+
 MIN_PERIOD = 32       # 500 Hz at 16 kHz: closer marks are dropped
 MAX_PERIOD = 400      # 40 Hz: wider gaps are filled with evenly spaced marks
 VOICELESS_STEP = 160  # 10 ms
@@ -32,25 +34,42 @@ def estimate_period(x, a, b, lo=80, hi=300):
     return best if best_score > 0.5 else None
 
 
-def _smooth(x):
-    n = len(x)
-    y = [0] * n
-    for i in range(2, n - 2):
-        y[i] = x[i - 2] + x[i - 1] + x[i] + x[i + 1] + x[i + 2]
-    return y
+FUNDAMENTAL_CUTOFF = 200.0  # Hz: keeps the fundamental of a voice near 110 Hz
+
+
+def fundamental(x, cutoff=FUNDAMENTAL_CUTOFF, rate=16000.0):
+    """x low-passed without phase shift (a Butterworth section run forward and
+    backward): what is left is the fundamental, whose peaks mark every period
+    at the same phase in every phone, so that units cut from different words
+    join in phase."""
+    w0 = 2 * math.pi * cutoff / rate
+    alpha = math.sin(w0) / (2 * math.sqrt(0.5))
+    c = math.cos(w0)
+    a0 = 1 + alpha
+    b0, b1, b2 = (1 - c) / 2 / a0, (1 - c) / a0, (1 - c) / 2 / a0
+    a1, a2 = -2 * c / a0, (1 - alpha) / a0
+
+    def run(s):
+        out = [0.0] * len(s)
+        x1 = x2 = y1 = y2 = 0.0
+        for i, v in enumerate(s):
+            y = b0 * v + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2
+            x2, x1, y2, y1 = x1, v, y1, y
+            out[i] = y
+        return out
+
+    return run(run(x)[::-1])[::-1]
 
 
 def voiced_marks(y, a, b, period):
-    """Marks on the strongest peak of each period of the smoothed signal y."""
-    seg = y[a:b]
-    if not seg:
+    """Marks on the peak of each period of the fundamental y."""
+    if a >= b:
         return []
-    sign = 1 if max(seg) >= -min(seg) else -1
 
     def peak(lo, hi):
         best = lo
         for i in range(lo, hi):
-            if sign * y[i] > sign * y[best]:
+            if y[i] > y[best]:
                 best = i
         return best
 
@@ -67,7 +86,7 @@ def place_marks(x, units, voiced, period, length):
     `units` are (label, start) in order; a unit ends where the next begins and
     the last at `length`.  `voiced(label)` tells voiced units.
     """
-    y = _smooth(x)
+    y = fundamental(x)
     bounds = [s for _, s in units] + [length]
     marks = []
     i = 0
