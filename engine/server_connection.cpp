@@ -48,6 +48,10 @@ struct ConnectionEntry {
 };
 
 struct Module {
+    // Held for a whole exchange (a request and the wait for its reply, or a
+    // sentence's settings with its synthesis), so that two voices of one
+    // process never take each other's replies.
+    std::recursive_mutex exchange_mutex;
     std::mutex table_mutex;
     std::vector<ConnectionEntry> table;
     int state = kConnectionUntested;
@@ -270,6 +274,7 @@ std::string server_command_line(const std::string& server_path, int lifespan) {
 
 bool CHECK_TTS_engine(const std::string& server_path, int lifespan, int port) {
     Module& m = module();
+    const std::lock_guard<std::recursive_mutex> exchange(m.exchange_mutex);
     trace("------CHECK_TTS_engine-------");
     m.server_path = server_path;
     m.lifespan = lifespan;
@@ -309,6 +314,7 @@ bool START_TTS_engine(const std::string& server_path, int lifespan) {
 
 bool SYNTHESIZE_text(const std::string& text, std::vector<std::uint8_t>& audio) {
     Module& m = module();
+    const std::lock_guard<std::recursive_mutex> exchange(m.exchange_mutex);
     trace("SYNTHESIZE_text: Z---------------------------");
     if (!CHECK_TTS_engine(m.server_path, m.lifespan, m.port)) return false;
     if (!valid_index(m.index)) {
@@ -351,6 +357,7 @@ bool SYNTHESIZE_text(const std::string& text, std::vector<std::uint8_t>& audio) 
 
 long GET_sentence_end(const std::string& text) {
     Module& m = module();
+    const std::lock_guard<std::recursive_mutex> exchange(m.exchange_mutex);
     trace("GET_sentence_end: Z---------------------------");
     if (!CHECK_TTS_engine(m.server_path, m.lifespan, m.port)) return 0;
     if (!valid_index(m.index)) {
@@ -407,6 +414,10 @@ void SET_normal() {
 
 void SET_yu() {
     send_setting("SET_yu", command_request("YU"));
+}
+
+std::unique_lock<std::recursive_mutex> exchange_lock() {
+    return std::unique_lock<std::recursive_mutex>(module().exchange_mutex);
 }
 
 int connection_state() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,10 @@ void SET_rate(long rate);
 void SET_pitch(long pitch);
 void SET_normal();
 void SET_yu();
+
+// Keeps other threads' requests off the connection while held: a sentence's
+// settings requests and its synthesis go out under one lock.
+std::unique_lock<std::recursive_mutex> exchange_lock();
 
 int connection_state();
 // Closes the connection and forgets it and the remembered settings, as when

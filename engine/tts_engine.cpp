@@ -385,6 +385,7 @@ HRESULT TTSEngine::synthesise(ISpTTSEngineSite* site, std::vector<SpeechItem>& i
     settings.choose();
 
     const std::string ansi = platform::wide_to_ansi(text.data(), text.size());
+    auto exchange = exchange_lock();
     SET_rate(static_cast<long>(settings.rate_value()));
     SET_pitch(static_cast<long>(3 * settings.pitch_value()));
     if (mode_ == kModeYu)
@@ -393,6 +394,7 @@ HRESULT TTSEngine::synthesise(ISpTTSEngineSite* site, std::vector<SpeechItem>& i
         SET_normal();
     sentence_audio_.clear();
     SYNTHESIZE_text(ansi, sentence_audio_);
+    exchange.unlock();
 
     if (SUCCEEDED(hr) && !aborted(site))
         spread_audio(items, sentence_audio_.data(), sentence_audio_.size(), total);

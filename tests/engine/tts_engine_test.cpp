@@ -259,6 +259,28 @@ TEST_F(SpeakTest, NulAndLongFragments) {
     EXPECT_EQ(third.events_of(SPEI_WORD_BOUNDARY).size(), 10000u);
 }
 
+TEST_F(SpeakTest, TwoVoicesSpeakingAtOnceKeepTheirOwnAudio) {
+    Voice other;
+    ASSERT_EQ(other.set_token(server->port()), S_OK);
+    std::u16string short_text, long_text;
+    for (int i = 0; i < 20; ++i) {
+        short_text += u"Ena dva tri. ";                     // 13 characters a sentence
+        long_text += u"Stiri pet sest sedem osem devet. ";  // 33
+    }
+    Fragments short_fragments, long_fragments;
+    short_fragments.speak(short_text);
+    long_fragments.speak(long_text);
+    FakeSite other_site;
+    std::thread first([&] { EXPECT_EQ(voice.speak(short_fragments, site), S_OK); });
+    std::thread second([&] { EXPECT_EQ(other.speak(long_fragments, other_site), S_OK); });
+    first.join();
+    second.join();
+    EXPECT_EQ(site.audio.size(), 20u * 13 * 10 * 2);
+    EXPECT_EQ(other_site.audio.size(), 20u * 33 * 10 * 2);
+    EXPECT_EQ(site.events_of(SPEI_SENTENCE_BOUNDARY).size(), 20u);
+    EXPECT_EQ(other_site.events_of(SPEI_SENTENCE_BOUNDARY).size(), 20u);
+}
+
 TEST_F(SpeakTest, FaultyServerGivesSilenceAndKeepsTheEvents) {
     for (auto mode :
          {FakeServer::Mode::Garbage, FakeServer::Mode::Silent, FakeServer::Mode::CloseMidFrame}) {
