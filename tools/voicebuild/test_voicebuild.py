@@ -154,6 +154,24 @@ class PitchMarkTest(unittest.TestCase):
         on_pulse = [m for m in marks if (m - 60) % 143 in (0, 1, 142)]
         self.assertGreaterEqual(len(on_pulse), 25)
 
+    def test_marks_keep_the_phase_of_the_fundamental_across_phones(self):
+        # Two "phones" with the same fundamental but different upper harmonics:
+        # the marks stay on the fundamental's peaks in both.
+        import math
+        period, n = 143, 6000
+        x = []
+        for i in range(n):
+            w = 2 * math.pi * i / period
+            upper = math.sin(5 * w + (0.3 if i < n // 2 else 2.5)) + 0.8 * math.sin(9 * w + 1.0)
+            x.append(int(3000 * math.sin(w) + 5000 * upper))
+        units = [("a", 0), ("i", n // 2)]
+        marks = pm.place_marks(x, units, lambda u: True, period, n)
+        inner = [m for m in marks if 300 < m < n - 300]
+        self.assertGreater(len(inner), 30)
+        for m in inner:
+            phase = (m - period / 4) % period  # sine peaks at a quarter period
+            self.assertLessEqual(min(phase, period - phase), 3, m)
+
     def test_voiceless_every_ten_ms_and_every_unit_has_a_mark(self):
         n = 3000
         x = [0] * n
