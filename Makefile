@@ -59,8 +59,9 @@ clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
 
 # make voice: rebuild the default voice (voice/wave/*.wav, voice/filenames.ini,
-# voice/Cost.dat) from the donor voice espeak-ng, then check it with the wave
-# database and PSOLA (sint-voicecheck). Needs the donor only here, never at run time.
+# voice/Cost.dat) from the donor voice espeak-ng, check it with the wave database
+# and PSOLA (sint-voicecheck), and pack it (sintsrv -ustvaripodatke) into
+# voice/data/MorvenaIdra.dat. Needs the donor only here, never at run time.
 VOICE_PACKAGES := espeak-ng libespeak-ng-dev sox
 
 .PHONY: voice
@@ -74,5 +75,8 @@ voice:
 	fi
 	python3 tools/voicebuild/build_voice.py --out voice
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
-	cmake --build $(BUILD) -j $(JOBS) --target sint-voicecheck voice_files
+	cmake --build $(BUILD) -j $(JOBS) --target sint-voicecheck sintsrv voice_files
 	$(BUILD)/sintsrv/sint-voicecheck
+	rm -f $(BUILD)/sintsrv/data/MorvenaIdra.dat
+	cd $(BUILD)/sintsrv && ./sintsrv -ustvaripodatke -konzola
+	mkdir -p voice/data && cp $(BUILD)/sintsrv/data/MorvenaIdra.dat voice/data/
