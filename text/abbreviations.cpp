@@ -30,8 +30,9 @@ int Abbreviations::load(ProfileFile& profile) {
 }
 
 void Abbreviations::expand(std::string_view in, std::string& out, std::size_t limit,
-                           const CharClassTable& classes) const {
+                           const CharClassTable& classes, SourceTrail* trail) const {
     out.clear();
+    if (trail) trail->clear();
     struct Occurrence {
         std::size_t position;
         const Pair* pair;
@@ -58,6 +59,7 @@ void Abbreviations::expand(std::string_view in, std::string& out, std::size_t li
     }
     if (found.empty()) {
         out.assign(in.substr(0, std::min(in.size(), limit)));
+        trace(trail, out.size(), 0, true);
         return;
     }
     // By position; of two at the same place the longer abbreviation wins.
@@ -65,24 +67,26 @@ void Abbreviations::expand(std::string_view in, std::string& out, std::size_t li
         if (a.position != b.position) return a.position < b.position;
         return a.pair->abbreviation.size() > b.pair->abbreviation.size();
     });
-    const auto append = [&](std::string_view text) {
+    const auto append = [&](std::string_view text, std::size_t source, bool copied) {
         out.append(text.substr(0, std::min(text.size(), limit - out.size())));
+        trace(trail, out.size(), source, copied);
     };
     std::size_t copied = 0;
     for (const Occurrence& occurrence : found) {
         // An occurrence inside one already expanded is passed over.
         if (occurrence.position < copied) continue;
-        append(in.substr(copied, occurrence.position - copied));
+        append(in.substr(copied, occurrence.position - copied), copied, true);
         std::string expansion = occurrence.pair->expansion;
         if (!expansion.empty() &&
             classes.is_capital(static_cast<unsigned char>(in[occurrence.position])))
             expansion[0] =
                 static_cast<char>(classes.to_upper(static_cast<unsigned char>(expansion[0])));
-        append(expansion);
-        if (occurrence.glued) append(" ");
+        append(expansion, occurrence.position, false);
+        const std::size_t after = occurrence.position + occurrence.pair->abbreviation.size();
+        if (occurrence.glued) append(" ", after, false);
         copied = occurrence.position + occurrence.pair->abbreviation.size();
     }
-    append(in.substr(copied));
+    append(in.substr(copied), copied, true);
 }
 
 }  // namespace sint

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/source_trail.h"
+
 namespace sint {
 
 class CharClassTable;
@@ -26,7 +28,7 @@ public:
     // Writes `in` into `out` (replaced) with the abbreviations expanded, at most
     // `limit` characters.
     void expand(std::string_view in, std::string& out, std::size_t limit,
-                const CharClassTable& classes) const;
+                const CharClassTable& classes, SourceTrail* trail = nullptr) const;
 
     const std::vector<Pair>& pairs() const { return pairs_; }
 

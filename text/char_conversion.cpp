@@ -48,8 +48,9 @@ unsigned char convert_letter(unsigned char ch) {
 }
 
 void convert_characters(std::string_view in, std::string& out, std::size_t limit,
-                        const CharConversionOptions& options) {
+                        const CharConversionOptions& options, SourceTrail* trail) {
     out.clear();
+    if (trail) trail->clear();
     for (std::size_t i = 0; i < in.size(); ++i) {
         if (out.size() + kReserve > limit) break;
         auto ch = static_cast<unsigned char>(in[i]);
@@ -87,6 +88,7 @@ void convert_characters(std::string_view in, std::string& out, std::size_t limit
             }
             if (letter != '\0') {
                 out.push_back(letter);
+                trace(trail, out.size(), i, false);
                 ++i;
                 continue;
             }
@@ -99,6 +101,7 @@ void convert_characters(std::string_view in, std::string& out, std::size_t limit
                 if (is_ascii_alnum(before) || before == '\\') replacement = ';';
             }
             out.push_back(replacement);
+            trace(trail, out.size(), i, false);
             continue;
         }
 
@@ -113,6 +116,7 @@ void convert_characters(std::string_view in, std::string& out, std::size_t limit
             if (out.size() + kEuroText.size() > limit) break;
             out += kEuroText;
         }
+        trace(trail, out.size(), i, false);
     }
 }
 

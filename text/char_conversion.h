@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/source_trail.h"
+
 namespace sint {
 
 struct CharConversionOptions {
@@ -30,7 +32,8 @@ inline constexpr unsigned char kTolarSign = 0xEC;
 unsigned char convert_letter(unsigned char ch);
 
 // Converts `in` into `out` (replaced), writing at most `limit` characters.
+// With `trail`, records the source position of every output character.
 void convert_characters(std::string_view in, std::string& out, std::size_t limit,
-                        const CharConversionOptions& options);
+                        const CharConversionOptions& options, SourceTrail* trail = nullptr);
 
 }  // namespace sint

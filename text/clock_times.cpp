@@ -123,13 +123,15 @@ int ClockTimes::kind_of_word(std::string_view word, const CharClassTable& classe
 }
 
 void ClockTimes::convert(std::string_view in, std::string& out, std::size_t limit,
-                         const CharClassTable& classes) const {
+                         const CharClassTable& classes, SourceTrail* trail) const {
     out.clear();
+    if (trail) trail->clear();
     std::size_t i = 0;
     while (i < in.size() && out.size() < limit) {
         const auto ch = static_cast<unsigned char>(in[i]);
         if (!classes.is_digit(ch)) {
-            out.push_back(in[i++]);
+            out.push_back(in[i]);
+            trace(trail, out.size(), i++, true);
             continue;
         }
         std::size_t end = i;
@@ -156,8 +158,10 @@ void ClockTimes::convert(std::string_view in, std::string& out, std::size_t limi
             const int kind = kind_of_word(in.substr(word_start, word_end - word_start), classes);
             text = spoken(kind, hour, minute, second);
         }
-        if (text.empty() || text.size() > kClockSpokenMax) text = std::string(token);
+        const bool spoken_form = !text.empty() && text.size() <= kClockSpokenMax;
+        if (!spoken_form) text = std::string(token);
         out.append(text, 0, std::min(text.size(), limit - out.size()));
+        trace(trail, out.size(), i, !spoken_form);
         i = end;
     }
 }

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/source_trail.h"
+
 namespace sint {
 
 class CharClassTable;
@@ -28,7 +30,7 @@ public:
     // Writes `in` into `out` (replaced) with every clock time spelled out, at most
     // `limit` characters.
     void convert(std::string_view in, std::string& out, std::size_t limit,
-                 const CharClassTable& classes) const;
+                 const CharClassTable& classes, SourceTrail* trail = nullptr) const;
 
     // The spoken form of a clock time (hour 0 to 24, minute 0 to 59, second -1
     // for none) of kind 0 (plain), 1 (after a word of `ure_ob_besede`) or 2.

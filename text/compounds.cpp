@@ -72,10 +72,12 @@ const std::string* CompoundTable::find(std::string_view lower_key) const {
 }
 
 void CompoundTable::replace(std::string_view in, std::string& out, std::size_t limit,
-                            const CharClassTable& classes) const {
+                            const CharClassTable& classes, SourceTrail* trail) const {
     out.clear();
+    if (trail) trail->clear();
     if (entries_.empty()) {
         out.assign(in.substr(0, std::min(in.size(), limit)));
+        trace(trail, out.size(), 0, true);
         return;
     }
     std::string lower(in);
@@ -114,15 +116,18 @@ void CompoundTable::replace(std::string_view in, std::string& out, std::size_t l
                     text[0] =
                         static_cast<char>(classes.to_upper(static_cast<unsigned char>(text[0])));
                 if (fits(text.size())) out += text;
+                trace(trail, out.size(), pos, false);
                 pos = hit_end;
             } else {
                 if (fits(first_end - pos)) out.append(in.substr(pos, first_end - pos));
+                trace(trail, out.size(), pos, true);
                 pos = first_end;
             }
         }
         while (pos < in.size() && out.size() < limit &&
                !is_word_char(static_cast<unsigned char>(in[pos]), classes)) {
-            out.push_back(in[pos++]);
+            out.push_back(in[pos]);
+            trace(trail, out.size(), pos++, true);
         }
     }
 }

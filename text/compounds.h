@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/source_trail.h"
+
 namespace sint {
 
 class CharClassTable;
@@ -30,7 +32,7 @@ public:
     // Writes `in` into `out` (replaced) with the compounds replaced, at most
     // `limit` characters.
     void replace(std::string_view in, std::string& out, std::size_t limit,
-                 const CharClassTable& classes) const;
+                 const CharClassTable& classes, SourceTrail* trail = nullptr) const;
 
 private:
     struct Entry {

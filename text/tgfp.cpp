@@ -13,6 +13,17 @@
 namespace sint {
 namespace {
 
+// Follows the positions of one more stage back to the source: `total` maps the
+// stage's input to the source, `stage` maps its output to its input.
+void compose(SourceTrail& total, const SourceTrail& stage, std::size_t source_size) {
+    SourceTrail result(stage.size());
+    for (std::size_t k = 0; k < stage.size(); ++k) {
+        result[k] =
+            stage[k] < total.size() ? total[stage[k]] : static_cast<std::uint32_t>(source_size);
+    }
+    total.swap(result);
+}
+
 std::string lower_ascii(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
@@ -143,17 +154,23 @@ void TGFP::observe(std::string_view stage, const std::string& text) const {
     if (observer_) observer_(stage, text);
 }
 
-void TGFP::normalise(std::string_view text, std::string& out, std::size_t limit) {
+void TGFP::normalise(std::string_view text, std::string& out, std::size_t limit,
+                     SourceTrail* trail) {
     const CharConversionOptions options{settings_.seven_bit_input.load(),
                                         settings_.sibilants_with_quotes,
                                         settings_.angle_bracket_filter};
-    convert_characters(text, work_a_, limit, options);
+    SourceTrail stage;
+    SourceTrail* stage_trail = trail ? &stage : nullptr;
+    convert_characters(text, work_a_, limit, options, trail);
     observe("characters", work_a_);
-    clock_times_.convert(work_a_, work_b_, limit, classes_);
+    clock_times_.convert(work_a_, work_b_, limit, classes_, stage_trail);
+    if (trail) compose(*trail, stage, text.size());
     observe("clock times", work_b_);
-    abbreviations_.expand(work_b_, work_a_, limit, classes_);
+    abbreviations_.expand(work_b_, work_a_, limit, classes_, stage_trail);
+    if (trail) compose(*trail, stage, text.size());
     observe("abbreviations", work_a_);
-    compounds_.replace(work_a_, out, limit, classes_);
+    compounds_.replace(work_a_, out, limit, classes_, stage_trail);
+    if (trail) compose(*trail, stage, text.size());
     observe("compounds", out);
 }
 
@@ -189,14 +206,28 @@ int TGFP::convert_sentence(const char* text, bool use_dictionary) {
     std::size_t length = 0;
     if (text) {
         const std::string_view input(text);
+        const std::string_view kept = input.substr(0, std::min(input.size(), kSentenceInputLimit));
         std::string normalised;
-        normalise(input.substr(0, std::min(input.size(), kSentenceInputLimit)), normalised,
-                  kSentenceInputLimit);
+        normalise(kept, normalised, kSentenceInputLimit, &sentence_trail_);
+        source_size_ = kept.size();
+        source_span_ = SentenceSpan{};
         length = splitter_.split_next(&normalised, sentence, kStageLimit);
     } else {
         length = splitter_.split_next(nullptr, sentence, kStageLimit);
     }
-    if (length == 0) return -1;
+    if (length == 0) {
+        sentence_trail_.clear();
+        sentence_trail_.shrink_to_fit();
+        return -1;
+    }
+    // The span in the caller's text: where the splitter stopped, traced back.
+    const std::size_t end = splitter_.span().end;
+    std::size_t source_end = end < sentence_trail_.size() ? sentence_trail_[end] : source_size_;
+    source_end = std::min(std::max(source_end, source_span_.end + 1), source_size_);
+    source_span_.start = source_span_.end;
+    source_span_.end = std::max(source_end, source_span_.start);
+    source_span_.length = source_span_.end - source_span_.start;
+    length = std::max<std::size_t>(source_span_.length, 1);
     observe("sentences", sentence);
     std::string prefixed = ". " + sentence;
     if (prefixed.size() > kStageLimit) prefixed.resize(kStageLimit);

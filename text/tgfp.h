@@ -58,8 +58,11 @@ public:
 
     // The transcription of the last conversion (valid until the next one).
     const char* result_text() const { return output_.c_str(); }
-    // Where the last sentence of sentence mode lay in the normalised input.
-    const SentenceSpan& last_sentence_span() const { return splitter_.span(); }
+    // Where the last sentence of sentence mode lay in the text given to
+    // `convert_sentence` (byte offsets; expansions count as the text they replace).
+    const SentenceSpan& last_sentence_span() const { return source_span_; }
+    // The same span in the normalised input that the splitter reads.
+    const SentenceSpan& normalised_sentence_span() const { return splitter_.span(); }
     // The normalised input that sentence mode splits (empty once used up).
     const std::string& sentence_input() const { return splitter_.input(); }
     int dictionary_hits() const { return dictionary_hits_; }
@@ -107,7 +110,9 @@ private:
     void transcribe(const std::string& in, std::string& out, bool use_dictionary);
 
     // Character conversion, clock times, abbreviations and compounds.
-    void normalise(std::string_view text, std::string& out, std::size_t limit);
+    // With `trail`, records the source position of every output character.
+    void normalise(std::string_view text, std::string& out, std::size_t limit,
+                   SourceTrail* trail = nullptr);
     // Units, numbers, letter sequences and word transcription into output_.
     void finish(std::string& text, bool use_dictionary);
     void observe(std::string_view stage, const std::string& text) const;
@@ -122,6 +127,9 @@ private:
     PronunciationDictionary dictionary_;
     PhoneInventory phones_;
     SentenceSplitter splitter_{classes_};
+    SourceTrail sentence_trail_;   // source positions of the stored sentence input
+    std::size_t source_size_ = 0;  // length of the text read in sentence mode
+    SentenceSpan source_span_;
     std::string work_a_;
     std::string work_b_;
     std::string output_;

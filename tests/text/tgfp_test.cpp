@@ -287,6 +287,28 @@ TEST(TgfpConversion, SentenceModeSpansCoverTheText) {
     EXPECT_EQ(engine.last_sentence_span().start, 0u);
 }
 
+TEST(TgfpConversion, SentenceSpansAreInTheCallersText) {
+    // Expansions and converted letters count as the text they replace.
+    TGFP& engine = test::default_engine();
+    const std::string text =
+        "Dr. Novak pride ob 8:15. Res? \x8A"
+        "e npr. jutri itd. Konec \x80!";
+    const std::string spans[] = {"Dr. Novak pride ob 8:15. ", "Res? ",
+                                 "\x8A"
+                                 "e npr. jutri itd. Konec \x80!"};
+    int length = engine.convert_sentence(text, true);
+    for (const std::string& span : spans) {
+        ASSERT_GT(length, 0);
+        const SentenceSpan& s = engine.last_sentence_span();
+        EXPECT_EQ(text.substr(s.start, s.length), span);
+        EXPECT_EQ(static_cast<std::size_t>(length), s.length);
+        length = engine.convert_sentence(nullptr, true);
+    }
+    EXPECT_EQ(length, -1);
+    EXPECT_EQ(engine.convert_sentence("Kaj?", true), 4);
+    EXPECT_EQ(engine.normalised_sentence_span().length, 4u);
+}
+
 TEST(TgfpConversion, SentenceModeReadsAtMost102400Characters) {
     TGFP& engine = test::default_engine();
     std::string text;
