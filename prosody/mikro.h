@@ -119,6 +119,10 @@ public:
     // The pitch the phone conversion scales around: (K6 + K7) / 2.
     int boundary_pitch() const;
 
+    // True when the phone services name the phones of `Nabor_fonemov` in its
+    // order (the tables are indexed by the services' phone indices).
+    bool inventory_matches() const;
+
     // The tokens of the last sentence of the last run, as worked on.
     const std::vector<MikroWord>& last_sentence() const { return last_sentence_; }
 

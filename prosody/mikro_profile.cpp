@@ -86,7 +86,13 @@ TMikro::TMikro(std::string_view profile_path, const PhoneServices& phones)
 }
 
 TMikro::TMikro(std::string_view profile_path, const TGFP& engine)
-    : TMikro(profile_path, std::make_unique<EnginePhoneServices<TGFP>>(engine)) {}
+    : TMikro(profile_path, std::make_unique<EnginePhoneServices<TGFP>>(engine)) {
+    // Tables indexed by another inventory would give every phone the values of
+    // another one; the mismatch is logged so that the voice can be mended.
+    if (!inventory_matches()) {
+        log_write("TMikro: Nabor_fonemov se ne ujema z naborom fonemov besedilne analize!");
+    }
+}
 
 TMikro::TMikro(std::string_view profile_path, std::unique_ptr<PhoneServices> phones)
     : path_(profile_path), own_phones_(std::move(phones)), phones_(*own_phones_), jitter_(20041) {
@@ -217,6 +223,15 @@ bool TMikro::check_profile() const {
                             p.pauses.size() > p.token_marks.size();
     if (!consistent) report_error(kInconsistent);
     return consistent;
+}
+
+bool TMikro::inventory_matches() const {
+    const std::vector<std::string>& own = profile_.phones;
+    if (static_cast<std::size_t>(phones_.phone_count()) != own.size()) return false;
+    for (std::size_t i = 0; i < own.size(); ++i) {
+        if (phones_.phone_symbol(static_cast<int>(i)) != own[i]) return false;
+    }
+    return true;
 }
 
 void TMikro::set_rate(int speed) {

@@ -132,6 +132,7 @@ TEST(ProsodyOverTheEngine, EngineServesThePhones) {
 
     TMikro micro(mikro_ini, engine);
     TMakro macro(makro_ini, engine);
+    EXPECT_TRUE(micro.inventory_matches());
     micro.set_word_boundary_pause(0);
     ASSERT_EQ(micro.run("tu:di ma:ma ts@:lO l'u:bi ? .", false), 0);
     ASSERT_EQ(macro.run(micro.output(), micro.count()), 0);
@@ -139,6 +140,12 @@ TEST(ProsodyOverTheEngine, EngineServesThePhones) {
     for (int i = 0; i < macro.count(); ++i) names += std::string(macro.output()[i].name) + " ";
     EXPECT_EQ(names, "t u: d i _ m a: m a _ ts @: l O _ l' u: b i _ ");
     EXPECT_EQ(micro.boundary_pitch(), (112 + 108) / 2);
+
+    // An engine with another inventory is noticed.
+    gfp = testing::with_key(gfp, "Nabor_fonemov", "a\ta:\tb");
+    gfp = testing::with_key(gfp, "Razvrstitev_fonemov", "113");
+    TGFP other(dir.write("gfp.ini", gfp), settings, dir.file("none.ndx"));
+    EXPECT_FALSE(TMikro(mikro_ini, other).inventory_matches());
 }
 
 }  // namespace

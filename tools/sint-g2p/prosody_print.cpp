@@ -29,10 +29,7 @@ ProsodyPrinter::ProsodyPrinter(const TGFP& engine, const std::string& mikro_path
 bool ProsodyPrinter::check_inventory(std::ostream& warn) {
     const MikroProfile& profile = mikro_->profile();
     const auto& own = profile.phones;
-    bool same = static_cast<std::size_t>(engine_phones_.phone_count()) == own.size();
-    for (std::size_t i = 0; same && i < own.size(); ++i) {
-        same = engine_phones_.phone_symbol(static_cast<int>(i)) == own[i];
-    }
+    const bool same = mikro_->inventory_matches();
     if (same) return true;
     warn << "sint-g2p: the phone inventory of the text-analysis profile differs from "
             "Nabor_fonemov of the micro-prosody profile; using the latter\n";
