@@ -244,7 +244,9 @@ bool TTableSint::load_from(const std::string& path, bool with_samples) {
     if (!section(0)) return false;
     {
         Cursor c(buffer.data(), buffer.size());
-        if (!c.i32(count) || count < 0 || count > 256) return false;
+        if (!c.i32(count) || count < 0 || count > 256 ||
+            static_cast<std::size_t>(count) > buffer.size() / kAlophoneEntryBytes)
+            return false;
         alophones_.resize(static_cast<std::size_t>(count));
         std::int32_t ref;
         for (AlophoneEntry& e : alophones_) {
@@ -258,7 +260,9 @@ bool TTableSint::load_from(const std::string& path, bool with_samples) {
     if (!section(1)) return false;
     {
         Cursor c(buffer.data(), buffer.size());
-        if (!c.i32(count) || count < 0 || count > 65536) return false;
+        if (!c.i32(count) || count < 0 || count > 65536 ||
+            static_cast<std::size_t>(count) > buffer.size() / kDiphoneEntryBytes)
+            return false;
         diphones_.resize(static_cast<std::size_t>(count));
         std::int32_t ref;
         for (DiphoneEntry& e : diphones_) {
