@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -85,7 +87,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<sint::TPsola> psola;
     try {
         psola = std::make_unique<sint::TPsola>("filenames.ini", 1, 0, options);
-    } catch (const std::exception& e) {
+    } catch (const std::exception&) {
         std::cerr << "sint-voicecheck: the wave database of " << dir
                   << " cannot be built (filenames.ini, Cost.dat, recordings)\n";
         return 1;
