@@ -1,0 +1,262 @@
+// sintsrv end to end: the real server process, started on a free port from a
+// temporary program folder with a synthetic voice, spoken to over TCP.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "server/protocol_client.h"
+#include "tests/server/sintsrv_process.h"
+
+namespace sint {
+namespace {
+
+using sint::testing::connect_ready;
+using sint::testing::poll_until;
+using sint::testing::ProgramFolder;
+using sint::testing::ServerProcess;
+
+// How long one reply may take from the synthetic voice.
+constexpr int kReplyMs = 5000;
+
+// The phone names of the last micro-prosody run ("mikro.out" in the log
+// folder), pauses left out.
+std::vector<std::string> spoken_phones(const ProgramFolder& folder) {
+    std::istringstream lines(folder.read("mikro.out"));
+    std::vector<std::string> phones;
+    std::string line;
+    std::getline(lines, line);  // the line of hyphens
+    while (std::getline(lines, line)) {
+        const std::string name = line.substr(0, line.find('\t'));
+        if (!name.empty() && name != "_" && name != ".") phones.push_back(name);
+    }
+    return phones;
+}
+
+// A server of its own for each test: the file counter and the log start afresh.
+class SintsrvTest : public ::testing::Test {
+protected:
+    void start(std::vector<std::string> options = {"-pocasi", "-ram"}) {
+        server_.emplace(folder_, std::move(options));
+        ASSERT_TRUE(connect_ready(client_, folder_.port())) << "sintsrv did not become ready";
+    }
+    ReceivedFrame exchange(const std::string& request) {
+        EXPECT_TRUE(client_.send_request(request)) << request;
+        auto frame = client_.receive(kReplyMs);
+        EXPECT_TRUE(frame) << "no reply to " << request;
+        return frame.value_or(ReceivedFrame{});
+    }
+    std::vector<std::int16_t> stream(const std::string& text) {
+        const Reply reply = recognise_reply(exchange(stream_request(text)).payload);
+        EXPECT_EQ(reply.type, ReplyType::Audio) << text;
+        return reply.samples;
+    }
+    // Requests are served in order: once TEST is answered, all before it are done.
+    void settle() {
+        const ReceivedFrame frame = exchange(command_request("TEST"));
+        EXPECT_EQ(recognise_reply(frame.payload).type, ReplyType::Ok);
+    }
+
+    ProgramFolder folder_;
+    std::optional<ServerProcess> server_;
+    ProtocolConnection client_;
+};
+
+TEST_F(SintsrvTest, TestIsAnsweredWithKindOne) {
+    start();
+    const ReceivedFrame frame = exchange(command_request("TEST"));
+    EXPECT_EQ(frame.kind, 1);
+    EXPECT_EQ(frame.payload, std::vector<std::uint8_t>({'S', 'I', 'N', 'T', '_', 'O', 'K', 0}));
+}
+
+TEST_F(SintsrvTest, SingleLettersSpeakTheirNames) {
+    start();
+    // The letter's name goes to prosody as it stands: the same phones as the
+    // word "iks" after text analysis.
+    ASSERT_FALSE(stream("iks").empty());
+    const std::vector<std::string> iks = spoken_phones(folder_);
+    ASSERT_EQ(iks.size(), 3u);
+    for (const char* text : {"x", " x \r\n", "X"}) {
+        EXPECT_FALSE(stream(text).empty()) << text;
+        EXPECT_EQ(spoken_phones(folder_), iks) << text;
+    }
+    // A character outside the table is a pause.
+    EXPECT_FALSE(stream("\x01").empty());
+    EXPECT_EQ(spoken_phones(folder_), std::vector<std::string>{});
+}
+
+TEST_F(SintsrvTest, VolumeAndTempoAreClamped) {
+    // Each case on a fresh server, so that the pitch jitter draws alike.
+    const auto restart = [&] {
+        if (server_) {
+            exchange(command_request("TERMINATE"));
+            EXPECT_EQ(server_->wait_exit(5000), 0);
+            client_.close();
+        }
+        start();
+    };
+    const auto first_audio = [&](const std::vector<std::string>& settings) {
+        restart();
+        for (const std::string& setting : settings) client_.send_request(setting);
+        return stream("x");
+    };
+    const std::vector<std::int16_t> full = first_audio({});
+    ASSERT_FALSE(full.empty());
+
+    // N5 is -5, clamped to 1: every sample becomes a hundredth, cut toward zero.
+    const std::vector<std::int16_t> quiet = first_audio({command_request("VOLUME") + "N5"});
+    ASSERT_EQ(quiet.size(), full.size());
+    std::size_t wrong = 0;
+    for (std::size_t i = 0; i < full.size(); ++i)
+        wrong += quiet[i] != static_cast<std::int16_t>(full[i] / 100);
+    EXPECT_EQ(wrong, 0u);
+    // 250 is clamped to 100: the samples as synthesised.
+    EXPECT_TRUE(first_audio({command_request("VOLUME", 250)}) == full);
+
+    // -30 is clamped to -10 and 30 to 10: the slowest and fastest speech.
+    const auto slowest = first_audio({command_request("TEMPO", -10)});
+    const auto fastest = first_audio({command_request("TEMPO", 10)});
+    EXPECT_TRUE(first_audio({command_request("TEMPO", -30)}) == slowest);
+    EXPECT_TRUE(first_audio({command_request("TEMPO", 30)}) == fastest);
+    EXPECT_GT(slowest.size(), full.size());
+    EXPECT_LT(fastest.size(), full.size());
+
+    // The settings belong to the connection that sent them.
+    restart();
+    client_.send_request(command_request("VOLUME", 5));
+    client_.send_request(command_request("TEMPO", 10));
+    ProtocolConnection other;
+    ASSERT_TRUE(connect_ready(other, folder_.port()));
+    other.send_request(stream_request("x"));
+    const auto reply = other.wait_for(ReplyType::Audio, kReplyMs);
+    ASSERT_TRUE(reply);
+    EXPECT_TRUE(reply->samples == full);
+}
+
+TEST_F(SintsrvTest, SentenceEndOfTwoSentences) {
+    start();
+    const std::string first = "Prvi stavek je kratek. ";
+    const Reply reply =
+        recognise_reply(exchange(gfp_request(first + "Drugi stavek sledi.")).payload);
+    ASSERT_EQ(reply.type, ReplyType::SentenceEnd);
+    EXPECT_GE(reply.value, static_cast<long>(first.size()) - 1);
+    EXPECT_LE(reply.value, static_cast<long>(first.size()));
+}
+
+TEST_F(SintsrvTest, WaveFilesCycleThroughSixNumbers) {
+    start();
+    const char* names[] = {"sint_0001.wav", "sint_0002.wav", "sint_0003.wav",
+                           "sint_0004.wav", "sint_0005.wav", "sint_0000.wav"};
+    for (const char* name : names) {
+        client_.send_request(wave_file_request("", "mama"));
+        settle();
+        EXPECT_TRUE(folder_.exists(name)) << name;
+    }
+    // The seventh synthesis writes the first number again; the name keeps its extension.
+    std::filesystem::remove(folder_.file("sint_0001.wav"));
+    client_.send_request(wave_file_request("glas.raw", "mama"));
+    client_.send_request(wave_file_request("", "mama"));
+    settle();
+    EXPECT_TRUE(folder_.exists("glas_0001.raw"));
+    EXPECT_TRUE(folder_.exists("sint_0002.wav"));
+    const std::string wave = folder_.read("sint_0002.wav");
+    ASSERT_GT(wave.size(), 44u);
+    EXPECT_EQ(wave.substr(0, 4), "RIFF");
+}
+
+TEST_F(SintsrvTest, WaveFilesOutsideTheFolderAreRefused) {
+    start();
+    ProgramFolder elsewhere;  // a folder outside the server's
+    std::filesystem::create_directory(folder_.path() / "sub");
+    std::filesystem::create_directory_symlink(elsewhere.path(), folder_.path() / "out");
+    const std::string refused[] = {elsewhere.file("abs.wav"), "../abs.wav", "sub/../../abs.wav",
+                                   "sub\\..\\..\\abs.wav", "out/abs.wav"};
+    for (const std::string& name : refused) client_.send_request(wave_file_request(name, "mama"));
+    client_.send_request(wave_file_request("sub/in.wav", "mama"));
+    settle();
+    // Nothing named abs*, neither in the other folder nor above the server's.
+    for (const auto& dir : {elsewhere.path(), folder_.path().parent_path()})
+        for (const auto& entry : std::filesystem::directory_iterator(dir))
+            EXPECT_NE(entry.path().filename().string().rfind("abs_", 0), 0u) << entry.path();
+    // Five refused names count as syntheses: the sixth is number 0.
+    EXPECT_TRUE(folder_.exists("sub/in_0000.wav"));
+    const std::string log = folder_.read("sint.log");
+    for (const std::string& name : refused)
+        EXPECT_NE(log.find("Zavrnjeno ime datoteke: " + name), std::string::npos) << name;
+}
+
+TEST_F(SintsrvTest, RequestWithOneTabIsNotAnswered) {
+    start();
+    client_.send_request("STREAM\tx");
+    client_.send_request("GFP\tDober dan.");
+    // The first reply is the one to TEST.
+    const ReceivedFrame frame = exchange(command_request("TEST"));
+    EXPECT_EQ(recognise_reply(frame.payload).type, ReplyType::Ok);
+    EXPECT_FALSE(client_.receive(200));
+}
+
+TEST_F(SintsrvTest, TerminateEndsTheServerAndFreesThePort) {
+    start();
+    const Reply reply = recognise_reply(exchange(command_request("TERMINATE")).payload);
+    EXPECT_EQ(reply.type, ReplyType::End);
+    EXPECT_EQ(server_->wait_exit(5000), 0);
+    EXPECT_NE(folder_.read("sint.log").find("Sint stopped"), std::string::npos);
+    // The port can be listened on again.
+    ServerProcess again(folder_, {"-pocasi"});
+    ProtocolConnection client;
+    EXPECT_TRUE(connect_ready(client, folder_.port()));
+}
+
+TEST_F(SintsrvTest, IdleServerEndsAfterItsLifespan) {
+    // Five ticks of 100 ms; a connected client, even a silent one, keeps it alive.
+    start({"-pocasi", "-lifespan", "5"});
+    EXPECT_FALSE(poll_until([&] { return !server_->running(); }, 1000));
+    client_.close();
+    EXPECT_EQ(server_->wait_exit(5000), 0);
+}
+
+TEST_F(SintsrvTest, CreatedDataGiveAFastStart) {
+    ServerProcess builder(folder_, {"-ustvaripodatke"});
+    ASSERT_EQ(builder.wait_exit(15000), 0);
+    ASSERT_TRUE(folder_.exists("data/MorvenaIdra.dat"));
+
+    // The packed file stands for the list file and the recording.
+    start();
+    const std::vector<std::int16_t> slow = stream("x");
+    ASSERT_EQ(recognise_reply(exchange(command_request("TERMINATE")).payload).type, ReplyType::End);
+    ASSERT_EQ(server_->wait_exit(5000), 0);
+    client_.close();
+    std::filesystem::remove(folder_.file("filenames.ini"));
+    std::filesystem::remove(folder_.file("rec.wav"));
+    start({"-hitro", "-ram"});
+    EXPECT_EQ(stream("x"), slow);
+}
+
+TEST_F(SintsrvTest, SintSayStartsTheServerWhenNothingAnswers) {
+    const std::string command = folder_.file("sint-say") + " -q -o " + folder_.file("say.wav") +
+                                " 'Mama ima kis. Ima?' 2>&1";
+    // Nothing answers: sint-say starts the sintsrv beside it, then speaks.
+    // Then one answers: sint-say speaks through the running server.
+    for (int run = 0; run < 2; ++run) {
+        std::filesystem::remove(folder_.file("say.wav"));
+        ASSERT_EQ(std::system(command.c_str()), 0) << run;
+        const std::string wave = folder_.read("say.wav");
+        ASSERT_GT(wave.size(), 44u) << run;
+        EXPECT_EQ(wave.substr(0, 4), "RIFF");
+    }
+    // The started server is not ours to wait for: it ends on TERMINATE.
+    ASSERT_TRUE(connect_ready(client_, folder_.port()));
+    EXPECT_EQ(recognise_reply(exchange(command_request("TERMINATE")).payload).type, ReplyType::End);
+    EXPECT_TRUE(poll_until(
+        [&] {
+            ProtocolConnection probe;
+            return !probe.connect("127.0.0.1", folder_.port());
+        },
+        5000));
+}
+
+}  // namespace
+}  // namespace sint
