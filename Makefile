@@ -1,6 +1,6 @@
 # Build, test and run the Slovenian speech synthesiser.
 #   make test   Release build and tests, then the same under ASan/UBSan
-#   make run    build and start the server in the foreground from its program folder
+#   make run    build, start the server and speak a sample paragraph into out/sample.wav
 #   make deps   install what a fresh Debian 12 machine lacks
 
 BUILD      ?= build
@@ -42,7 +42,7 @@ test-asan: asan
 test: test-release test-asan
 
 run: build
-	$(BUILD)/sintsrv/sintsrv -konzola
+	tools/run-sample.sh $(BUILD) out/sample.wav
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
