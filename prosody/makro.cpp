@@ -19,6 +19,12 @@ std::int16_t to_int16(std::int32_t value) {
     return static_cast<std::int16_t>(std::clamp<std::int32_t>(value, -32768, 32767));
 }
 
+// value * percent / 100 in integer arithmetic, kept within what a record holds.
+std::int32_t percent_of(std::int32_t value, std::int32_t percent) {
+    const long long scaled = static_cast<long long>(value) * percent / 100;
+    return static_cast<std::int32_t>(std::clamp<long long>(scaled, -32768, 32767));
+}
+
 }  // namespace
 
 char TMakro::space_symbol() const {
@@ -59,7 +65,8 @@ MakroSymbol TMakro::map_record(const ProsodyRecord& record) const {
         for (std::size_t m = 0; m < p.special_marks.size(); ++m) {
             if (p.marks[static_cast<std::size_t>(p.special_marks[m])] != name[1]) continue;
             if (m < p.lengthening.size()) {
-                entry.duration = static_cast<std::int32_t>(entry.duration * p.lengthening[m]);
+                entry.duration = static_cast<std::int32_t>(
+                    std::clamp(entry.duration * p.lengthening[m], -32768.0, 32767.0));
             }
             break;
         }
@@ -89,8 +96,8 @@ void TMakro::apply_contour(std::vector<MakroSymbol>& entries, std::size_t begin,
                 g += step;
             }
         }
-        top.pitch = contour[1] * top.pitch / 100;
-        top.duration = contour[3] * top.duration / 100;
+        top.pitch = percent_of(top.pitch, contour[1]);
+        top.duration = percent_of(top.duration, contour[3]);
         if (!after.empty()) {
             const float step = static_cast<float>(finish - peak) / static_cast<float>(after.size());
             float g = static_cast<float>(peak) + step;
@@ -122,8 +129,8 @@ void TMakro::apply_contour(std::vector<MakroSymbol>& entries, std::size_t begin,
         }
     };
     walk(before, start, peak, rise_limit);
-    top.pitch = contour[1] * top.pitch / 100;
-    top.duration = contour[3] * top.duration / 100;
+    top.pitch = percent_of(top.pitch, contour[1]);
+    top.duration = percent_of(top.duration, contour[3]);
     walk(after, peak, finish, fall_limit);
 }
 
@@ -172,7 +179,7 @@ void TMakro::shape_phrase(std::vector<MakroSymbol>& entries, std::size_t begin, 
     if (contour[4] != 100) {
         for (std::size_t i = begin; i < end; ++i) {
             if (entries[i].symbol != space) {
-                entries[i].duration = contour[4] * entries[i].duration / 100;
+                entries[i].duration = percent_of(entries[i].duration, contour[4]);
             }
         }
     }

@@ -76,6 +76,13 @@ char tag_accent(const std::vector<std::string>& tags, char computed) {
     return computed;
 }
 
+// A computed duration as whole milliseconds, kept within what a record holds
+// (so that the integer steps after it cannot overflow).
+int to_ms(double value) {
+    if (!(value > 0)) return 0;
+    return value >= 32767 ? 32767 : static_cast<int>(value);
+}
+
 int stressed_row(char c) {
     const char* rows = "aeEioOu@";
     const char* hit = c != '\0' ? std::strchr(rows, c) : nullptr;
@@ -218,11 +225,11 @@ void TMikro::word_durations(MikroWord& word) const {
         const auto phone = static_cast<std::size_t>(word.phones[k]);
         const double d = word.durations[k];
         if (mode == 1) {
-            word.durations[k] = static_cast<int>(
-                (100.0 - p.fast_shortening[phone] * p.k(0) / 100.0) * d / 100.0 + 0.5);
+            word.durations[k] =
+                to_ms((100.0 - p.fast_shortening[phone] * p.k(0) / 100.0) * d / 100.0 + 0.5);
         } else if (mode == 2) {
-            word.durations[k] = static_cast<int>(
-                (100.0 + p.slow_lengthening[phone] * p.k(1) / 100.0) * d / 100.0 + 0.5);
+            word.durations[k] =
+                to_ms((100.0 + p.slow_lengthening[phone] * p.k(1) / 100.0) * d / 100.0 + 0.5);
         }
     }
 
@@ -232,13 +239,13 @@ void TMikro::word_durations(MikroWord& word) const {
     for (std::size_t k = 0; k < n; ++k) {
         const auto phone = static_cast<std::size_t>(word.phones[k]);
         const bool vowel = word.classes[k] == 'v';
-        const int m = vowel ? p.k(fast ? 43 : 41) : p.k(fast ? 44 : 42);
-        int d = std::max(word.durations[k], p.minimum_duration[phone] * m / 100);
+        const long long m = vowel ? p.k(fast ? 43 : 41) : p.k(fast ? 44 : 42);
+        long long d = std::max<long long>(word.durations[k], p.minimum_duration[phone] * m / 100);
         d = d * (vowel ? p.k(32) : p.k(31)) / 100;
         if ((word.position == 'K' || word.position == 'k') && syllable_of[k] + 1 == syllables) {
             d = d * p.k(57) / 100;
         }
-        word.durations[k] = d;
+        word.durations[k] = to_ms(static_cast<double>(d));
     }
 }
 
@@ -276,8 +283,8 @@ void TMikro::adapt_tempo(MikroWord& word) const {
         // All elasticities equal to 1: nothing can stretch.
         if (std::fabs(s - 1.0) < 1e-9) return;
         for (std::size_t k = 0; k < n; ++k) {
-            word.durations[k] = static_cast<int>(
-                word.durations[k] * (1.0 + (e[k] - 1.0) * (x / 100.0) / (s - 1.0)) + 0.5);
+            word.durations[k] =
+                to_ms(word.durations[k] * (1.0 + (e[k] - 1.0) * (x / 100.0) / (s - 1.0)) + 0.5);
         }
     } else if (method == 1) {
         // A 400-point curve per phone, monotone in the point index, with the
@@ -308,9 +315,9 @@ void TMikro::adapt_tempo(MikroWord& word) const {
             for (std::size_t k = 0; k < n; ++k) sum += curves[k][j];
             if (sum <= want) point = j;
         }
-        for (std::size_t k = 0; k < n; ++k) word.durations[k] = static_cast<int>(curves[k][point]);
+        for (std::size_t k = 0; k < n; ++k) word.durations[k] = to_ms(curves[k][point]);
     } else {
-        for (int& d : word.durations) d = static_cast<int>(d * (100.0 + x) / 100.0 + 0.5);
+        for (int& d : word.durations) d = to_ms(d * (100.0 + x) / 100.0 + 0.5);
     }
 }
 

@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <limits>
 
 #include "synth/profile_file.h"
 
@@ -49,10 +48,7 @@ bool parse_int(std::string_view text, std::int32_t& out) {
     char* end = nullptr;
     const long long value = std::strtoll(s.c_str(), &end, 10);
     if (errno != 0 || *end != '\0') return false;
-    if (value < std::numeric_limits<std::int32_t>::min() ||
-        value > std::numeric_limits<std::int32_t>::max()) {
-        return false;
-    }
+    if (value < -kProfileIntMax || value > kProfileIntMax) return false;
     out = static_cast<std::int32_t>(value);
     return true;
 }
@@ -64,6 +60,7 @@ bool parse_real(std::string_view text, double& out) {
     char* end = nullptr;
     const double value = std::strtod(s.c_str(), &end);
     if (errno != 0 || *end != '\0' || !std::isfinite(value)) return false;
+    if (std::fabs(value) > kProfileRealMax) return false;
     out = value;
     return true;
 }

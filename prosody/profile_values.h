@@ -14,6 +14,11 @@ class ProfileFile;
 
 enum class ValueStatus { ok, missing, invalid };
 
+// Largest magnitude of a profile integer and of a decimal number; larger values
+// are refused, so that the stages' integer arithmetic cannot overflow.
+inline constexpr std::int32_t kProfileIntMax = 30000;
+inline constexpr double kProfileRealMax = 1000.0;
+
 // The normalised text of the value.
 ValueStatus read_text(const ProfileFile& profile, std::string_view key, std::string& out);
 // The text between double quotes, backslash escapes decoded.
@@ -29,7 +34,8 @@ ValueStatus read_int_list(const ProfileFile& profile, std::string_view key, bool
 ValueStatus read_real_list(const ProfileFile& profile, std::string_view key,
                            std::vector<double>& out);
 
-// Whole-text number parsers (leading and trailing blanks allowed).
+// Whole-text number parsers (leading and trailing blanks allowed), within the
+// magnitudes above.
 bool parse_int(std::string_view text, std::int32_t& out);
 bool parse_real(std::string_view text, double& out);
 

@@ -91,6 +91,8 @@ TEST_F(MikroTest, ProfileFaultsAreRefusedWithTheirMessage) {
         {with_key(good, "Omejitev_Dolzine", "x" + per_phone),
          "neveljavna vrednost Omejitev_Dolzine"},
         {with_key(good, "Hitrost", "hitro"), "neveljavna vrednost Hitrost"},
+        {with_constant(good, 0, 30001), "neveljavna vrednost Konstante"},
+        {with_key(good, "TA_Hitro", "6 1 6 1 6 1e9"), "neveljavna vrednost TA_Hitro"},
         {with_key(good, "Konstante", "1 2 3"), "neveljavna vrednost Konstante"},
         {with_key(good, "Presledek", "9"), "neveljavna vrednost Presledek"},
         {with_key(good, "Locila", "1 2 77"), "neveljavna vrednost Locila"},
@@ -308,6 +310,18 @@ TEST_F(MikroTest, PitchTargetsAccentsAndInterpolation) {
     mikro = make(with_constant(with_constant(plain_, 11, 60), 37, 100));
     r = run(*mikro, "pa:ta:ka: .");
     EXPECT_EQ(r[3].pitch - r[1].pitch, 15);
+}
+
+TEST_F(MikroTest, ExtremeProfileValuesStayWithinRecords) {
+    std::string profile = with_constant(plain_, 1, 30000);  // slow rate scaling
+    profile = with_constant(profile, 32, 30000);            // vowel duration percentage
+    profile = with_constant(profile, 57, 30000);            // final syllable percentage
+    profile = with_constant(profile, 4, 30000);             // tempo adaptation at slow rate
+    auto mikro = make(profile);
+    mikro->set_rate(-10);
+    for (const ProsodyRecord& r : run(*mikro, "pa:pta ma:ma .")) {
+        EXPECT_GE(r.duration, 0);
+    }
 }
 
 TEST_F(MikroTest, OverlongWordFailsTheRun) {
