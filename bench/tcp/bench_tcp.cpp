@@ -1,18 +1,39 @@
-// The TCP server and the protocol under load, with a stand-in synthesiser
-// that returns a fixed amount of audio at once (so only the server is timed):
-// 60 clients sending 100 STREAM requests each, the resident memory after 1000
-// and after 10000 requests, and the time to a sentence's audio.
-// "bench_tcp PORT" measures a running sintsrv instead.
+// sintsrv under load over TCP: requests per second of 60 clients sending 100
+// STREAM requests each, the server's resident memory after 1000 and after
+// 10000 requests, and the time from a ten-word sentence's request to the first
+// byte (and to the whole) of its audio reply.
+//
+//   bench_tcp                a sintsrv with the default voice, started from a
+//                            copy of the build's program folder on a free port
+//   bench_tcp --folder DIR   the same from another program folder
+//   bench_tcp --instant      the TCP server and protocol alone, in process, with
+//                            a stand-in synthesiser that answers at once
+//   bench_tcp PORT           a sintsrv that runs already (no memory figures)
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
+#include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "server/frame.h"
 #include "server/protocol_client.h"
 #include "server/server_settings.h"
 #include "server/shell.h"
@@ -21,7 +42,19 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+
+// The ten-word sentence of every request.
+constexpr const char* kTenWords = "Danes je lep dan in jutri bo verjetno tudi lepo vreme.";
+// How long one reply may take before the request counts as unanswered.
+constexpr int kReplyTimeoutMs = 30000;
+// How long a started server may take to load its data.
+constexpr int kStartTimeoutMs = 60000;
+
+double ms_since(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
 
 // 100 samples per character of the transcription.
 class InstantSynthesis : public sint::SynthesisService {
@@ -53,92 +86,248 @@ private:
     std::vector<std::int16_t> samples_;
 };
 
-long resident_kb() {
-    std::ifstream status("/proc/self/status");
+// Resident memory of a process in kB (/proc/<pid>/status), or -1.
+long resident_kb(pid_t pid) {
+    std::ifstream status("/proc/" + (pid > 0 ? std::to_string(pid) : std::string("self")) +
+                         "/status");
     std::string line;
     while (std::getline(status, line))
         if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
     return -1;
 }
 
-constexpr const char* kSentence = "Danes je lep dan in jutri bo verjetno tudi lepo vreme.";
-
-// `clients` connections send `each` STREAM requests; returns the answers.
-long run_load(int port, int clients, int each) {
+// `clients` connections send `each` STREAM requests of `text`, one after the
+// other; returns how many were answered with audio.
+long run_load(int port, int clients, int each, const char* text = kTenWords) {
     std::atomic<long> answered{0};
     std::vector<std::thread> threads;
     for (int c = 0; c < clients; ++c) {
-        threads.emplace_back([&, c] {
+        threads.emplace_back([&] {
             sint::ProtocolConnection connection;
             if (!connection.connect("127.0.0.1", static_cast<std::uint16_t>(port))) return;
             for (int i = 0; i < each; ++i) {
-                connection.send_request(sint::stream_request(kSentence));
-                if (connection.wait_for(sint::ReplyType::Audio, 10000)) ++answered;
+                if (!connection.send_request(sint::stream_request(text))) return;
+                if (connection.wait_for(sint::ReplyType::Audio, kReplyTimeoutMs)) ++answered;
             }
-            (void)c;
         });
     }
     for (auto& thread : threads) thread.join();
     return answered;
 }
 
-}  // namespace
+struct Latency {
+    double first_byte_ms = -1;  // request sent to the first byte of the reply
+    double whole_ms = -1;       // request sent to the last byte of the reply
+};
 
-double first_audio_ms(int port) {
-    sint::ProtocolConnection connection;
-    if (!connection.connect("127.0.0.1", static_cast<std::uint16_t>(port))) return -1;
-    double best = 1e9;
-    for (int i = 0; i < 20; ++i) {
-        const auto started = Clock::now();
-        connection.send_request(sint::stream_request(kSentence));
-        if (!connection.wait_for(sint::ReplyType::Audio, 60000)) return -1;
-        best = std::min(best,
-                        std::chrono::duration<double, std::milli>(Clock::now() - started).count());
+// The median over `rounds` STREAM requests of `text` on one raw connection.
+Latency audio_latency(int port, const char* text, int rounds = 21) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        close(fd);
+        return {};
     }
-    return best;
+    const std::string request = sint::stream_request(text);
+    const std::vector<std::uint8_t> frame =
+        sint::encode_frame(std::string_view(request.c_str(), request.size() + 1), 1);
+    std::vector<double> first, whole;
+    std::vector<std::uint8_t> buffer(1 << 16);
+    for (int r = 0; r < rounds; ++r) {
+        const auto started = Clock::now();
+        if (send(fd, frame.data(), frame.size(), MSG_NOSIGNAL) !=
+            static_cast<ssize_t>(frame.size()))
+            break;
+        std::vector<std::uint8_t> reply;
+        std::size_t expected = sint::kFrameHeaderSize;
+        while (reply.size() < expected) {
+            pollfd wait{fd, POLLIN, 0};
+            if (poll(&wait, 1, kReplyTimeoutMs) <= 0) break;
+            const ssize_t got = recv(fd, buffer.data(), buffer.size(), 0);
+            if (got <= 0) break;
+            if (reply.empty()) first.push_back(ms_since(started));
+            reply.insert(reply.end(), buffer.begin(), buffer.begin() + got);
+            if (reply.size() >= sint::kFrameHeaderSize && expected == sint::kFrameHeaderSize)
+                expected += sint::decode_header(reply.data()).length;
+        }
+        if (reply.size() < expected) break;
+        whole.push_back(ms_since(started));
+    }
+    close(fd);
+    const auto median = [](std::vector<double>& v) {
+        if (v.empty()) return -1.0;
+        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+        return v[v.size() / 2];
+    };
+    return {median(first), median(whole)};
 }
 
-// Against a running sintsrv on PORT: requests per second and the time to the
-// whole audio of a ten-word sentence, with real synthesis.
-int bench_running_server(int port) {
+// The figures, against a server on `port` whose memory is read from `pid`
+// (0: this process; -1: not known).
+int measure(int port, pid_t pid) {
+    const auto resident = [pid] { return pid < 0 ? -1L : resident_kb(pid); };
+    long total = 0;
+    const Latency ten = audio_latency(port, kTenWords);
+    std::printf(
+        "ten-word sentence: first audio byte after %.1f ms, whole reply after %.1f ms"
+        " (median of 21)\n",
+        ten.first_byte_ms, ten.whole_ms);
+
+    total += run_load(port, 10, 100);
+    const long after_1000 = resident();
+
     const auto started = Clock::now();
-    const long answered = run_load(port, 60, 5);
-    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
-    std::printf("sintsrv on port %d, 60 clients x 5 STREAM: %ld of 300 answered, %.1f requests/s\n",
-                port, answered, answered / seconds);
-    std::printf("ten-word sentence, request to whole audio reply: %.1f ms\n", first_audio_ms(port));
-    return answered == 300 ? 0 : 1;
+    const long answered = run_load(port, 60, 100);
+    const double seconds = ms_since(started) / 1000;
+    total += answered;
+    std::printf("60 clients x 100 STREAM: %ld of 6000 answered with audio, %.0f requests/s\n",
+                answered, answered / seconds);
+
+    total += run_load(port, 10, static_cast<int>((10000 - total) / 10));
+    const long after_10000 = resident();
+    if (pid >= 0)
+        std::printf("server's resident memory: %ld kB after 1000 requests, %ld kB after %ld\n",
+                    after_1000, after_10000, total);
+    return answered == 6000 ? 0 : 1;
 }
 
-int main(int argc, char** argv) {
-    if (argc > 1) return bench_running_server(std::atoi(argv[1]));
-
+int bench_instant() {
+    std::printf("== the TCP server and protocol in process, stand-in synthesiser\n");
     InstantSynthesis synthesis;
     sint::ShellState shell;
     sint::ServerSettings settings;
     sint::TcpServerOptions options;
-    options.program_folder = "/tmp/";
+    options.program_folder = fs::temp_directory_path().string() + "/";
     sint::TcpServer server(synthesis, shell, settings, options);
     if (server.server_start(0) != 0 || !server.listening()) {
         std::fprintf(stderr, "bench_tcp: the server did not start\n");
         return 1;
     }
-    const int port = server.port();
-
-    const auto started = Clock::now();
-    const long answered = run_load(port, 60, 100);
-    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
-    std::printf("60 clients x 100 STREAM: %ld of 6000 answered, %.0f requests/s\n", answered,
-                answered / seconds);
-
-    run_load(port, 10, 100);
-    const long after_1000 = resident_kb();
-    run_load(port, 10, 1000);
-    const long after_10000 = resident_kb();
-    std::printf("resident memory: %ld kB after 1000 requests, %ld kB after 10000 more\n",
-                after_1000, after_10000);
-    std::printf("ten-word sentence, request to whole audio reply (server only): %.3f ms\n",
-                first_audio_ms(port));
+    const int result = measure(server.port(), 0);
     server.server_stop();
-    return 0;
+    return result;
+}
+
+std::uint16_t free_port() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    std::uint16_t port = 0;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+        port = ntohs(address.sin_port);
+    close(fd);
+    return port;
+}
+
+pid_t spawn(const std::vector<std::string>& args) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// The folder's sint.ini with another port and without the log.
+std::string ini_for_port(const fs::path& ini, std::uint16_t port) {
+    std::ifstream in(ini);
+    std::ostringstream out;
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::string key = line.substr(0, line.find_first_of(" \t="));
+        if (key != "port" && key != "pisi_dnevnik") out << line << "\n";
+    }
+    out << "port = " << port << "\npisi_dnevnik = false\n";
+    return out.str();
+}
+
+int bench_folder(const fs::path& source) {
+    if (!fs::exists(source / "sintsrv")) {
+        std::fprintf(stderr, "bench_tcp: no sintsrv in %s\n", source.c_str());
+        return 1;
+    }
+    const bool packed = fs::exists(source / "data/MorvenaIdra.dat");
+    if (!packed && !fs::exists(source / "filenames.ini")) {
+        std::printf(
+            "%s holds no voice (neither data/MorvenaIdra.dat nor filenames.ini; make "
+            "voice builds it): measuring the server alone\n",
+            source.c_str());
+        return bench_instant();
+    }
+    std::string pattern = (fs::temp_directory_path() / "sint-bench-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) return 1;
+    const fs::path folder = pattern;
+    fs::copy(source, folder, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    const std::uint16_t port = free_port();
+    std::ofstream(folder / "sint.ini") << ini_for_port(source / "sint.ini", port);
+    const std::string program = (folder / "sintsrv").string();
+    std::printf("== sintsrv with the voice of %s, port %u\n", source.c_str(), port);
+
+    int result = 1;
+    if (!packed) {
+        const pid_t builder = spawn({program, "-konzola", "-ustvaripodatke"});
+        waitpid(builder, nullptr, 0);
+    }
+    const auto started = Clock::now();
+    const pid_t server = spawn({program, "-konzola", "-hitro"});
+    sint::ProtocolConnection probe;
+    bool ready = false;
+    while (!ready && ms_since(started) < kStartTimeoutMs &&
+           waitpid(server, nullptr, WNOHANG) == 0) {
+        if (probe.connect("127.0.0.1", port) && probe.send_request(sint::command_request("TEST")))
+            ready = probe.wait_for(sint::ReplyType::Ok, 1000).has_value();
+        if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (ready) {
+        std::printf("fast start to the first answer of TEST: %.0f ms, resident memory %ld kB\n",
+                    ms_since(started), resident_kb(server));
+        probe.close();  // the load takes all 60 client slots
+        result = measure(port, server);
+        if (probe.connect("127.0.0.1", port))
+            probe.send_request(sint::command_request("TERMINATE"));
+        probe.wait_for(sint::ReplyType::End, 5000);
+    } else {
+        std::fprintf(stderr, "bench_tcp: sintsrv did not become ready\n");
+    }
+    probe.close();
+    const auto stopping = Clock::now();
+    while (waitpid(server, nullptr, WNOHANG) == 0) {
+        if (ms_since(stopping) > 5000) {
+            kill(server, SIGKILL);
+            waitpid(server, nullptr, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+    return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (first == "--instant") return bench_instant();
+    if (first == "--folder" && argc > 2) return bench_folder(argv[2]);
+    if (!first.empty() && std::isdigit(static_cast<unsigned char>(first[0]))) {
+        std::printf("== sintsrv on port %s\n", first.c_str());
+        return measure(std::atoi(first.c_str()), -1);
+    }
+    if (!first.empty()) {
+        std::fprintf(stderr, "usage: bench_tcp [--instant | --folder DIR | PORT]\n");
+        return 2;
+    }
+    return bench_folder(SINT_PROGRAM_DIR);
 }
