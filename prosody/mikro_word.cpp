@@ -7,43 +7,29 @@
 
 #include "prosody/mikro.h"
 #include "server/log.h"
+#include "text/word_tags.h"
 
 namespace sint {
 
 namespace {
 
-bool is_tag_letter(char c) {
-    return c == 'A' || c == 'C' || c == 'L' || c == 'T' || c == 'X';
-}
-
-// Separates the tags of a word: a run of tag letters right after a ":" is one
-// tag (the ":" stays in the phone string); a list in parentheses replaces the
-// inline tags. "T" is read as "S". When some tag holds "L", only the first tag
-// holding "S" is kept of those that hold one.
+// Separates the tags of a word with the text-analysis word-tag operations: a
+// run of tag letters right after a ":" is one tag (the ":" stays in the phone
+// string); a list in parentheses wins over the inline tags. "T" is read as
+// "S". When some tag holds "L", only the first tag holding "S" is kept of
+// those that hold one.
 std::vector<std::string> take_tags(std::string& word) {
+    WordTagRecord record{word, ""};
+    strip_tags(record);
+    split_tags(record);
+    word = record.word;
     std::vector<std::string> tags;
-    const std::size_t paren = word.find('(');
-    std::string phones;
-    const std::size_t body = paren == std::string::npos ? word.size() : paren;
-    for (std::size_t i = 0; i < body; ++i) {
-        phones.push_back(word[i]);
-        if (word[i] != ':') continue;
-        std::string tag;
-        while (i + 1 < body && is_tag_letter(word[i + 1])) tag.push_back(word[++i]);
-        if (!tag.empty()) tags.push_back(tag);
-    }
-    if (paren != std::string::npos) {
-        tags.clear();
-        const std::size_t close = word.find(')', paren);
-        const std::string list =
-            word.substr(paren + 1, (close == std::string::npos ? word.size() : close) - paren - 1);
-        std::size_t start = 0;
-        while (start <= list.size()) {
-            std::size_t comma = list.find(',', start);
-            if (comma == std::string::npos) comma = list.size();
-            if (comma > start) tags.push_back(list.substr(start, comma - start));
-            start = comma + 1;
-        }
+    std::size_t start = 0;
+    while (start <= record.tags.size()) {
+        std::size_t comma = record.tags.find(',', start);
+        if (comma == std::string::npos) comma = record.tags.size();
+        if (comma > start) tags.push_back(record.tags.substr(start, comma - start));
+        start = comma + 1;
     }
     for (std::string& tag : tags) std::replace(tag.begin(), tag.end(), 'T', 'S');
     const bool has_l = std::any_of(tags.begin(), tags.end(), [](const std::string& t) {
@@ -60,20 +46,16 @@ std::vector<std::string> take_tags(std::string& word) {
             return true;
         });
     }
-    word = phones;
     return tags;
 }
 
+// The accent type the tags decide: an "X" tag keeps the computed type, then
+// "A" gives "a" and "C" gives "c".
 char tag_accent(const std::vector<std::string>& tags, char computed) {
-    auto any = [&](char letter) {
-        return std::any_of(tags.begin(), tags.end(), [&](const std::string& t) {
-            return t.find(letter) != std::string::npos;
-        });
-    };
-    if (any('X')) return computed;
-    if (any('A')) return 'a';
-    if (any('C')) return 'c';
-    return computed;
+    std::string list;
+    for (const std::string& tag : tags) list += (list.empty() ? "" : ",") + tag;
+    const char decided = classify_tags(list);
+    return decided == 'a' || decided == 'c' ? decided : computed;
 }
 
 // A computed duration as whole milliseconds, kept within what a record holds
