@@ -130,28 +130,18 @@ int SEND_request(long index, const std::string& text) {
 int recognise(const std::vector<std::uint8_t>& payload, std::vector<std::uint8_t>* buffer,
               long* value) {
     Module& m = module();
-    if (m.state != kConnectionReady) {
-        if (code_is(payload, "SINT_OK")) {
-            trace("prepoznan sint_ok");
-            m.state = kConnectionReady;
-            return kReceivedReady;
-        }
-        if (code_is(payload, "SINT_NO")) {
-            trace("prepoznan sint_no");
-            m.state = kConnectionFailed;
-            return kReceivedNotReady;
-        }
-        return kReceivedOther;
-    }
+    const bool testing = m.state != kConnectionReady;
     if (code_is(payload, "SINT_OK")) {
         trace("prepoznan sint_ok");
-        return kReceivedOther;
+        m.state = kConnectionReady;
+        return testing ? kReceivedReady : kReceivedOther;
     }
     if (code_is(payload, "SINT_NO")) {
         trace("prepoznan sint_no");
         m.state = kConnectionFailed;
-        return kReceivedOther;
+        return testing ? kReceivedNotReady : kReceivedOther;
     }
+    if (testing) return kReceivedOther;
     if (code_is(payload, "SINT_S_")) {
         trace("SINT_S_");
         const std::size_t data =
@@ -244,6 +234,14 @@ std::string up_to_nul(const std::string& text) {
     return text.substr(0, text.find('\0'));
 }
 
+// Some steps are traced twice in a row.
+void trace_twice(const char* message) {
+    for (int i = 0; i < 2; ++i) trace("%s", message);
+}
+
+constexpr const char* kSynthesizeEnd = "SYNTHESIZE_text: K---------------------------";
+constexpr const char* kSentenceEndEnd = "GET_sentence_end: K---------------------------";
+
 void send_setting(const char* name, const std::string& request) {
     Module& m = module();
     trace("%s: Z---------------------------", name);
@@ -318,11 +316,10 @@ bool SYNTHESIZE_text(const std::string& text, std::vector<std::uint8_t>& audio) 
     trace("SYNTHESIZE_text: Z---------------------------");
     if (!CHECK_TTS_engine(m.server_path, m.lifespan, m.port)) return false;
     if (!valid_index(m.index)) {
-        trace("SYNTHESIZE_text: K---------------------------");
+        trace("%s", kSynthesizeEnd);
         return false;
     }
-    trace("SYNTHESIZE_text: pred posiljanjem besedila");
-    trace("SYNTHESIZE_text: pred posiljanjem besedila");
+    trace_twice("SYNTHESIZE_text: pred posiljanjem besedila");
     SEND_request(m.index, stream_request(up_to_nul(text)));
     trace("SYNTHESIZE_text: po posiljanju besedila, pred cakanjem");
     std::vector<std::uint8_t> received;
@@ -330,18 +327,19 @@ bool SYNTHESIZE_text(const std::string& text, std::vector<std::uint8_t>& audio) 
     int waited = 0;
     while (true) {
         long length = 0;
+        // In the ready state a result of 1 is audio; otherwise it is a late
+        // answer to a test, and the audio is still to come.
+        const bool was_ready = m.state == kConnectionReady;
         const int result = RECEIVE_reply(m.index, &received, &length, m.timings.reply_wait_ms);
         if (result == kReceivedTimeout) {
             trace("SYNTHESIZE_text: timeout");
             waited += kWaitCount;
             if (waited > m.timings.reply_budget) {
-                trace("SYNTHESIZE_text: predolgo brez odgovora - reset");
-                trace("SYNTHESIZE_text: predolgo brez odgovora - reset");
+                trace_twice("SYNTHESIZE_text: predolgo brez odgovora - reset");
                 break;
             }
             platform::sleep_ms(m.timings.reply_pause_ms);
-        } else if (result == kReceivedReady && m.state == kConnectionReady) {
-            // Audio (a test answer during a test is not the reply awaited here).
+        } else if (result == kReceivedReady && was_ready) {
             have_audio = true;
             break;
         }
@@ -351,7 +349,7 @@ bool SYNTHESIZE_text(const std::string& text, std::vector<std::uint8_t>& audio) 
     else
         audio.assign(kSilenceBytes, 0);
     trace("SYNTHESIZE_text: po cakanju");
-    trace("SYNTHESIZE_text: K---------------------------");
+    trace("%s", kSynthesizeEnd);
     return true;
 }
 
@@ -361,12 +359,11 @@ long GET_sentence_end(const std::string& text) {
     trace("GET_sentence_end: Z---------------------------");
     if (!CHECK_TTS_engine(m.server_path, m.lifespan, m.port)) return 0;
     if (!valid_index(m.index)) {
-        trace("GET_sentence_end: K---------------------------");
+        trace("%s", kSentenceEndEnd);
         return -1;
     }
     const std::string sent = up_to_nul(text);
-    trace("GET_sentence_end: pred posiljanjem besedila");
-    trace("GET_sentence_end: pred posiljanjem besedila");
+    trace_twice("GET_sentence_end: pred posiljanjem besedila");
     SEND_request(m.index, gfp_request(sent));
     trace("GET_sentence_end: po posiljanju besedila, pred cakanjem");
     int waited = 0;
@@ -375,15 +372,14 @@ long GET_sentence_end(const std::string& text) {
         const int result = RECEIVE_reply(m.index, nullptr, &value, m.timings.reply_wait_ms);
         if (result == kReceivedEnd) {
             trace("GET_sentence_end: po cakanju");
-            trace("GET_sentence_end: K---------------------------");
+            trace("%s", kSentenceEndEnd);
             return value;
         }
         if (result == kReceivedTimeout) {
             trace("GET_sentence_end: timeout");
             waited += kWaitCount;
             if (waited > m.timings.reply_budget) {
-                trace("GET_sentence_end: predolgo brez odgovora - reset");
-                trace("GET_sentence_end: predolgo brez odgovora - reset");
+                trace_twice("GET_sentence_end: predolgo brez odgovora - reset");
                 return static_cast<long>(sent.size());
             }
             platform::sleep_ms(m.timings.reply_pause_ms);

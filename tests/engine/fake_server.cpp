@@ -93,6 +93,11 @@ void FakeServer::set_sample_value(std::int16_t value) {
     sample_value_ = value;
 }
 
+void FakeServer::set_status_before_audio(bool on) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    status_before_audio_ = on;
+}
+
 void FakeServer::queue_sentence_ends(std::vector<long> answers) {
     const std::lock_guard<std::mutex> lock(mutex_);
     sentence_ends_.assign(answers.begin(), answers.end());
@@ -202,6 +207,10 @@ void FakeServer::answer(int fd, const std::string& request) {
     for (std::size_t i = 0; i + 1 < bytes; i += 2) {
         samples[i] = static_cast<char>(sample_value_ & 0xFF);
         samples[i + 1] = static_cast<char>((sample_value_ >> 8) & 0xFF);
+    }
+    if (status_before_audio_) {
+        send_all(fd, reply("SINT_NO"));
+        send_all(fd, reply("SINT_OK"));
     }
     std::vector<std::uint8_t> frame = reply("SINT_S_", samples);
     if (mode_ == Mode::CloseMidFrame) {

@@ -39,6 +39,8 @@ public:
     // STREAM answers with exactly this many audio bytes (negative: per character).
     void set_audio_bytes(long bytes);
     void set_sample_value(std::int16_t value);
+    // STREAM is answered with a stray "SINT_NO" and "SINT_OK" before the audio.
+    void set_status_before_audio(bool on);
     // GFP answers taken from this list first, then by the sentence rule.
     void queue_sentence_ends(std::vector<long> answers);
     // Closes the listener and every connection.
@@ -64,6 +66,7 @@ private:
     int samples_per_character_ = 10;
     long audio_bytes_ = -1;
     std::int16_t sample_value_ = 1000;
+    bool status_before_audio_ = false;
     std::deque<long> sentence_ends_;
     std::vector<std::string> requests_;
     std::atomic<bool> running_{false};

@@ -158,6 +158,16 @@ TEST_F(ConnectionTest, FaultyRepliesGiveHalfASecondOfSilence) {
     }
 }
 
+// A late status answer is not taken for the audio, which follows it.
+TEST_F(ConnectionTest, StrayStatusBeforeTheAudioIsPassedOver) {
+    ASSERT_TRUE(connect());
+    server->set_status_before_audio(true);
+    std::vector<std::uint8_t> audio;
+    ASSERT_TRUE(SYNTHESIZE_text("Dober dan.", audio));
+    EXPECT_EQ(audio.size(), 2u * 10 * 10);
+    EXPECT_EQ(connection_state(), kConnectionReady);
+}
+
 TEST_F(ConnectionTest, AudioOfExactlyTheShortestLengthIsKept) {
     ASSERT_TRUE(connect());
     server->set_audio_bytes(130);
