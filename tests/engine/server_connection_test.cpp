@@ -7,7 +7,9 @@
 #include <thread>
 
 #include "engine/trace.h"
+#include "engine/tts_engine.h"
 #include "tests/engine/engine_fixture.h"
+#include "tests/engine/fake_speech_api.h"
 #include "tests/support/temp_dir.h"
 
 namespace sint::testing {
@@ -92,6 +94,27 @@ TEST_F(ConnectionTest, MissingServerIsStartedFromItsPathAndTested) {
               std::filesystem::canonical(dir.path()));
     ASSERT_TRUE(started);
     EXPECT_GE(started->requests_of("TEST").size(), 1u);
+}
+
+// The same through the engine object: the token's values start the server.
+TEST_F(ConnectionTest, FirstTokenStartsTheServerFromEnginePath) {
+    TempDir dir;
+    const std::string program = write_launcher(dir);
+    const int port = server->port();
+    server.reset();
+    std::unique_ptr<FakeServer> started;
+    std::thread watcher = serve_when_started(dir, port, started);
+    void* object = nullptr;
+    ASSERT_EQ(TTSEngine::create(nullptr, IID_ISpObjectWithToken, &object), S_OK);
+    auto* engine = static_cast<ISpObjectWithToken*>(object);
+    FakeToken token;
+    token.strings[u"EnginePath"] = std::u16string(program.begin(), program.end());
+    token.numbers[u"Port"] = static_cast<DWORD>(port);
+    token.numbers[u"Lifespan"] = 7;
+    EXPECT_EQ(engine->SetObjectToken(&token), S_OK);
+    watcher.join();
+    engine->Release();
+    EXPECT_EQ(TempDir::read(dir.file("arguments")), "-lifespan 70 -disk -hitro -konzola\n");
 }
 
 TEST_F(ConnectionTest, ServerKilledBetweenSentencesIsStartedAgain) {

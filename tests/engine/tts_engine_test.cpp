@@ -179,6 +179,16 @@ TEST_F(SpeakTest, SkipDropsTheRestOfTheSentenceAndTwoMore) {
     EXPECT_EQ(server->requests_of("STREAM").size(), 3u);
 }
 
+TEST_F(SpeakTest, SkipOfNothingIsCompletedAtOnce) {
+    Fragments fragments;
+    fragments.speak(u"Ena. Dva.");
+    site.skip_count = 0;
+    site.actions = SPVES_SKIP;
+    ASSERT_EQ(voice.speak(fragments, site), S_OK);
+    EXPECT_EQ(site.completed_skips, std::vector<LONG>{0});
+    EXPECT_EQ(site.events_of(SPEI_WORD_BOUNDARY).size(), 2u);
+}
+
 TEST_F(SpeakTest, AbortStopsOutputAndSendsStop) {
     Fragments fragments;
     fragments.speak(u"ena dva tri stiri pet sest sedem osem.");
