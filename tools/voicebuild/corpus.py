@@ -23,21 +23,16 @@ FREQUENT_UNITS = {"_", "a", "E", "i", "O", "a:", "e:", "n", "-", "t", "s", "r",
 DONOR_DIGRAPHS = {("t", "s"), ("t", "S"), ("d", "Z"), ("d", "z")}
 
 
-# Obstruents agree in voicing with the obstruent that follows them (and the
-# donor says them so): mixed pairs never occur in speech.
+# Obstruents agree in voicing with the obstruent that follows them and lose
+# their voice before a pause: the donor says them so, and the recordings keep
+# the written phone as the label (see labels.label_phones), so that a
+# transcription with or without the assimilation finds its diphones.
 AFFRICATE_LIKE = {"ts", "tS", "dZ"}
-VOICED_OBSTRUENTS = {"b", "d", "g", "z", "Z", "dZ"}
-VOICELESS_OBSTRUENTS = {"p", "t", "k", "s", "S", "ts", "tS", "f", "h"}
 
 
 def pair_allowed(x, y):
     """Whether phone y may follow phone x in speech (inside a carrier word)."""
     if x == y and (x in ph.GLIDES or x in AFFRICATE_LIKE):
-        return False
-    if x in VOICED_OBSTRUENTS and y in VOICELESS_OBSTRUENTS:
-        return False
-    # "h" has no voiced partner in the phone set: it stays before voiced ones.
-    if x in VOICELESS_OBSTRUENTS and x != "h" and y in VOICED_OBSTRUENTS:
         return False
     if y in ph.GLIDES and not ph.is_vowel(x):
         return False
@@ -61,8 +56,7 @@ def required_pairs():
             want(a, b)
         if p not in ph.GLIDES:
             want(ph.PAUSE, units[0])
-        if p not in VOICED_OBSTRUENTS:  # voiced obstruents lose voice finally
-            want(units[-1], ph.PAUSE)
+        want(units[-1], ph.PAUSE)
         for q in ph.PHONES:
             if pair_allowed(p, q):
                 want(units[-1], ph.units_of(q)[0])
@@ -110,7 +104,7 @@ def _options(word):
     has_long = longs > 0
     last = word[-1] if word else ph.PAUSE
     result = []
-    if word and has_long and last not in VOICED_OBSTRUENTS:
+    if word and has_long:
         result.append(END)
     if len(word) >= MAX_WORD:
         return result

@@ -51,15 +51,36 @@ def spoken_phones(phones, names):
     return out
 
 
+# Obstruents that differ in voicing alone.
+VOICING_PARTNER = {"b": "p", "d": "t", "g": "k", "z": "s", "Z": "S", "dZ": "tS"}
+VOICING_PARTNER.update({v: k for k, v in list(VOICING_PARTNER.items())})
+VOICING_PARTNER["f"] = "v"  # the donor voices f before a voiced obstruent
+
+
+def label_phones(asked, spoken):
+    """The phone each spoken phone is labelled with.
+
+    Where the donor only changed the voicing of an obstruent (it assimilates
+    clusters and devoices finals, as Slovenian speakers do), the label keeps
+    the phone that was asked for: a transcription that writes "b" before "f"
+    or at the end of a word then finds a recording of it, spoken as Slovenian
+    speakers say it.  Any other change takes the spoken phone.
+    """
+    return [a if VOICING_PARTNER.get(a) == s else s for a, s in zip(asked, spoken)]
+
+
 def word_units(phones, samples, events, rate):
-    """[(unit, start sample)], the end sample and the spoken phones of one
+    """[(unit, start sample)], the end sample and the label phones of one
     rendered word.
 
     `events` are the donor's (name, sample) phoneme events; they must match
-    the phones one to one (up to consonant changes), else LabelError.
+    the phones one to one (up to consonant changes), else LabelError.  Units
+    are cut as the donor spoke them and named after label_phones.
     """
     names = [n for n, _ in events if not n.startswith("_")]
+    asked = phones
     phones = spoken_phones(phones, names)
+    labels = label_phones(asked, phones)
     starts = [s for n, s in events if not n.startswith("_")]
     ends = [s for n, s in events if n.startswith("_") and s > starts[-1]]
     end = ends[0] if ends else len(samples)
@@ -93,4 +114,11 @@ def word_units(phones, samples, events, rate):
             units.append(("Z", a + length * 35 // 100 + min(10 * ms, length // 5)))
         else:
             units.append((p, a))
-    return units, end, phones
+    # Rename the units of voicing-changed phones: both partners have as many
+    # units ("-" "p" and "=" "b"), so the names are swapped one for one.
+    names = []
+    for said, label in zip(phones, labels):
+        names.extend(ph.units_of(label) if label != said else ph.units_of(said))
+    if len(names) != len(units):
+        raise LabelError("unit count of %s" % " ".join(labels))
+    return [(n, s) for n, (_, s) in zip(names, units)], end, labels
