@@ -116,9 +116,7 @@ def word_units(phones, samples, events, rate):
             units.append((p, a))
     # Rename the units of voicing-changed phones: both partners have as many
     # units ("-" "p" and "=" "b"), so the names are swapped one for one.
-    names = []
-    for said, label in zip(phones, labels):
-        names.extend(ph.units_of(label) if label != said else ph.units_of(said))
+    names = [u for label in labels for u in ph.units_of(label)]
     if len(names) != len(units):
         raise LabelError("unit count of %s" % " ".join(labels))
     return [(n, s) for n, (_, s) in zip(names, units)], end, labels
