@@ -62,7 +62,7 @@ public:
         for (const char* program : {"sintsrv", "sint-say"})
             fs::copy_file(built / program, dir_.path() / program);
         const fs::path voice = fs::path(SINT_SOURCE_DIR) / "voice";
-        for (const char* name : {"gfp.ini", "mikro.ini", "makro.ini", "slovarji"})
+        for (const char* name : {"gfp.ini", "mikro.ini", "makro.ini", "slovarji", "statistika"})
             if (fs::exists(voice / name))
                 fs::copy(voice / name, dir_.path() / name, fs::copy_options::recursive);
         dir_.write("sint.ini",
@@ -142,20 +142,25 @@ private:
 };
 
 // Connects to the server on `port` and waits until it answers TEST with
-// "SINT_OK"; false when it does not within `limit_ms`.
-inline bool connect_ready(ProtocolConnection& connection, std::uint16_t port,
-                          int limit_ms = 10000) {
-    return poll_until(
+// "SINT_OK"; false when it does not within `limit_ms`, or as soon as
+// `server` (when given) has ended.
+inline bool connect_ready(ProtocolConnection& connection, std::uint16_t port, int limit_ms = 10000,
+                          ServerProcess* server = nullptr) {
+    bool ready = false;
+    poll_until(
         [&] {
+            if (server && !server->running()) return true;
             if (!connection.connected() && !connection.connect("127.0.0.1", port)) return false;
             if (!connection.send_request(command_request("TEST"))) {
                 connection.close();
                 return false;
             }
             const auto frame = connection.receive(1000);
-            return frame && recognise_reply(frame->payload).type == ReplyType::Ok;
+            ready = frame && recognise_reply(frame->payload).type == ReplyType::Ok;
+            return ready;
         },
         limit_ms);
+    return ready;
 }
 
 }  // namespace sint::testing

@@ -1,11 +1,14 @@
 // sintsrv end to end: the real server process, started on a free port from a
 // temporary program folder with a synthetic voice, spoken to over TCP.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <ifaddrs.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "server/protocol_client.h"
@@ -41,7 +44,9 @@ class SintsrvTest : public ::testing::Test {
 protected:
     void start(std::vector<std::string> options = {"-pocasi", "-ram"}) {
         server_.emplace(folder_, std::move(options));
-        ASSERT_TRUE(connect_ready(client_, folder_.port())) << "sintsrv did not become ready";
+        ASSERT_TRUE(connect_ready(client_, folder_.port(), 10000, &*server_))
+            << "sintsrv did not become ready; its log:\n"
+            << folder_.read("sint.log");
     }
     ReceivedFrame exchange(const std::string& request) {
         EXPECT_TRUE(client_.send_request(request)) << request;
@@ -74,18 +79,19 @@ TEST_F(SintsrvTest, TestIsAnsweredWithKindOne) {
 
 TEST_F(SintsrvTest, SingleLettersSpeakTheirNames) {
     start();
-    // The letter's name goes to prosody as it stands: the same phones as the
-    // word "iks" after text analysis.
-    ASSERT_FALSE(stream("iks").empty());
-    const std::vector<std::string> iks = spoken_phones(folder_);
-    ASSERT_EQ(iks.size(), 3u);
-    for (const char* text : {"x", " x \r\n", "X"}) {
-        EXPECT_FALSE(stream(text).empty()) << text;
-        EXPECT_EQ(spoken_phones(folder_), iks) << text;
+    // The name goes to prosody as it stands, without text analysis.
+    const struct {
+        const char* text;
+        std::vector<std::string> phones;
+    } cases[] = {{"x", {"i", "k", "s"}},
+                 {" x \r\n", {"i", "k", "s"}},
+                 {"X", {"i", "k", "s"}},
+                 {"*", {"k", "r", "a:", "t"}},
+                 {"\x01", {}}};  // outside the table: a pause
+    for (const auto& c : cases) {
+        EXPECT_FALSE(stream(c.text).empty()) << c.text;
+        EXPECT_EQ(spoken_phones(folder_), c.phones) << c.text;
     }
-    // A character outside the table is a pause.
-    EXPECT_FALSE(stream("\x01").empty());
-    EXPECT_EQ(spoken_phones(folder_), std::vector<std::string>{});
 }
 
 TEST_F(SintsrvTest, VolumeAndTempoAreClamped) {
@@ -186,6 +192,39 @@ TEST_F(SintsrvTest, WaveFilesOutsideTheFolderAreRefused) {
     const std::string log = folder_.read("sint.log");
     for (const std::string& name : refused)
         EXPECT_NE(log.find("Zavrnjeno ime datoteke: " + name), std::string::npos) << name;
+}
+
+TEST_F(SintsrvTest, LongAudioArrivesWholeAtALateReader) {
+    start();
+    std::string text;
+    for (int i = 0; i < 40; ++i) text += "Mama ima kis, mama ima kisa. ";
+    ASSERT_TRUE(client_.send_request(stream_request(text)));
+    // The reply fills the socket's buffers while nobody reads.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto reply = client_.wait_for(ReplyType::Audio, 20000);
+    ASSERT_TRUE(reply);
+    EXPECT_GT(reply->samples.size(), 16000u * 10);  // several hundred kilobytes
+    settle();                                       // the connection is still served
+}
+
+TEST_F(SintsrvTest, ListensOnTheLoopbackOnly) {
+    start();
+    // Another address of this machine, if it has one.
+    std::string other;
+    ifaddrs* interfaces = nullptr;
+    if (getifaddrs(&interfaces) == 0) {
+        for (const ifaddrs* i = interfaces; i && other.empty(); i = i->ifa_next) {
+            if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET) continue;
+            char text[INET_ADDRSTRLEN] = {};
+            inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr, text,
+                      sizeof text);
+            if (std::string(text).rfind("127.", 0) != 0) other = text;
+        }
+        freeifaddrs(interfaces);
+    }
+    if (other.empty()) GTEST_SKIP() << "no address besides the loopback";
+    ProtocolConnection outside;
+    EXPECT_FALSE(outside.connect(other, folder_.port())) << other;
 }
 
 TEST_F(SintsrvTest, RequestWithOneTabIsNotAnswered) {
