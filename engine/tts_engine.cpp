@@ -76,17 +76,17 @@ void spread_audio(std::vector<SpeechItem>& items, const std::uint8_t* audio,
                   std::size_t audio_length, std::size_t total) {
     if (total == 0) return;
     const double length = static_cast<double>(audio_length);
+    // Clamped to the last whole sample, so that a count cut short by an abort
+    // never reaches past the audio.
+    const std::size_t limit = audio_length & ~static_cast<std::size_t>(1);
     std::size_t position = 0;
     for (SpeechItem& item : items) {
         if (item.state->eAction != SPVA_Speak) continue;
-        // Clamped, so that a count cut short by an abort never reaches past the audio.
         const std::size_t start = std::min(
-            even_floor(static_cast<double>(position) * length / static_cast<double>(total)),
-            audio_length);
+            even_floor(static_cast<double>(position) * length / static_cast<double>(total)), limit);
         position += item.length + 1;
         const std::size_t end = std::min(
-            even_floor(static_cast<double>(position) * length / static_cast<double>(total)),
-            audio_length);
+            even_floor(static_cast<double>(position) * length / static_cast<double>(total)), limit);
         item.audio = audio + start;
         item.audio_length = end > start ? end - start : 0;
     }

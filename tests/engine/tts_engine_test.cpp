@@ -157,6 +157,9 @@ TEST(SpreadAudio, WordsShareTheAudioByLength) {
     spread_audio(items, audio.data(), 1000, 4);
     EXPECT_EQ(items[1].audio - audio.data(), 1000);
     EXPECT_EQ(items[3].audio_length, 0u);
+    spread_audio(items, audio.data(), 1001, 4);  // an odd length keeps whole samples
+    EXPECT_EQ(items[0].audio_length, 1000u);
+    EXPECT_EQ(items[1].audio - audio.data(), 1000);
 }
 
 TEST_F(SpeakTest, SkipDropsTheRestOfTheSentenceAndTwoMore) {
