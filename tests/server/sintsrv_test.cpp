@@ -42,6 +42,15 @@ std::vector<std::string> spoken_phones(const ProgramFolder& folder) {
 // A server of its own for each test: the file counter and the log start afresh.
 class SintsrvTest : public ::testing::Test {
 protected:
+    // Every server ends by TERMINATE with exit code 0: under the sanitizers a
+    // fault or a leak in the server fails the test here.
+    void TearDown() override {
+        if (!server_ || !server_->running()) return;
+        ProtocolConnection last;
+        if (last.connect("127.0.0.1", folder_.port()))
+            last.send_request(command_request("TERMINATE"));
+        EXPECT_EQ(server_->wait_exit(10000), 0) << folder_.read("sint.log");
+    }
     void start(std::vector<std::string> options = {"-pocasi", "-ram"}) {
         server_.emplace(folder_, std::move(options));
         ASSERT_TRUE(connect_ready(client_, folder_.port(), 10000, &*server_))
