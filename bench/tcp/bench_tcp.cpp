@@ -190,8 +190,10 @@ int measure(int port, pid_t pid) {
 
     total += run_load(port, 10, static_cast<int>((10000 - total) / 10));
     const long after_10000 = resident();
+    // In process the figure includes the clients' threads and their heaps.
     if (pid >= 0)
-        std::printf("server's resident memory: %ld kB after 1000 requests, %ld kB after %ld\n",
+        std::printf("%s: %ld kB after 1000 requests, %ld kB after %ld\n",
+                    pid > 0 ? "server's resident memory" : "resident memory of server and clients",
                     after_1000, after_10000, total);
     return answered == 6000 ? 0 : 1;
 }
