@@ -19,9 +19,12 @@
 #include "text/compounds.h"
 #include "text/dictionary.h"
 #include "text/phone_inventory.h"
+#include "text/numbers.h"
 #include "text/sentence_splitter.h"
+#include "text/stress_statistics.h"
 #include "text/text_limits.h"
 #include "text/word_tags.h"
+#include "text/word_transcription.h"
 
 namespace sint {
 
@@ -85,6 +88,14 @@ public:
     const PronunciationDictionary& dictionary() const { return dictionary_; }
     PronunciationDictionary& dictionary() { return dictionary_; }
     const CompoundTable& compounds() const { return compounds_; }
+    // Syllabification of written words and the statistics tables.
+    const StressStatistics& stress_statistics() const { return statistics_; }
+    const WordTranscriber& word_transcriber() const { return words_; }
+    // Sonority classes of phones (inventory indices) and of written words.
+    bool DolociZvocnost(const std::vector<int>& phones, std::string& classes) const;
+    bool DolociZvocnostGT(std::string_view word, std::string& classes) const {
+        return statistics_.DolociZvocnostGT(word, classes);
+    }
 
     // Called after every stage that is built with its name and its output; for
     // tools that show the work of each stage.
@@ -126,6 +137,9 @@ private:
     CompoundTable compounds_;
     PronunciationDictionary dictionary_;
     PhoneInventory phones_;
+    NumberWords numbers_;
+    WordTranscriber words_;
+    StressStatistics statistics_;
     SentenceSplitter splitter_{classes_};
     SourceTrail sentence_trail_;   // source positions of the stored sentence input
     std::size_t source_size_ = 0;  // length of the text read in sentence mode

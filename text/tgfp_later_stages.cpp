@@ -1,50 +1,65 @@
-// The loading steps and conversion stages of the number, transcription and
-// syllabification parts of the engine. Until those parts are built their
-// loading steps accept the profile and their stages pass the text through;
-// the phone inventory is already read here, because prosody needs it.
+// The loading steps and conversion stages of numbers, units, letter
+// sequences, word transcription and syllabification.
 #include "server/log.h"
+#include "server/server_settings.h"
+#include "text/letter_sequences.h"
+#include "text/syllables.h"
 #include "text/tgfp.h"
+#include "text/units.h"
 
 namespace sint {
 
 int TGFP::pripravi_stevilke() {
-    return 0;
+    return numbers_.load(*profile_);
 }
 
 int TGFP::pripravi_naglase() {
-    return 0;
+    return words_.load_stress_lists(*profile_);
 }
 
 int TGFP::pripravi_pravila() {
-    return 0;
+    return words_.load_rules(*profile_);
 }
 
 int TGFP::pripravi_naslonke() {
-    return 0;
+    return words_.load_clitics(*profile_);
 }
 
 int TGFP::pripravi_zlogovanje() {
-    if (phones_.load(*profile_) != 0) {
+    if (statistics_.load_profile(*profile_, classes_.forced_space()) != 0 ||
+        phones_.load(*profile_) != 0) {
         report_error("Napaka: v ini datoteki (ini_gfp): pripravi_zlogovanje");
         return -1;
     }
-    return 0;
+    return statistics_.load_tables(settings_.statistics_dir);
+}
+
+bool TGFP::DolociZvocnost(const std::vector<int>& phones, std::string& classes) const {
+    std::string sonority;
+    for (std::size_t i = 0; i < phones_.size(); ++i)
+        sonority += phones_.sonority(static_cast<int>(i));
+    return sint::DolociZvocnost(phones, sonority, classes);
 }
 
 void TGFP::convert_units(const std::string& in, std::string& out) {
-    out = in;
+    sint::convert_units(in, out, classes_);
+    observe("units", out);
 }
 
 void TGFP::convert_numbers(const std::string& in, std::string& out) {
-    out = in;
+    numbers_.convert(in, out, classes_);
+    observe("numbers", out);
 }
 
 void TGFP::convert_letters(const std::string& in, std::string& out) {
-    out = in;
+    sint::convert_letters(in, out, classes_, dictionary_, settings_.sms_mode);
+    observe("letters", out);
 }
 
-void TGFP::transcribe(const std::string& in, std::string& out, bool /*use_dictionary*/) {
-    out = in;
+void TGFP::transcribe(const std::string& in, std::string& out, bool use_dictionary) {
+    dictionary_hits_ =
+        words_.transcribe(in, out, use_dictionary, classes_, dictionary_, statistics_);
+    observe("words", out);
 }
 
 }  // namespace sint

@@ -25,7 +25,7 @@ protected:
     void SetUp() override {
         saved_cwd_ = std::filesystem::current_path();
         const std::filesystem::path voice = std::filesystem::path(SINT_SOURCE_DIR) / "voice";
-        for (const char* name : {"gfp.ini", "mikro.ini", "makro.ini", "slovarji"})
+        for (const char* name : {"gfp.ini", "mikro.ini", "makro.ini", "slovarji", "statistika"})
             if (std::filesystem::exists(voice / name))
                 std::filesystem::copy(voice / name, dir_.path() / name,
                                       std::filesystem::copy_options::recursive);

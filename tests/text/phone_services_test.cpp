@@ -8,7 +8,7 @@ namespace {
 
 TEST(PhoneServices, InventoryOfTheDefaultProfile) {
     const TGFP& engine = test::default_engine();
-    EXPECT_EQ(engine.phone_inventory().size(), 36u);
+    EXPECT_EQ(engine.phone_inventory().size(), 48u);
     const int a = engine.phone_index("a");
     const int a_long = engine.phone_index("a:");
     const int b = engine.phone_index("b");

@@ -38,6 +38,7 @@ TempDir::~TempDir() {
 
 void use_default_voice(ServerSettings& settings) {
     settings.dictionary_dir = default_dictionary_dir();
+    settings.statistics_dir = std::string(SINT_SOURCE_DIR) + "/voice/statistika/";
     settings.fast_start = false;
     settings.dictionaries_scrambled = false;
 }

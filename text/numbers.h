@@ -1,0 +1,48 @@
+// NumberWords: the number words of the profile and the number stage, which
+// reads digit runs as cardinal words, as ordinals with an ending that agrees
+// with the following word, or digit by digit.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sint {
+
+class CharClassTable;
+class ProfileFile;
+
+// Entries of `gl_stevnik` and `vrst_koren`: 0 to 99, then 100 to 900 by hundreds.
+inline constexpr std::size_t kNumberWordCount = 109;
+// Largest value read as words; longer runs are read digit by digit.
+inline constexpr long kNumberWordsMax = 999999;
+// Characters of one digit-by-digit reading; the rest of the run starts a new reading.
+inline constexpr std::size_t kDigitReadingMax = 54;
+// Small letters of the word after an ordinal that choose its ending.
+inline constexpr std::size_t kEndingWordMax = 63;
+
+class NumberWords {
+public:
+    // `pripravi_stevilke`; returns 0, or -1 after reporting.
+    int load(ProfileFile& profile);
+
+    // The number stage over one sentence text.
+    void convert(const std::string& in, std::string& out, const CharClassTable& classes) const;
+
+    // The words for `value` (0 to 999999), cardinal, or ordinal with `ending`.
+    std::string words(long value, bool ordinal, const std::string& ending) const;
+    // The ordinal ending for the word that follows the ordinal.
+    std::string ordinal_ending(std::string_view next_word) const;
+
+private:
+    std::vector<std::string> cardinal_;                            // gl_stevnik
+    std::vector<std::string> ordinal_;                             // vrst_koren
+    std::vector<std::string> months_;                              // mesec
+    std::vector<std::string> month_word_endings_, month_endings_;  // nasl_konc_mes, vrst_konc_mes
+    std::vector<std::string> word_endings_, endings_;              // nasl_konc, vrst_konc
+};
+
+// Appends " ." when `text` does not end with sentence-final punctuation.
+void close_sentence(std::string& text, const CharClassTable& classes);
+
+}  // namespace sint

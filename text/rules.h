@@ -1,0 +1,44 @@
+// RuleTable: context rules of the form left, target, right, replacement. A
+// pattern character that is a group symbol (`glasovne_skupine`) matches any
+// character of that class; every other character matches only itself.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sint {
+
+class CharClassTable;
+class ProfileFile;
+
+struct Rule {
+    std::string left;
+    std::string target;
+    std::string right;
+    std::string replacement;
+};
+
+class RuleTable {
+public:
+    // Reads `key`: tab-separated fields in groups of four; each field ends at
+    // its first "=" and "_" stands for a space. Returns 0, -1 when the key is
+    // missing or empty, -2 when the count is not a multiple of four.
+    int load(ProfileFile& profile, std::string_view key);
+
+    // The first rule whose left + target + right matches `text` with the
+    // target at `position`; nullptr when none does. Rules with an empty target
+    // are passed over when `skip_empty_target` is set.
+    const Rule* match(std::string_view text, std::size_t position, const CharClassTable& classes,
+                      bool skip_empty_target) const;
+
+    std::size_t size() const { return rules_.size(); }
+
+private:
+    std::vector<Rule> rules_;
+    // For each rule the concatenated pattern; kept apart so that matching
+    // allocates nothing.
+    std::vector<std::string> patterns_;
+};
+
+}  // namespace sint

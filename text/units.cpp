@@ -1,0 +1,148 @@
+#include "text/units.h"
+
+#include <array>
+#include <string_view>
+
+#include "text/char_classes.h"
+#include "text/text_limits.h"
+
+namespace sint {
+
+namespace {
+
+struct Unit {
+    std::string_view abbreviation;
+    int gender;                             // 0 masculine, 1 feminine
+    std::array<std::string_view, 4> forms;  // count ending in 1, 2, 3 or 4, other
+};
+
+// Units recognised at any word start.
+constexpr Unit kUnits[] = {
+    {"EUR", 0, {"evro", "evra", "evri", "evrov"}},
+    {"eur", 0, {"evro", "evra", "evri", "evrov"}},
+    {"SIT", 0, {"tolar", "tolarja", "tolarji", "tolarjev"}},
+    {"USD", 0, {"dolar", "dolarja", "dolarji", "dolarjev"}},
+    {"usd", 0, {"dolar", "dolarja", "dolarji", "dolarjev"}},
+    {"cm", 0, {"centimeter", "centimetra", "centimetri", "centimetrov"}},
+    {"Hz", 0, {"herc", "herca", "herci", "hercov"}},
+    {"hz", 0, {"herc", "herca", "herci", "hercov"}},
+    {"kg", 0, {"kilogram", "kilograma", "kilogrami", "kilogramov"}},
+    {"kHz", 0, {"kilo herc", "kilo herca", "kilo herci", "kilo hercov"}},
+    {"khz", 0, {"kilo herc", "kilo herca", "kilo herci", "kilo hercov"}},
+    {"km", 0, {"kilometer", "kilometra", "kilometri", "kilometrov"}},
+    {"kW", 0, {"kilovat", "kilovata", "kilovati", "kilovatov"}},
+    {"kw", 0, {"kilovat", "kilovata", "kilovati", "kilovatov"}},
+    {"MHz", 0, {"mega herc", "mega herca", "mega herci", "mega hercov"}},
+    {"mhz", 0, {"mega herc", "mega herca", "mega herci", "mega hercov"}},
+    {"min", 1, {"minuta", "minuti", "minute", "minut"}},
+    {"ms", 1, {"milisekunda", "milisekundi", "milisekunde", "milisekund"}},
+    {"kB", 0, {"kilobajt", "kilobajta", "kilobajti", "kilobajtov"}},
+    {"MB", 0, {"megabajt", "megabajta", "megabajti", "megabajtov"}},
+    {"kb", 0, {"kilobit", "kilobita", "kilobiti", "kilobitov"}},
+    {"Mb", 0, {"megabit", "megabita", "megabiti", "megabitov"}},
+    {"kbps",
+     0,
+     {"kilobit nasekundo", "kilobita nasekundo", "kilobiti nasekundo", "kilobitov nasekundo"}},
+    {"kBps",
+     0,
+     {"kilobajt nasekundo", "kilobajta nasekundo", "kilobajti nasekundo", "kilobajtov nasekundo"}},
+    {"Mbps",
+     0,
+     {"megabit nasekundo", "megabita nasekundo", "megabiti nasekundo", "megabitov nasekundo"}},
+    {"mbps",
+     0,
+     {"megabit nasekundo", "megabita nasekundo", "megabiti nasekundo", "megabitov nasekundo"}},
+    {"MBps",
+     0,
+     {"megabajt nasekundo", "megabajta nasekundo", "megabajti nasekundo", "megabajtov nasekundo"}},
+};
+
+// Units recognised only as a one-character token standing alone.
+constexpr Unit kStandaloneUnits[] = {
+    {"C", 1, {"stopinja celzija", "stopinji celzija", "stopinje celzija", "stopinj celzija"}},
+    {"W", 0, {"vat", "vata", "vati", "vatov"}},
+    {"$", 0, {"dolar", "dolarja", "dolarji", "dolarjev"}},
+    {"\xEC", 0, {"tolar", "tolarja", "tolarji", "tolarjev"}},
+    {"m", 0, {"meter", "metra", "metri", "metrov"}},
+    {"h", 1, {"ura", "uri", "ure", "ur"}},
+    {"l", 0, {"liter", "litra", "litri", "litrov"}},
+    {"s", 1, {"sekunda", "sekundi", "sekunde", "sekund"}},
+};
+
+constexpr std::array<std::array<std::string_view, 4>, 3> kCountWords = {{
+    {"en ", "dva ", "trije ", "{tirje "},
+    {"ena ", "dve ", "tri ", "{tiri "},
+    {"eno ", "dve ", "tri ", "{tiri "},
+}};
+
+bool ascii_alnum(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// The integer that begins the word before `start`: its sign and digits, empty
+// when that word does not begin with one.
+std::string previous_integer(const std::string& in, std::size_t start) {
+    if (start < 2) return std::string();
+    std::size_t end = start - 1;  // the space before the unit
+    std::size_t begin = in.rfind(' ', end - 1);
+    begin = begin == std::string::npos ? 0 : begin + 1;
+    std::size_t k = begin;
+    if (k < end && (in[k] == '+' || in[k] == '-')) ++k;
+    const std::size_t digits = k;
+    while (k < end && in[k] >= '0' && in[k] <= '9') ++k;
+    if (k == digits) return std::string();
+    return in.substr(begin, k - begin);
+}
+
+const Unit* find_unit(const std::string& in, std::size_t i) {
+    std::size_t end = i + 1;
+    while (end < in.size() && ascii_alnum(in[end])) ++end;
+    const std::string_view word(in.data() + i, end - i);
+    for (const Unit& unit : kUnits)
+        if (unit.abbreviation == word) return &unit;
+    if (i + 1 < in.size() && in[i + 1] == ' ')
+        for (const Unit& unit : kStandaloneUnits)
+            if (unit.abbreviation == in.substr(i, 1)) return &unit;
+    return nullptr;
+}
+
+}  // namespace
+
+void convert_units(const std::string& in, std::string& out, const CharClassTable& classes) {
+    (void)classes;
+    out.clear();
+    for (std::size_t i = 0; i < in.size() && out.size() < kStageLimit; ++i) {
+        const bool word_start = i == 0 || in[i - 1] == ' ';
+        const Unit* unit = word_start ? find_unit(in, i) : nullptr;
+        const std::string number = unit ? previous_integer(in, i) : std::string();
+        if (number.empty()) {
+            out += in[i];
+            continue;
+        }
+        const std::size_t sign = number[0] == '+' || number[0] == '-' ? 1 : 0;
+        const std::string digits = number.substr(sign);
+        int d = digits.back() - '0';
+        if (digits.size() > 1) d += 10 * (digits[digits.size() - 2] - '0');
+        if (d >= 1 && d <= 4) {
+            while (!out.empty() && out.back() == ' ') out.pop_back();
+            while (!out.empty() && out.back() >= '0' && out.back() <= '9') out.pop_back();
+            // The hundreds and above stay in digits for the number stage.
+            const std::string high = digits.size() > 2 ? digits.substr(0, digits.size() - 2) : "";
+            if (high.find_first_not_of('0') != std::string::npos) {
+                if (!out.empty() && out.back() != ' ' && sign == 0) out += ' ';
+                out += high + "00 ";
+            } else if (sign != 0 && !out.empty() && (out.back() == '+' || out.back() == '-')) {
+                out += ' ';
+            }
+            out += kCountWords[static_cast<std::size_t>(unit->gender == 0 ? 0 : 1)]
+                              [static_cast<std::size_t>(d - 1)];
+        }
+        const std::size_t form = d == 1 ? 0 : d == 2 ? 1 : (d == 3 || d == 4) ? 2 : 3;
+        out += unit->forms[form];
+        out += ' ';
+        i += unit->abbreviation.size();  // the loop skips the space that follows
+        if (i >= in.size() || in[i] != ' ') --i;
+    }
+}
+
+}  // namespace sint
