@@ -19,6 +19,7 @@ std::string rule_field(const char* item) {
 int RuleTable::load(ProfileFile& profile, std::string_view key) {
     rules_.clear();
     patterns_.clear();
+    by_first_.clear();
     std::vector<char*> items;
     if (profile.count_items(key, '\t') <= 0) return -1;
     profile.split_items(key, '\t', items);
@@ -33,6 +34,8 @@ int RuleTable::load(ProfileFile& profile, std::string_view key) {
     }
     if (fields.empty()) return -1;
     if (fields.size() % 4 != 0) return -2;
+    // Rule numbers are kept in 16 bits by the index.
+    if (fields.size() / 4 > 65535) return -2;
     for (std::size_t i = 0; i < fields.size(); i += 4) {
         rules_.push_back({fields[i], fields[i + 1], fields[i + 2], fields[i + 3]});
         patterns_.push_back(fields[i] + fields[i + 1] + fields[i + 2]);
@@ -40,29 +43,55 @@ int RuleTable::load(ProfileFile& profile, std::string_view key) {
     return 0;
 }
 
+// True when pattern character `p` matches text character `t`.
+bool RuleTable::char_matches(unsigned char p, unsigned char t, const CharClassTable& classes) {
+    const int group = classes.cell(p, kGroupSymbols);
+    // Group symbols beyond the last class column are literal characters.
+    if (group > 0 && group < kClassColumns) return classes.in(t, group);
+    return p == t;
+}
+
+void RuleTable::build_index(const CharClassTable& classes) {
+    by_first_.assign(256, {});
+    for (std::size_t r = 0; r < rules_.size(); ++r) {
+        for (int b = 0; b < 256; ++b) {
+            const auto t = static_cast<unsigned char>(b);
+            // A rule with an empty target is tried at every byte.
+            if (rules_[r].target.empty() ||
+                char_matches(static_cast<unsigned char>(rules_[r].target[0]), t, classes))
+                by_first_[t].push_back(static_cast<std::uint16_t>(r));
+        }
+    }
+}
+
 const Rule* RuleTable::match(std::string_view text, std::size_t position,
                              const CharClassTable& classes, bool skip_empty_target) const {
-    for (std::size_t r = 0; r < rules_.size(); ++r) {
+    if (!by_first_.empty() && position < text.size()) {
+        for (const std::uint16_t r : by_first_[static_cast<unsigned char>(text[position])])
+            if (const Rule* rule = try_rule(r, text, position, classes, skip_empty_target))
+                return rule;
+        return nullptr;
+    }
+    for (std::size_t r = 0; r < rules_.size(); ++r)
+        if (const Rule* rule = try_rule(r, text, position, classes, skip_empty_target)) return rule;
+    return nullptr;
+}
+
+const Rule* RuleTable::try_rule(std::size_t r, std::string_view text, std::size_t position,
+                                const CharClassTable& classes, bool skip_empty_target) const {
+    {
         const Rule& rule = rules_[r];
-        if (skip_empty_target && rule.target.empty()) continue;
-        if (rule.left.size() > position) continue;
+        if (skip_empty_target && rule.target.empty()) return nullptr;
+        if (rule.left.size() > position) return nullptr;
         const std::string& pattern = patterns_[r];
         const std::size_t start = position - rule.left.size();
-        if (start + pattern.size() > text.size()) continue;  // the text's end matches nothing
-        bool ok = true;
-        for (std::size_t i = 0; i < pattern.size() && ok; ++i) {
-            const unsigned char p = static_cast<unsigned char>(pattern[i]);
-            const unsigned char t = static_cast<unsigned char>(text[start + i]);
-            const int group = classes.cell(p, kGroupSymbols);
-            // Group symbols beyond the last class column are literal characters.
-            if (group > 0 && group < kClassColumns)
-                ok = classes.in(t, group);
-            else
-                ok = p == t;
-        }
-        if (ok) return &rule;
+        if (start + pattern.size() > text.size()) return nullptr;  // the end matches nothing
+        for (std::size_t i = 0; i < pattern.size(); ++i)
+            if (!char_matches(static_cast<unsigned char>(pattern[i]),
+                              static_cast<unsigned char>(text[start + i]), classes))
+                return nullptr;
+        return &rule;
     }
-    return nullptr;
 }
 
 }  // namespace sint

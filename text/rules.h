@@ -3,6 +3,7 @@
 // character of that class; every other character matches only itself.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,13 +33,25 @@ public:
     const Rule* match(std::string_view text, std::size_t position, const CharClassTable& classes,
                       bool skip_empty_target) const;
 
+    // Lists, for every byte, the rules whose target can begin with it, so that
+    // matching tries only those. Call after loading, with the classes the
+    // matching uses.
+    void build_index(const CharClassTable& classes);
+
     std::size_t size() const { return rules_.size(); }
 
 private:
+    static bool char_matches(unsigned char p, unsigned char t, const CharClassTable& classes);
+    const Rule* try_rule(std::size_t r, std::string_view text, std::size_t position,
+                         const CharClassTable& classes, bool skip_empty_target) const;
+
     std::vector<Rule> rules_;
     // For each rule the concatenated pattern; kept apart so that matching
     // allocates nothing.
     std::vector<std::string> patterns_;
+    // Rule numbers by the byte at the target's place, in file order; empty
+    // until `build_index`.
+    std::vector<std::vector<std::uint16_t>> by_first_;
 };
 
 }  // namespace sint

@@ -18,7 +18,7 @@ int TGFP::pripravi_naglase() {
 }
 
 int TGFP::pripravi_pravila() {
-    return words_.load_rules(*profile_);
+    return words_.load_rules(*profile_, classes_);
 }
 
 int TGFP::pripravi_naslonke() {

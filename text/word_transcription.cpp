@@ -48,7 +48,7 @@ int WordTranscriber::load_stress_lists(ProfileFile& profile) {
     return 0;
 }
 
-int WordTranscriber::load_rules(ProfileFile& profile) {
+int WordTranscriber::load_rules(ProfileFile& profile, const CharClassTable& classes) {
     int result = boundary_rules_.load(profile, "pravila_slovar");
     if (result == -1) {
         report_error("Napaka: (pripravi_pravila): pravila_slovar");
@@ -67,6 +67,8 @@ int WordTranscriber::load_rules(ProfileFile& profile) {
         report_error("Napacno stevilo pravil");
         return -1;
     }
+    letter_rules_.build_index(classes);
+    boundary_rules_.build_index(classes);
     return 0;
 }
 

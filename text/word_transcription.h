@@ -30,7 +30,7 @@ public:
     // `pripravi_naglase`: the stress lists. Returns 0 or -1 after reporting.
     int load_stress_lists(ProfileFile& profile);
     // `pripravi_pravila`: the two rule tables. Returns 0 or -1 after reporting.
-    int load_rules(ProfileFile& profile);
+    int load_rules(ProfileFile& profile, const CharClassTable& classes);
     // `pripravi_naslonke`: the clitic lists. Returns 0.
     int load_clitics(ProfileFile& profile);
 

@@ -19,6 +19,7 @@ sint::TGFP& engine() {
     static std::unique_ptr<sint::TGFP> instance = [] {
         auto& s = settings();
         s.dictionary_dir = std::string(SINT_SOURCE_DIR) + "/voice/slovarji/";
+        s.statistics_dir = std::string(SINT_SOURCE_DIR) + "/voice/statistika/";
         s.fast_start = false;
         s.dictionaries_scrambled = false;
         return std::make_unique<sint::TGFP>(std::string(SINT_SOURCE_DIR) + "/voice/gfp.ini", s,
@@ -36,6 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     s.seven_bit_input = (data[0] & 1) != 0;
     s.sibilants_with_quotes = (data[0] & 2) != 0;
     s.angle_bracket_filter = (data[0] & 4) != 0;
+    s.sms_mode = (data[0] & 8) != 0;
     const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
 
     tgfp.convert_text(std::string_view(text), true);
