@@ -127,6 +127,25 @@ void NumberWords::convert(const std::string& in, std::string& out,
             }
             ++j;
         }
+        // "250.000": the splitter writes a dot between digits as an inner dot
+        // ('"'); groups of three digits after it continue the number.
+        const bool after_group = i >= 3 && in[i - 1] == ' ' && in[i - 2] == '"' && in[i - 3] == ' ';
+        if (!too_big && !after_group && j - i <= 3 && in[i] != '0') {
+            std::size_t k = j;
+            long grouped = value;
+            while (k + 6 <= size && in[k] == ' ' && in[k + 1] == '"' && in[k + 2] == ' ' &&
+                   digit(k + 3) && digit(k + 4) && digit(k + 5) && !digit(k + 6) &&
+                   grouped <= kNumberWordsMax) {
+                grouped = grouped * 1000 + (in[k + 3] - '0') * 100 + (in[k + 4] - '0') * 10 +
+                          (in[k + 5] - '0');
+                k += 6;
+            }
+            // A value beyond the number words keeps its groups apart.
+            if (grouped <= kNumberWordsMax) {
+                value = grouped;
+                j = k;
+            }
+        }
         const bool ordinal = j + 1 < size && in[j + 1] == kOrdinalMark;
         if (too_big || (in[i] == '0' && !ordinal)) {
             std::string spoken;
