@@ -8,7 +8,7 @@ the quality of a stressed e or o. A tenth of the words is held out and
 written to heldout.txt for measuring the rule path.
 
     apt-get install hunspell-sl hunspell-tools espeak-ng
-    python3 tools/stress-stats/build_tables.py --out voice/statistika [--words 60000]
+    python3 tools/stress-stats/build_tables.py --out voice/statistika [--words 40000]
 
 Patterns are made as the engine makes them (letter sonority classes divided
 into syllables by the same cluster tests); keys are written with "." between
@@ -125,7 +125,7 @@ def marked(pattern, stressed, letter):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--out", required=True)
-    ap.add_argument("--words", type=int, default=60000)
+    ap.add_argument("--words", type=int, default=40000)
     ap.add_argument("--dic", default="/usr/share/hunspell/sl_SI.dic")
     ap.add_argument("--aff", default="/usr/share/hunspell/sl_SI.aff")
     ap.add_argument("--heldout", default="heldout.txt", help="where the held-out words go")
