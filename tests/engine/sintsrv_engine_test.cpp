@@ -76,6 +76,22 @@ protected:
     ProgramFolder folder;
 };
 
+TEST_F(SintsrvEngineTest, AbortSendsStopAndTheNextSpeakIsWhole) {
+    Voice voice(folder);
+    ASSERT_EQ(voice.with_token->SetObjectToken(&voice.token), S_OK) << folder.read("sint.log");
+    Fragments fragments;
+    fragments.speak(u"Mama ima kis. Ima mama kis? Kis ima.");
+    FakeSite site;
+    site.decide_actions = [](const FakeSite& s) -> DWORD {
+        return s.writes.empty() ? SPVES_CONTINUE : SPVES_ABORT;
+    };
+    EXPECT_EQ(voice.engine->Speak(0, SPDFID_WaveFormatEx, nullptr, fragments.list(), &site), S_OK);
+    EXPECT_EQ(site.writes.size(), 1u);
+    EXPECT_EQ(site.events_of(SPEI_SENTENCE_BOUNDARY).size(), 1u);
+    // The server's answer to STOP is passed over by the next exchanges.
+    EXPECT_TRUE(is_speech(voice.speak(u"Ima?")));
+}
+
 TEST_F(SintsrvEngineTest, ServerEndedBetweenSentencesIsStartedAgain) {
     Voice voice(folder);
     ASSERT_EQ(voice.with_token->SetObjectToken(&voice.token), S_OK) << folder.read("sint.log");
