@@ -306,5 +306,15 @@ TEST_F(SintsrvTest, SintSayStartsTheServerWhenNothingAnswers) {
         5000));
 }
 
+TEST_F(SintsrvTest, SintSaySaysSoWhenTheServerHasNoVoice) {
+    std::filesystem::remove(folder_.file("filenames.ini"));
+    const std::string command = folder_.file("sint-say") + " -q -o " + folder_.file("say.wav") +
+                                " 'Dober dan.' 2>" + folder_.file("say.err");
+    EXPECT_NE(std::system(command.c_str()), 0);
+    const std::string error = folder_.read("say.err");
+    EXPECT_NE(error.find("has no voice to start with"), std::string::npos) << error;
+    EXPECT_FALSE(folder_.exists("say.wav"));
+}
+
 }  // namespace
 }  // namespace sint

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "server/relaunch.h"
+#include "server/shell.h"
 #include "synth/profile_file.h"
 #include "tools/sint-say/wave_output.h"
 
@@ -104,9 +105,16 @@ bool SayClient::open(std::string& error) {
         }
     }
     const std::string folder = std::filesystem::path(program).parent_path().string();
+    const std::filesystem::path voice(folder.empty() ? "." : folder);
     std::error_code missing;
-    const bool packed = std::filesystem::exists(
-        std::filesystem::path(folder.empty() ? "." : folder) / kPackedDatabase, missing);
+    const bool packed = std::filesystem::exists(voice / kPackedDatabase, missing);
+    // A server without a wave database ends at once; say so instead of waiting for it.
+    if (!packed && !std::filesystem::exists(voice / kWaveListFile, missing)) {
+        error = "no server answers on port " + std::to_string(options_.port) + ", and " + program +
+                " has no voice to start with: neither " + kPackedDatabase + " nor " +
+                kWaveListFile + " in " + voice.string() + " (make voice builds the default one)";
+        return false;
+    }
     const std::vector<std::string> args{program,
                                         "-lifespan",
                                         std::to_string(kSayServerLifespan),
