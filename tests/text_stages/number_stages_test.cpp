@@ -73,6 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
         StageCase{"Rekel je NASA danes.", "letters", "je NASA danes"},
         StageCase{"Rekel je NASA danes.", "words", "na:sa"},
         StageCase{"Bil je v New Yorku in New York.", "words", "nju: jO:rk"},
+        StageCase{"Prvi odstavek... Drugi.", "words", " . ] dru:gi"},
                       StageCase{"A je res?", "letters", "a je res"},
                       StageCase{"Rekel je A danes.", "letters", "je  # A # danes"},
                       StageCase{"TO JE VSE.", "letters", "to je vse"},
