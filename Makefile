@@ -50,7 +50,9 @@ fuzz: deps
 	cmake --build build-fuzz -j $(JOBS)
 
 bench: build
-	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && echo "== $$b" && "$$b"; done; true
+	@for b in $$(find $(BUILD)/bench -type f -perm -u+x -name 'bench_*' | sort); do \
+	    echo "== $$b"; "$$b" || echo "($$b failed)"; \
+	done
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
