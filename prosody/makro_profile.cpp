@@ -90,17 +90,8 @@ bool TMakro::load_profile() {
     output_.clear();
     output_.shrink_to_fit();
     count_ = 0;
-    try {
-        file_ = std::make_unique<ProfileFile>(path_, scrambled_);
-    } catch (const std::bad_alloc&) {
-        report_error("TMakro: Profile can not be created!");
-        return false;
-    }
-    if (!file_->is_loaded()) {
-        report_error("TMakro: Profile could not be created properly!");
-        file_.reset();
-        return false;
-    }
+    file_ = open_stage_profile("TMakro", path_, scrambled_);
+    if (!file_) return false;
     MakroProfile fresh;
     std::swap(profile_, fresh);
     if (!read_profile(*file_)) {

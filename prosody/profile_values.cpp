@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "server/log.h"
 #include "synth/profile_file.h"
 
 namespace sint {
@@ -170,6 +171,22 @@ std::string could_not_find_message(std::string_view class_name, std::string_view
     const std::string base(without_extension(path));
     return std::string(class_name) + ": Could not find " + base + ".ini or " + base +
            ".ins ! Aborting!";
+}
+
+std::unique_ptr<ProfileFile> open_stage_profile(std::string_view class_name,
+                                                const std::string& path, bool scrambled) {
+    std::unique_ptr<ProfileFile> file;
+    try {
+        file = std::make_unique<ProfileFile>(path, scrambled);
+    } catch (const std::bad_alloc&) {
+        report_error(std::string(class_name) + ": Profile can not be created!");
+        return nullptr;
+    }
+    if (!file->is_loaded()) {
+        report_error(std::string(class_name) + ": Profile could not be created properly!");
+        return nullptr;
+    }
+    return file;
 }
 
 }  // namespace sint

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,5 +53,10 @@ namespace sint {
 bool profile_kind(std::string_view path, bool& scrambled);
 // "<Class>: Could not find <base>.ini or <base>.ins ! Aborting!"
 std::string could_not_find_message(std::string_view class_name, std::string_view path);
+
+// Opens a stage's profile. On failure reports "<Class>: Profile can not be
+// created!" or "<Class>: Profile could not be created properly!" and returns null.
+std::unique_ptr<ProfileFile> open_stage_profile(std::string_view class_name,
+                                                const std::string& path, bool scrambled);
 
 }  // namespace sint
