@@ -17,7 +17,7 @@ packed=$folder/data/MorvenaIdra.dat
 
 # Numbers, a date and a time, a question and an exclamation (UTF-8: sint-say
 # converts it to code page 1250).
-text='Dober dan! Danes je ponedeljek, 7. decembra 2026, ura je 14.30. V Ljubljani živi približno 295000 prebivalcev, v vsej Sloveniji pa nekaj več kot dva milijona. Ali veste, koliko stane skodelica kave? Stane 2,50 evra. Hvala za pozornost in lep pozdrav!'
+text='Dober dan! Danes je ponedeljek, 7. decembra 2026, ura je 14:30. V Ljubljani živi približno 295000 prebivalcev, v vsej Sloveniji pa nekaj več kot dva milijona. Ali veste, koliko stane skodelica kave? Stane 2,50 evra. Hvala za pozornost in lep pozdrav!'
 
 die() {
     echo "run: $*" >&2
