@@ -81,4 +81,3 @@ voice:
 	$(BUILD)/sintsrv/sint-voicecheck
 	rm -f $(BUILD)/sintsrv/data/MorvenaIdra.dat
 	cd $(BUILD)/sintsrv && ./sintsrv -ustvaripodatke -konzola
-	mkdir -p voice/data && cp $(BUILD)/sintsrv/data/MorvenaIdra.dat voice/data/
