@@ -13,6 +13,7 @@
 #include "engine/server_connection.h"
 #include "engine/speech_api.h"
 #include "engine/tts_engine.h"
+#include "engine/value_token.h"
 #include "server/server_settings.h"
 #include "server/shell.h"
 #include "server/synthesis_service.h"
@@ -53,51 +54,6 @@ public:
 private:
     std::size_t length_ = 0;
     std::vector<std::int16_t> samples_;
-};
-
-class Token final : public ISpObjectToken {
-public:
-    DWORD port = 0;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE SetData(LPCWSTR, ULONG, const BYTE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetData(LPCWSTR, ULONG*, BYTE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetStringValue(LPCWSTR, LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetStringValue(LPCWSTR, LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetDWORD(LPCWSTR, DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetDWORD(LPCWSTR name, DWORD* value) override {
-        if (std::u16string(name) != u"Port") return E_NOTIMPL;
-        *value = port;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OpenKey(LPCWSTR, ISpDataKey**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CreateKey(LPCWSTR, ISpDataKey**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE DeleteKey(LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE DeleteValue(LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumKeys(ULONG, LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumValues(ULONG, LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetId(LPCWSTR, LPCWSTR, BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetId(LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetCategory(ISpObjectTokenCategory**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, DWORD, REFIID, void**) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE GetStorageFileName(REFCLSID, LPCWSTR, LPCWSTR, ULONG,
-                                                 LPWSTR*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE RemoveStorageFileName(REFCLSID, LPCWSTR, BOOL) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Remove(const CLSID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE IsUISupported(LPCWSTR, void*, ULONG, IUnknown*, BOOL*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE DisplayUI(void*, LPCWSTR, LPCWSTR, void*, ULONG, IUnknown*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE MatchesAttributes(LPCWSTR, BOOL*) override { return E_NOTIMPL; }
 };
 
 class CountingSite final : public ISpTTSEngineSite {
@@ -165,8 +121,8 @@ int main() {
     auto* engine = static_cast<ISpTTSEngine*>(object);
     engine->QueryInterface(IID_ISpObjectWithToken, &object);
     auto* with_token = static_cast<ISpObjectWithToken*>(object);
-    Token token;
-    token.port = static_cast<DWORD>(server.port());
+    sint::ValueToken token;
+    token.numbers[u"Port"] = static_cast<DWORD>(server.port());
     auto start = Clock::now();
     const HRESULT set = with_token->SetObjectToken(&token);
     std::printf("SetObjectToken with the server running (connect and test): %.3f ms (%s)\n",

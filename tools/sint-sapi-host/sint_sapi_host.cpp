@@ -18,6 +18,7 @@
 #include "engine/guid_text.h"
 #include "engine/registry_file.h"
 #include "engine/speech_api.h"
+#include "engine/value_token.h"
 
 namespace {
 
@@ -92,72 +93,6 @@ std::string to_utf8(const std::u16string& text) {
     }
     return out;
 }
-
-// A voice token holding the values given on the command line.
-class Token final : public ISpObjectToken {
-public:
-    std::u16string engine_path;
-    DWORD port = 10150, lifespan = 30, mode = 0;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE SetData(LPCWSTR, ULONG, const BYTE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetData(LPCWSTR, ULONG*, BYTE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetStringValue(LPCWSTR, LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetStringValue(LPCWSTR name, LPWSTR* value) override {
-        if (std::u16string(name) != u"EnginePath") return SPERR_NOT_FOUND;
-        auto* copy = static_cast<WCHAR*>(CoTaskMemAlloc((engine_path.size() + 1) * sizeof(WCHAR)));
-        if (copy == nullptr) return E_OUTOFMEMORY;
-        std::memcpy(copy, engine_path.c_str(), (engine_path.size() + 1) * sizeof(WCHAR));
-        *value = copy;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE SetDWORD(LPCWSTR, DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetDWORD(LPCWSTR name, DWORD* value) override {
-        const std::u16string key(name);
-        if (key == u"Port") {
-            *value = port;
-        } else if (key == u"Lifespan") {
-            *value = lifespan;
-        } else if (key == u"Mode") {
-            *value = mode;
-        } else {
-            return SPERR_NOT_FOUND;
-        }
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OpenKey(LPCWSTR, ISpDataKey**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CreateKey(LPCWSTR, ISpDataKey**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE DeleteKey(LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE DeleteValue(LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumKeys(ULONG, LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumValues(ULONG, LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetId(LPCWSTR, LPCWSTR, BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetId(LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetCategory(ISpObjectTokenCategory**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, DWORD, REFIID, void**) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE GetStorageFileName(REFCLSID, LPCWSTR, LPCWSTR, ULONG,
-                                                 LPWSTR*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE RemoveStorageFileName(REFCLSID, LPCWSTR, BOOL) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Remove(const CLSID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE IsUISupported(LPCWSTR, void*, ULONG, IUnknown*, BOOL*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE DisplayUI(void*, LPCWSTR, LPCWSTR, void*, ULONG, IUnknown*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE MatchesAttributes(LPCWSTR, BOOL*) override { return E_NOTIMPL; }
-};
 
 // The output site: prints every event and collects the audio.
 class Site final : public ISpTTSEngineSite {
@@ -278,8 +213,12 @@ std::string program_folder() {
 int main(int argc, char** argv) {
     bool do_register = false, do_unregister = false;
     std::string clsid_text, output = "out.wav", library_path;
-    Token token;
-    token.engine_path = from_utf8(program_folder() + "/sintsrv");
+    // The voice token: the values given on the command line, else these.
+    sint::ValueToken token;
+    token.strings[u"EnginePath"] = from_utf8(program_folder() + "/sintsrv");
+    token.numbers[u"Port"] = 10150;
+    token.numbers[u"Lifespan"] = 30;
+    token.numbers[u"Mode"] = 0;
     std::vector<std::string> pieces;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -297,13 +236,13 @@ int main(int argc, char** argv) {
         } else if (arg == "--clsid") {
             clsid_text = value();
         } else if (arg == "--engine-path") {
-            token.engine_path = from_utf8(value());
+            token.strings[u"EnginePath"] = from_utf8(value());
         } else if (arg == "--port") {
-            token.port = number_argument(arg, value());
+            token.numbers[u"Port"] = number_argument(arg, value());
         } else if (arg == "--lifespan") {
-            token.lifespan = number_argument(arg, value());
+            token.numbers[u"Lifespan"] = number_argument(arg, value());
         } else if (arg == "--mode") {
-            token.mode = number_argument(arg, value());
+            token.numbers[u"Mode"] = number_argument(arg, value());
         } else if (arg == "--out") {
             output = value();
         } else if (arg.rfind("--", 0) == 0) {
@@ -389,8 +328,9 @@ int main(int argc, char** argv) {
         f.pNext = i + 1 < pieces.size() ? &fragments[i + 1] : nullptr;
     }
 
-    std::printf("starting the voice (server %s, port %u)\n", to_utf8(token.engine_path).c_str(),
-                static_cast<unsigned>(token.port));
+    std::printf("starting the voice (server %s, port %u)\n",
+                to_utf8(token.strings[u"EnginePath"]).c_str(),
+                static_cast<unsigned>(token.numbers[u"Port"]));
     if (FAILED(with_token->SetObjectToken(&token)))
         std::printf("the server does not answer; speaking goes on without audio\n");
     Site site;
