@@ -33,6 +33,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/support/server_process.h"
 #include "server/frame.h"
 #include "server/protocol_client.h"
 #include "server/server_settings.h"
@@ -43,6 +44,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using sint::bench::free_port;
+using sint::bench::ini_for_port;
+using sint::bench::spawn;
 using Clock = std::chrono::steady_clock;
 
 // The ten-word sentence of every request.
@@ -213,45 +217,6 @@ int bench_instant() {
     const int result = measure(server.port(), 0);
     server.server_stop();
     return result;
-}
-
-std::uint16_t free_port() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    std::uint16_t port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-        port = ntohs(address.sin_port);
-    close(fd);
-    return port;
-}
-
-pid_t spawn(const std::vector<std::string>& args) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-// The folder's sint.ini with another port and without the log.
-std::string ini_for_port(const fs::path& ini, std::uint16_t port) {
-    std::ifstream in(ini);
-    std::ostringstream out;
-    std::string line;
-    while (std::getline(in, line)) {
-        const std::string key = line.substr(0, line.find_first_of(" \t="));
-        if (key != "port" && key != "pisi_dnevnik") out << line << "\n";
-    }
-    out << "port = " << port << "\npisi_dnevnik = false\n";
-    return out.str();
 }
 
 int bench_folder(const fs::path& source) {
