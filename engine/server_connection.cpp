@@ -10,7 +10,7 @@
 
 #include "engine/engine_platform.h"
 #include "engine/trace.h"
-#include "server/protocol_client.h"
+#include "core/protocol_client.h"
 
 namespace sint {
 namespace {

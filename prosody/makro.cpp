@@ -7,7 +7,7 @@
 #include <cstring>
 #include <new>
 
-#include "server/log.h"
+#include "core/log.h"
 
 namespace sint {
 

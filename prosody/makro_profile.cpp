@@ -5,8 +5,8 @@
 #include "prosody/engine_phone_services.h"
 #include "prosody/makro.h"
 #include "prosody/profile_values.h"
-#include "server/log.h"
-#include "synth/profile_file.h"
+#include "core/log.h"
+#include "core/profile_file.h"
 #include "text/tgfp.h"
 
 namespace sint {

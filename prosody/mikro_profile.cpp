@@ -8,8 +8,8 @@
 #include "prosody/engine_phone_services.h"
 #include "prosody/mikro.h"
 #include "prosody/profile_values.h"
-#include "server/log.h"
-#include "synth/profile_file.h"
+#include "core/log.h"
+#include "core/profile_file.h"
 #include "text/tgfp.h"
 
 namespace sint {

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "prosody/mikro.h"
-#include "server/log.h"
+#include "core/log.h"
 #include "text/word_tags.h"
 
 namespace sint {

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "server/log.h"
-#include "synth/profile_file.h"
+#include "core/log.h"
+#include "core/profile_file.h"
 
 namespace sint {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "server/frame.h"
+#include "core/frame.h"
 
 namespace sint {
 

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "core/process.h"
+#include "server/server_settings.h"
 #include "server/shell.h"
 #include "server/tcp_services.h"
 #include "synth/facade.h"
@@ -11,7 +13,7 @@ namespace {
 
 // The facade is built before the TCP services that serve requests with it.
 struct FacadeHolder {
-    sint::Sint facade{sint::server_settings()};
+    sint::Synthesiser facade;
     // The listen address and folder are set by configure() once sint.ini is read.
     sint::TcpServerOptions options;
 };
@@ -24,6 +26,7 @@ public:
 
     int facade_init() override {
         try {
+            facade.set_options(sint::synthesiser_options(sint::server_settings()));
             return facade.init();
         } catch (const std::exception&) {
             // The stage has reported why; the server does not start.

@@ -6,12 +6,12 @@
 #include <filesystem>
 
 #include "server/client_list.h"
-#include "server/frame.h"
+#include "core/frame.h"
 #include "server/letter_names.h"
-#include "server/log.h"
+#include "core/log.h"
 #include "server/server_settings.h"
 #include "server/shell.h"
-#include "server/synthesis_service.h"
+#include "synth/synthesis_service.h"
 
 namespace sint {
 namespace {

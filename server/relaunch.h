@@ -4,17 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "core/process.h"
+
 namespace sint {
 
 // The child's arguments: the program path, "-konzola", then the parent's own
 // options in the order given.
 std::vector<std::string> relaunch_arguments(const std::string& program,
                                             const std::vector<std::string>& options);
-
-// Starts `args[0]` with `args` as a detached child: a new session, standard
-// streams on /dev/null, `folder` as its working directory. Returns true when
-// the program was executed; never waits for the child.
-bool spawn_detached(const std::vector<std::string>& args, const std::string& folder);
 
 // The relaunch of start-up: wait 1 s, start the child; on failure wait 1 s and
 // try once more; on a second failure wait 1 s. `pause_ms` is the wait.

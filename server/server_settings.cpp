@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "server/log.h"
-#include "synth/profile_file.h"
+#include "core/log.h"
+#include "core/profile_file.h"
 
 namespace sint {
 namespace {
@@ -137,6 +137,28 @@ void parse_command_line(ServerSettings& s, const std::vector<std::string>& args)
         }
     }
     if (s.read_test) s.samples_in_memory = true;
+}
+
+SynthesiserOptions synthesiser_options(ServerSettings& settings) {
+    SynthesiserOptions options;
+    options.gfp_profile = settings.gfp_profile;
+    options.mikro_profile = settings.mikro_profile;
+    options.makro_profile = settings.makro_profile;
+    options.log_dir = settings.log_dir;
+    TextOptions& text = options.text;
+    text.sibilants_with_quotes = settings.sibilants_with_quotes;
+    text.sms_mode = settings.sms_mode;
+    text.dictionaries_scrambled = settings.dictionaries_scrambled;
+    text.create_data = settings.create_data;
+    text.fast_start = settings.fast_start;
+    text.angle_bracket_filter = settings.angle_bracket_filter;
+    text.seven_bit_input = settings.seven_bit_input;
+    text.dictionary_dir = settings.dictionary_dir;
+    text.statistics_dir = settings.statistics_dir;
+    text.seven_bit_switch = &settings.seven_bit_input;
+    options.wave.samples_in_memory = settings.samples_in_memory;
+    options.wave.read_test = settings.read_test;
+    return options;
 }
 
 }  // namespace sint

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "synth/synthesiser_options.h"
+
 namespace sint {
 
 class ProfileFile;
@@ -59,5 +61,10 @@ void parse_command_line(ServerSettings& settings, const std::vector<std::string>
 // A directory value of sint.ini: "\" becomes "/", and a "/" is appended when the
 // value does not end in one. An empty value stays empty (the current folder).
 std::string directory_value(std::string value);
+
+// The facade's options from the settings: the profiles and folders, the text
+// switches (sharing the 7-bit switch that NORMAL and YU change) and the wave
+// database's storage mode. `settings` must outlive the facade.
+SynthesiserOptions synthesiser_options(ServerSettings& settings);
 
 }  // namespace sint

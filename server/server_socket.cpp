@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "server/log.h"
+#include "core/log.h"
 
 namespace sint {
 namespace {

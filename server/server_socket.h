@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "server/frame.h"
+#include "core/frame.h"
 #include "server/frame_slot.h"
 
 namespace sint {

@@ -6,9 +6,10 @@
 #include <filesystem>
 #include <thread>
 
-#include "server/log.h"
+#include "core/log.h"
+#include "core/process.h"
 #include "server/relaunch.h"
-#include "synth/profile_file.h"
+#include "core/profile_file.h"
 
 namespace sint {
 namespace {
@@ -49,19 +50,6 @@ bool ShellState::take_reload(std::string& list_file) {
 ShellState& shell_state() {
     static ShellState state;
     return state;
-}
-
-std::string program_path(const std::string& argv0) {
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error && !self.empty()) return self.string();
-    return std::filesystem::absolute(argv0, error).lexically_normal().string();
-}
-
-std::string program_folder(const std::string& argv0) {
-    std::string folder = std::filesystem::path(program_path(argv0)).parent_path().string();
-    if (folder.empty() || folder.back() != '/') folder.push_back('/');
-    return folder;
 }
 
 void main_loop_tick(ShellServices& services, const ServerSettings& settings, ShellState& state,

@@ -71,11 +71,6 @@ private:
 // The shell state of this process.
 ShellState& shell_state();
 
-// The folder of the running program, ending in "/" (from /proc/self/exe, else
-// from the first argument).
-std::string program_folder(const std::string& argv0);
-std::string program_path(const std::string& argv0);
-
 // Runs sintsrv: start-up, main loop and shutdown. `args` are the whole command
 // line, the program's absolute path first (its folder becomes the current
 // directory). Returns the exit code.

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <exception>
 
-#include "server/log.h"
-#include "synth/profile_file.h"
+#include "core/log.h"
+#include "core/profile_file.h"
 
 namespace sint {
 

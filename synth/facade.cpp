@@ -8,8 +8,7 @@
 #include "prosody/engine_phone_services.h"
 #include "prosody/makro.h"
 #include "prosody/mikro.h"
-#include "server/log.h"
-#include "server/server_settings.h"
+#include "core/log.h"
 #include "text/tgfp.h"
 #include "waveform/psola.h"
 
@@ -28,32 +27,25 @@ constexpr int kPitchTrack = 0;
 constexpr std::int32_t kPitchOffsetMin = -50, kPitchOffsetMax = 50;
 constexpr std::int32_t kArticulationMin = 1, kArticulationMax = 200;
 
-WaveDatabaseOptions database_options(const ServerSettings& settings) {
-    WaveDatabaseOptions options;
-    options.samples_in_memory = settings.samples_in_memory;
-    options.read_test = settings.read_test;
-    return options;
-}
-
 }  // namespace
 
-Sint::Sint(ServerSettings& settings) : settings_(settings) {}
+Synthesiser::Synthesiser(SynthesiserOptions options) : options_(std::move(options)) {}
 
-Sint::~Sint() {
+Synthesiser::~Synthesiser() {
     if (initialised_) free();
     wave_free();
 }
 
-int Sint::init() {
+int Synthesiser::init() {
     if (initialised_) {
         report_error("Sintetizator je ze inicializiran!");
         return -1;
     }
-    gfp_ = std::make_unique<TGFP>(settings_.gfp_profile, settings_);
-    gfp_->set_work_dir(settings_.log_dir);
+    gfp_ = std::make_unique<TGFP>(options_.gfp_profile, options_.text);
+    gfp_->set_work_dir(options_.log_dir);
     phone_services_ = std::make_unique<EnginePhoneServices<TGFP>>(*gfp_);
-    mikro_ = std::make_unique<TMikro>(settings_.mikro_profile, *phone_services_);
-    makro_ = std::make_unique<TMakro>(settings_.makro_profile, *phone_services_);
+    mikro_ = std::make_unique<TMikro>(options_.mikro_profile, *phone_services_);
+    makro_ = std::make_unique<TMakro>(options_.makro_profile, *phone_services_);
     converter_.free();
     log_start_banner();
     gfp_->prepare_work_files();
@@ -61,7 +53,7 @@ int Sint::init() {
     return 0;
 }
 
-int Sint::free() {
+int Synthesiser::free() {
     if (!initialised_) {
         log_write("Sint se ni inicializiran");
         return -1;
@@ -76,46 +68,46 @@ int Sint::free() {
     return 0;
 }
 
-void Sint::stopwatch_start() {
+void Synthesiser::stopwatch_start() {
     stopwatch_ = std::chrono::steady_clock::now();
 }
 
-std::int64_t Sint::stopwatch_lap() {
+std::int64_t Synthesiser::stopwatch_lap() {
     const auto now = std::chrono::steady_clock::now();
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - stopwatch_).count();
     stopwatch_ = now;
     return ms;
 }
 
-std::string Sint::format_seconds(std::int64_t ms) {
+std::string Synthesiser::format_seconds(std::int64_t ms) {
     char text[48];
     std::snprintf(text, sizeof text, "%03f s", static_cast<double>(ms) * 0.001);
     return text;
 }
 
-std::int32_t Sint::scale_deviation(std::int32_t value, std::int32_t base) const {
+std::int32_t Synthesiser::scale_deviation(std::int32_t value, std::int32_t base) const {
     return (value - base) * articulation_ / 100 + base;
 }
 
-void Sint::set_pitch_offset(std::int32_t value) {
+void Synthesiser::set_pitch_offset(std::int32_t value) {
     pitch_offset_ = std::clamp(value, kPitchOffsetMin, kPitchOffsetMax);
 }
 
-void Sint::set_articulation(std::int32_t value) {
+void Synthesiser::set_articulation(std::int32_t value) {
     articulation_ = std::clamp(value, kArticulationMin, kArticulationMax);
 }
 
-void Sint::set_tempo(std::int32_t value) {
+void Synthesiser::set_tempo(std::int32_t value) {
     if (mikro_) mikro_->set_rate(value);
 }
 
-void Sint::set_window_width(std::int32_t value) {
+void Synthesiser::set_window_width(std::int32_t value) {
     if (psola_) psola_->set_window_width(std::clamp(value, kMinWindowWidth, kMaxWindowWidth));
 }
 
 // The checks common to both conversions. False when the conversion must not
 // run, with `result` set to its return code.
-bool Sint::begin_conversion(std::string_view text, int& result) {
+bool Synthesiser::begin_conversion(std::string_view text, int& result) {
     stopwatch_start();
     if (!initialised_) {
         log_write(kNotInitialised);
@@ -131,7 +123,7 @@ bool Sint::begin_conversion(std::string_view text, int& result) {
     return true;
 }
 
-int Sint::convert(std::string_view text) {
+int Synthesiser::convert(std::string_view text) {
     if (text.data() == nullptr) return -1;
     int result = 0;
     if (!begin_conversion(text, result)) return result;
@@ -142,7 +134,7 @@ int Sint::convert(std::string_view text) {
     return 0;
 }
 
-long Sint::convert_first_sentence(std::string_view text) {
+long Synthesiser::convert_first_sentence(std::string_view text) {
     if (text.data() == nullptr) return -1;
     int result = 0;
     if (!begin_conversion(text, result)) return result;
@@ -152,13 +144,13 @@ long Sint::convert_first_sentence(std::string_view text) {
     return length;
 }
 
-const char* Sint::transcription() const {
+const char* Synthesiser::transcription() const {
     return gfp_ ? gfp_->result_text() : "";
 }
 
-void Sint::write_records_file(const char* name, bool alophones) const {
+void Synthesiser::write_records_file(const char* name, bool alophones) const {
     if (log_disabled()) return;
-    const std::string path = settings_.log_dir + name;
+    const std::string path = options_.log_dir + name;
     std::FILE* file = std::fopen(path.c_str(), "w");
     if (!file) return;
     std::fprintf(file, "%s\n", kHyphenLine.c_str());
@@ -181,7 +173,7 @@ void Sint::write_records_file(const char* name, bool alophones) const {
     std::fclose(file);
 }
 
-int Sint::prosody(std::optional<std::string_view> transcription) {
+int Synthesiser::prosody(std::optional<std::string_view> transcription) {
     std::string input(transcription ? *transcription
                                     : std::string_view(gfp_ ? gfp_->result_text() : ""));
     stopwatch_start();
@@ -214,12 +206,12 @@ int Sint::prosody(std::optional<std::string_view> transcription) {
     return 0;
 }
 
-void Sint::run_psola() {
-    if (converter_.output()) psola_->Synthesise(converter_.output());
+void Synthesiser::run_psola() {
+    if (converter_.output()) psola_->synthesise(converter_.output());
     log_write("Psola: " + format_seconds(stopwatch_lap()));
 }
 
-void Sint::synthesise_to_file(int bytes_per_sample, int sample_rate, int format_tag, int coding,
+void Synthesiser::synthesise_to_file(int bytes_per_sample, int sample_rate, int format_tag, int coding,
                               const std::string& file_name, int volume) {
     stopwatch_start();
     if (!initialised_ || !psola_) {
@@ -237,7 +229,7 @@ void Sint::synthesise_to_file(int bytes_per_sample, int sample_rate, int format_
     log_write("SaveWave: " + format_seconds(stopwatch_lap()));
 }
 
-std::span<const std::int16_t> Sint::synthesise_to_memory(int /*volume*/) {
+std::span<const std::int16_t> Synthesiser::synthesise_to_memory(int /*volume*/) {
     stopwatch_start();
     if (!initialised_ || !psola_) {
         log_write(kNotInitialised);
@@ -248,42 +240,42 @@ std::span<const std::int16_t> Sint::synthesise_to_memory(int /*volume*/) {
     return {psola_->samples_out(), static_cast<std::size_t>(std::max(0, psola_->sample_count()))};
 }
 
-std::int32_t Sint::duration_ms() const {
+std::int32_t Synthesiser::duration_ms() const {
     if (!initialised_) return -1;
     return psola_ ? psola_->sample_count() / kSamplesPerMs : 0;
 }
 
-std::int32_t Sint::byte_count() const {
+std::int32_t Synthesiser::byte_count() const {
     if (!initialised_) return -1;
     return psola_ ? psola_->sample_count() * 2 : 0;
 }
 
-bool Sint::wave_init_slow(const std::string& list_file) {
+bool Synthesiser::wave_init_slow(const std::string& list_file) {
     if (psola_) return false;
     try {
         psola_ = std::make_unique<TPsola>(list_file, kAlophoneTrack, kPitchTrack,
-                                          database_options(settings_));
+                                          options_.wave);
     } catch (const std::exception&) {
         psola_.reset();
     }
     return psola_ != nullptr;
 }
 
-bool Sint::wave_init_fast() {
+bool Synthesiser::wave_init_fast() {
     if (psola_) return false;
     try {
-        psola_ = std::make_unique<TPsola>(database_options(settings_));
+        psola_ = std::make_unique<TPsola>(options_.wave);
     } catch (const std::exception&) {
         psola_.reset();
     }
     return psola_ != nullptr;
 }
 
-void Sint::wave_save_tables() {
+void Synthesiser::wave_save_tables() {
     if (psola_) psola_->save_tables();
 }
 
-void Sint::wave_free() {
+void Synthesiser::wave_free() {
     psola_.reset();
 }
 

@@ -1,4 +1,4 @@
-// The synthesis facade ("Sint"): the one object through which the server shell
+// The synthesis facade (`Synthesiser`): the one object through which the server shell
 // reaches the synthesiser. It owns the stages, creates them in order from the
 // paths of sint.ini, and offers text-to-transcription, prosody and PSOLA
 // operations, each timed in the log; with logging on it also dumps the records
@@ -15,8 +15,9 @@
 #include <string>
 #include <string_view>
 
-#include "server/synthesis_service.h"
+#include "synth/synthesis_service.h"
 #include "synth/phone_conversion.h"
+#include "synth/synthesiser_options.h"
 
 namespace sint {
 
@@ -25,7 +26,6 @@ class TMikro;
 class TMakro;
 class TPsola;
 class PhoneServices;
-struct ServerSettings;
 
 // The facade's general failure code.
 inline constexpr int kFacadeFailure = -201;
@@ -33,17 +33,21 @@ inline constexpr int kFacadeFailure = -201;
 // transcriptions are cut to its size less one.
 inline constexpr std::size_t kProsodyInputMax = 16383;
 
-class Sint final : public SynthesisService {
+class Synthesiser final : public SynthesisService {
 public:
-    explicit Sint(ServerSettings& settings);
-    ~Sint() override;
-    Sint(const Sint&) = delete;
-    Sint& operator=(const Sint&) = delete;
+    explicit Synthesiser(SynthesiserOptions options = {});
+    ~Synthesiser() override;
+    Synthesiser(const Synthesiser&) = delete;
+    Synthesiser& operator=(const Synthesiser&) = delete;
 
     // Creates the stages (text analysis, micro- and macro-prosody, phone
     // conversion). 0, or -1 when already initialised. A stage that cannot be
     // built throws; the facade does not catch it.
     int init();
+    // Replaces the options (for a facade built before its settings were read);
+    // they take effect at the next init() and wave database load.
+    void set_options(SynthesiserOptions options) { options_ = std::move(options); }
+    const SynthesiserOptions& options() const { return options_; }
     // Writes the stop banner and destroys the stages: 0, or -1 when not initialised.
     int free();
     bool initialised() const { return initialised_; }
@@ -97,7 +101,7 @@ private:
     void write_records_file(const char* name, bool alophones) const;
     void run_psola();
 
-    ServerSettings& settings_;
+    SynthesiserOptions options_;
     bool initialised_ = false;
     std::unique_ptr<TGFP> gfp_;
     std::unique_ptr<PhoneServices> phone_services_;

@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "server/log.h"
-#include "synth/profile_file.h"
+#include "core/log.h"
+#include "core/profile_file.h"
 
 namespace sint {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "synth/profile_file.h"
+#include "core/profile_file.h"
 #include "text/char_classes.h"
 #include "text/profile_lists.h"
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "server/log.h"
+#include "core/log.h"
 #include "text/char_classes.h"
 
 namespace sint {

@@ -8,9 +8,9 @@
 #include <iterator>
 #include <limits>
 
-#include "server/log.h"
-#include "synth/profile_file.h"
-#include "synth/scramble.h"
+#include "core/log.h"
+#include "core/profile_file.h"
+#include "core/scramble.h"
 #include "text/profile_lists.h"
 
 namespace sint {

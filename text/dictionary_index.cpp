@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "synth/scramble.h"
+#include "core/scramble.h"
 #include "text/dictionary.h"
 
 namespace sint {

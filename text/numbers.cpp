@@ -1,7 +1,7 @@
 #include "text/numbers.h"
 
-#include "server/log.h"
-#include "synth/profile_file.h"
+#include "core/log.h"
+#include "core/profile_file.h"
 #include "text/char_classes.h"
 #include "text/profile_lists.h"
 #include "text/text_limits.h"

@@ -1,7 +1,7 @@
 #include "text/phone_inventory.h"
 
-#include "server/log.h"
-#include "synth/profile_file.h"
+#include "core/log.h"
+#include "core/profile_file.h"
 #include "text/profile_lists.h"
 
 namespace sint {

@@ -1,6 +1,6 @@
 #include "text/profile_lists.h"
 
-#include "synth/profile_file.h"
+#include "core/profile_file.h"
 
 namespace sint {
 

@@ -1,6 +1,6 @@
 #include "text/rules.h"
 
-#include "synth/profile_file.h"
+#include "core/profile_file.h"
 #include "text/char_classes.h"
 
 namespace sint {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "server/log.h"
+#include "core/log.h"
 #include "text/char_classes.h"
 
 namespace sint {

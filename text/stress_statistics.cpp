@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <fstream>
 
-#include "server/log.h"
-#include "synth/profile_file.h"
+#include "core/log.h"
+#include "core/profile_file.h"
 #include "text/syllables.h"
 
 namespace sint {

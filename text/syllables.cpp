@@ -1,6 +1,6 @@
 #include "text/syllables.h"
 
-#include "server/log.h"
+#include "core/log.h"
 
 namespace sint {
 

@@ -5,9 +5,8 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "server/log.h"
-#include "server/server_settings.h"
-#include "synth/profile_file.h"
+#include "core/log.h"
+#include "core/profile_file.h"
 #include "text/char_conversion.h"
 
 namespace sint {
@@ -41,10 +40,10 @@ std::string switch_value(const ProfileFile& profile, std::string_view key) {
 
 }  // namespace
 
-TGFP::TGFP(std::string_view profile_path) : TGFP(profile_path, server_settings()) {}
-
-TGFP::TGFP(std::string_view profile_path, ServerSettings& settings, std::string index_path)
-    : settings_(settings), index_path_(std::move(index_path)) {
+TGFP::TGFP(std::string_view profile_path, TextOptions options, std::string index_path)
+    : options_(std::move(options)), index_path_(std::move(index_path)) {
+    own_seven_bit_ = options_.seven_bit_input;
+    if (options_.seven_bit_switch) seven_bit_ = options_.seven_bit_switch;
     load(profile_path);
     if (!valid_) {
         constexpr const char* kFailed = "TGFP: Constructor failed to create class!";
@@ -116,9 +115,9 @@ int TGFP::pripravi_ure() {
 
 int TGFP::preberi_parametre() {
     const std::string filter = switch_value(*profile_, "tarnik_filter");
-    if (!filter.empty()) settings_.angle_bracket_filter = filter == "true";
+    if (!filter.empty()) options_.angle_bracket_filter = filter == "true";
     const std::string seven_bit = switch_value(*profile_, "podpirajASCII7");
-    if (!seven_bit.empty()) settings_.seven_bit_input = seven_bit == "true";
+    if (!seven_bit.empty()) *seven_bit_ = seven_bit == "true";
     return 0;
 }
 
@@ -128,14 +127,14 @@ int TGFP::init_gfp_dictionary() {
         return -1;
     }
     using Mode = PronunciationDictionary::Mode;
-    const Mode mode = settings_.create_data  ? Mode::kReadDirectoryWriteIndex
-                      : settings_.fast_start ? Mode::kReadIndex
+    const Mode mode = options_.create_data  ? Mode::kReadDirectoryWriteIndex
+                      : options_.fast_start ? Mode::kReadIndex
                                              : Mode::kReadDirectory;
-    if (dictionary_.pripravi_slovar(*profile_, settings_.dictionary_dir, mode, index_path_,
-                                    !settings_.dictionaries_scrambled) != 0) {
+    if (dictionary_.pripravi_slovar(*profile_, options_.dictionary_dir, mode, index_path_,
+                                    !options_.dictionaries_scrambled) != 0) {
         report_error("Sintetizator zagnan brez slovarjev!");
     }
-    return compounds_.load_directory(settings_.dictionary_dir, classes_);  // pripravi_zlozenke
+    return compounds_.load_directory(options_.dictionary_dir, classes_);  // pripravi_zlozenke
 }
 
 void TGFP::set_work_dir(std::string_view directory) {
@@ -156,9 +155,9 @@ void TGFP::observe(std::string_view stage, const std::string& text) const {
 
 void TGFP::normalise(std::string_view text, std::string& out, std::size_t limit,
                      SourceTrail* trail) {
-    const CharConversionOptions options{settings_.seven_bit_input.load(),
-                                        settings_.sibilants_with_quotes,
-                                        settings_.angle_bracket_filter};
+    const CharConversionOptions options{seven_bit_->load(),
+                                        options_.sibilants_with_quotes,
+                                        options_.angle_bracket_filter};
     SourceTrail stage;
     SourceTrail* stage_trail = trail ? &stage : nullptr;
     convert_characters(text, work_a_, limit, options, trail);

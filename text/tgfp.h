@@ -23,28 +23,29 @@
 #include "text/sentence_splitter.h"
 #include "text/stress_statistics.h"
 #include "text/text_limits.h"
+#include "text/text_options.h"
 #include "text/word_tags.h"
 #include "text/word_transcription.h"
 
 namespace sint {
 
 class ProfileFile;
-struct ServerSettings;
 
 class TGFP {
 public:
     // Runs the loading sequence; throws std::runtime_error when it fails (after
-    // reporting the reason). The settings supply the switches and folders and
-    // receive the profile's `tarnik_filter` and `podpirajASCII7`; they must
-    // outlive the engine. `index_path` is the dictionary index file.
-    explicit TGFP(std::string_view profile_path);
-    TGFP(std::string_view profile_path, ServerSettings& settings,
-         std::string index_path = std::string(kDictionaryIndexPath));
+    // reporting the reason). The options supply the switches and folders; the
+    // profile's `tarnik_filter` and `podpirajASCII7` override the engine's copy
+    // (and the shared 7-bit switch). `index_path` is the dictionary index file.
+    explicit TGFP(std::string_view profile_path, TextOptions options = {},
+                  std::string index_path = std::string(kDictionaryIndexPath));
     ~TGFP();
     TGFP(const TGFP&) = delete;
     TGFP& operator=(const TGFP&) = delete;
 
     bool valid() const { return valid_; }
+    // The options in force (after the profile's overrides).
+    const TextOptions& options() const { return options_; }
 
     // The folder in which `prepare_work_files` creates its files.
     void set_work_dir(std::string_view directory);
@@ -128,7 +129,9 @@ private:
     void finish(std::string& text, bool use_dictionary);
     void observe(std::string_view stage, const std::string& text) const;
 
-    ServerSettings& settings_;
+    TextOptions options_;
+    std::atomic<bool> own_seven_bit_{false};
+    std::atomic<bool>* seven_bit_ = &own_seven_bit_;  // options_.seven_bit_switch or our own
     std::string index_path_;
     std::unique_ptr<ProfileFile> profile_;
     CharClassTable classes_;

@@ -1,7 +1,6 @@
 // The loading steps and conversion stages of numbers, units, letter
 // sequences, word transcription and syllabification.
-#include "server/log.h"
-#include "server/server_settings.h"
+#include "core/log.h"
 #include "text/letter_sequences.h"
 #include "text/syllables.h"
 #include "text/tgfp.h"
@@ -31,7 +30,7 @@ int TGFP::pripravi_zlogovanje() {
         report_error("Napaka: v ini datoteki (ini_gfp): pripravi_zlogovanje");
         return -1;
     }
-    return statistics_.load_tables(settings_.statistics_dir);
+    return statistics_.load_tables(options_.statistics_dir);
 }
 
 bool TGFP::DolociZvocnost(const std::vector<int>& phones, std::string& classes) const {
@@ -52,7 +51,7 @@ void TGFP::convert_numbers(const std::string& in, std::string& out) {
 }
 
 void TGFP::convert_letters(const std::string& in, std::string& out) {
-    sint::convert_letters(in, out, classes_, dictionary_, settings_.sms_mode);
+    sint::convert_letters(in, out, classes_, dictionary_, options_.sms_mode);
     observe("letters", out);
 }
 

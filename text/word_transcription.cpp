@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "server/log.h"
-#include "synth/profile_file.h"
+#include "core/log.h"
+#include "core/profile_file.h"
 #include "text/char_classes.h"
 #include "text/dictionary.h"
 #include "text/profile_lists.h"

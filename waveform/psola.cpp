@@ -8,8 +8,8 @@
 #include <new>
 #include <stdexcept>
 
-#include "server/log.h"
-#include "synth/phone_symbols.h"
+#include "core/log.h"
+#include "core/phone_symbols.h"
 
 namespace sint {
 
@@ -76,7 +76,7 @@ void TPsola::set_window_width(std::int32_t percent) {
     window_width_ = std::clamp(percent, kMinWindowWidth, kMaxWindowWidth);
 }
 
-int TPsola::Synthesise(const AlophoneRecord* records) {
+int TPsola::synthesise(const AlophoneRecord* records) {
     if (!records) return -1;
     int result;
     try {

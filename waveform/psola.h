@@ -1,6 +1,6 @@
 // TPsola: pitch-synchronous overlap-add synthesis over the wave database.
 //
-// Synthesise takes the AlophoneRecord array of one sentence, selects the
+// `synthesise` takes the AlophoneRecord array of one sentence, selects the
 // longest matching stretches of the recordings, joins them inside the phone
 // they share, and lays two-period Hamming windows centred on the recorded pitch
 // marks at the target pitch period, stretched or compressed to the target
@@ -54,14 +54,14 @@ public:
     // Builds the database from the wave files listed in `list_file`. Throws
     // std::runtime_error (after logging why) when that fails.
     TPsola(const std::string& list_file, int alophone_track, int pitch_track,
-           WaveDatabaseOptions options = WaveDatabaseOptions::from_settings());
+           WaveDatabaseOptions options = {});
     // Loads the database from its packed file; throws as above.
-    explicit TPsola(WaveDatabaseOptions options = WaveDatabaseOptions::from_settings());
+    explicit TPsola(WaveDatabaseOptions options = {});
 
     // Synthesises one sentence (the array ends with an empty name). 0 when every
     // phone was placed, -2 when some were skipped, -1 when nothing could be
     // placed or the output buffer could not be had.
-    int Synthesise(const AlophoneRecord* records);
+    int synthesise(const AlophoneRecord* records);
 
     const std::int16_t* samples_out() const { return output_.data(); }
     std::int16_t* samples_out() { return output_.data(); }

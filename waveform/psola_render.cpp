@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "server/log.h"
+#include "core/log.h"
 #include "waveform/psola.h"
 
 namespace sint {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "server/log.h"
+#include "core/log.h"
 #include "waveform/g711.h"
 #include "waveform/table_sint.h"
 #include "waveform/wave_writer.h"

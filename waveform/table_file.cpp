@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <new>
 
-#include "server/log.h"
-#include "synth/phone_symbols.h"
-#include "synth/scramble.h"
+#include "core/log.h"
+#include "core/phone_symbols.h"
+#include "core/scramble.h"
 #include "waveform/table_sint.h"
 
 namespace sint {

@@ -6,10 +6,9 @@
 #include <fstream>
 #include <limits>
 
-#include "server/log.h"
-#include "server/server_settings.h"
-#include "synth/phone_symbols.h"
-#include "synth/scramble.h"
+#include "core/log.h"
+#include "core/phone_symbols.h"
+#include "core/scramble.h"
 #include "waveform/wave_reader.h"
 
 namespace sint {
@@ -54,13 +53,6 @@ std::int32_t pitch_of(std::int64_t period) {
 }
 
 }  // namespace
-
-WaveDatabaseOptions WaveDatabaseOptions::from_settings() {
-    WaveDatabaseOptions options;
-    options.samples_in_memory = server_settings().samples_in_memory;
-    options.read_test = server_settings().read_test;
-    return options;
-}
 
 TTableSint::TTableSint(WaveDatabaseOptions options) : options_(std::move(options)) {
     if (!options_.work_dir.empty() && options_.work_dir.back() != '/') options_.work_dir += '/';

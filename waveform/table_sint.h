@@ -22,9 +22,6 @@ struct WaveDatabaseOptions {
     bool samples_in_memory = true;  // false: samples are read from the files per window
     bool read_test = false;         // compare samples read from disk with the memory copy
     std::string work_dir;           // folder of Cost.dat, Average.dat and data/; "" = current
-
-    // The options of the running server (samples in memory, read test).
-    static WaveDatabaseOptions from_settings();
 };
 
 // One file that samples are read from in disk mode.
@@ -78,7 +75,7 @@ inline constexpr int kSampleRate = 16000;
 
 class TTableSint {
 public:
-    explicit TTableSint(WaveDatabaseOptions options = WaveDatabaseOptions::from_settings());
+    explicit TTableSint(WaveDatabaseOptions options = {});
     virtual ~TTableSint();
     TTableSint(const TTableSint&) = delete;
     TTableSint& operator=(const TTableSint&) = delete;

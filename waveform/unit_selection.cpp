@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "server/log.h"
+#include "core/log.h"
 #include "waveform/table_sint.h"
 
 namespace sint {

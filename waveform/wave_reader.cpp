@@ -6,7 +6,7 @@
 #include <memory>
 #include <new>
 
-#include "server/log.h"
+#include "core/log.h"
 #include "waveform/g711.h"
 
 namespace sint {

@@ -16,7 +16,7 @@
 #include "engine/value_token.h"
 #include "server/server_settings.h"
 #include "server/shell.h"
-#include "server/synthesis_service.h"
+#include "synth/synthesis_service.h"
 #include "server/tcp_server.h"
 
 namespace {

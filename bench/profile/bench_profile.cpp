@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "synth/profile_file.h"
+#include "core/profile_file.h"
 
 int main() {
     constexpr int kEntries = 100000;

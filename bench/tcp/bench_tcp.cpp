@@ -34,11 +34,11 @@
 #include <vector>
 
 #include "bench/support/server_process.h"
-#include "server/frame.h"
-#include "server/protocol_client.h"
+#include "core/frame.h"
+#include "core/protocol_client.h"
 #include "server/server_settings.h"
 #include "server/shell.h"
-#include "server/synthesis_service.h"
+#include "synth/synthesis_service.h"
 #include "server/tcp_server.h"
 
 namespace {

@@ -6,13 +6,13 @@
 #include <cstdio>
 #include <string>
 
-#include "server/log.h"
-#include "server/server_settings.h"
+#include "core/log.h"
+#include "text/text_options.h"
 #include "text/tgfp.h"
 
 int main() {
     sint::set_log_disabled(true);
-    sint::ServerSettings settings;
+    sint::TextOptions settings;
     settings.dictionary_dir = std::string(SINT_SOURCE_DIR) + "/voice/slovarji/";
     settings.statistics_dir = std::string(SINT_SOURCE_DIR) + "/voice/statistika/";
     settings.fast_start = false;

@@ -27,12 +27,12 @@
 #include <vector>
 
 #include "bench/support/server_process.h"
-#include "server/log.h"
-#include "server/protocol_client.h"
+#include "core/log.h"
+#include "core/protocol_client.h"
 #include "server/server_settings.h"
 #include "synth/facade.h"
-#include "synth/profile_file.h"
-#include "text/cp1250.h"
+#include "core/profile_file.h"
+#include "core/cp1250.h"
 
 namespace {
 
@@ -103,7 +103,7 @@ bool bench_facade(const fs::path& folder, const std::vector<std::string>& senten
     sint::set_log_disabled(true);
     bool ok = false;
     {
-        sint::Sint sint(settings);
+        sint::Synthesiser sint(synthesiser_options(settings));
         if (sint.init() == 0 && sint.wave_init_fast()) {
             ok = true;
             std::int64_t samples = 0;

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "server/log.h"
-#include "synth/phone_symbols.h"
-#include "tests/waveform/synthetic_voice.h"
+#include "core/log.h"
+#include "core/phone_symbols.h"
+#include "tools/voicebuild/synthetic_voice.h"
 #include "waveform/psola.h"
 
 namespace {
@@ -31,11 +31,11 @@ double ms_since(Clock::time_point start) {
 }
 
 // 30 s of phones with varied periods and a pseudo-random label sequence.
-sint::testing::SynthRecording make_file(unsigned& seed) {
+sint::test::SynthRecording make_file(unsigned& seed) {
     static const char* kLabels[] = {"a", "a:", "E", "e:", "i", "O", "o:", "u", "m", "n", "l",
                                     "r", "v",  "j", "s",  "S", "z", "t",  "k", "p", "_"};
     // Each recording begins and ends with a pause, as read sentences do.
-    std::vector<sint::testing::SynthPhone> phones = {{"_", 4, 100}};
+    std::vector<sint::test::SynthPhone> phones = {{"_", 4, 100}};
     std::size_t samples = 400;
     while (samples < static_cast<std::size_t>(kSecondsPerFile) * sint::kSampleRate - 4000) {
         seed = seed * 1103515245 + 12345;
@@ -45,7 +45,7 @@ sint::testing::SynthRecording make_file(unsigned& seed) {
         samples += static_cast<std::size_t>(period * periods);
     }
     phones.push_back({"_", 4, 100});
-    return sint::testing::make_recording(phones);
+    return sint::test::make_recording(phones);
 }
 
 }  // namespace
@@ -71,11 +71,11 @@ int main(int argc, char** argv) {
         unsigned seed = 7;
         for (int f = 0; f < kFiles; ++f) {
             const std::string path = (dir / ("rec" + std::to_string(f) + ".wav")).string();
-            sint::testing::write_file(path, sint::testing::recording_file(make_file(seed)));
+            sint::test::write_file(path, sint::test::recording_file(make_file(seed)));
             list += path + "\n";
         }
-        sint::testing::write_file((dir / "filenames.ini").string(), list);
-        sint::testing::write_file((dir / "Cost.dat").string(), "1\n_\t1\n");
+        sint::test::write_file((dir / "filenames.ini").string(), list);
+        sint::test::write_file((dir / "Cost.dat").string(), "1\n_\t1\n");
         sint::WaveDatabaseOptions options;
         options.samples_in_memory = true;
         options.work_dir = dir.string();
@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
             int result = 0;
             for (int r = 0; r < kRuns; ++r) {
                 start = Clock::now();
-                result = psola->Synthesise(input.data());
+                result = psola->synthesise(input.data());
                 times.push_back(ms_since(start));
             }
             std::sort(times.begin(), times.end());

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "server/log.h"
-#include "synth/profile_file.h"
+#include "core/log.h"
+#include "core/profile_file.h"
 
 namespace {
 

@@ -5,39 +5,36 @@
 #include <memory>
 #include <string>
 
-#include "server/server_settings.h"
+#include "text/text_options.h"
 #include "text/tgfp.h"
 
 namespace {
 
-sint::ServerSettings& settings() {
-    static sint::ServerSettings instance;
-    return instance;
-}
-
-sint::TGFP& engine() {
-    static std::unique_ptr<sint::TGFP> instance = [] {
-        auto& s = settings();
+// One engine for each combination of the four switches, made when first needed.
+sint::TGFP& engine(unsigned switches) {
+    static std::unique_ptr<sint::TGFP> engines[16];
+    std::unique_ptr<sint::TGFP>& instance = engines[switches & 15];
+    if (!instance) {
+        sint::TextOptions s;
         s.dictionary_dir = std::string(SINT_SOURCE_DIR) + "/voice/slovarji/";
         s.statistics_dir = std::string(SINT_SOURCE_DIR) + "/voice/statistika/";
         s.fast_start = false;
         s.dictionaries_scrambled = false;
-        return std::make_unique<sint::TGFP>(std::string(SINT_SOURCE_DIR) + "/voice/gfp.ini", s,
-                                            "/nonexistent/index.ndx");
-    }();
+        s.seven_bit_input = (switches & 1) != 0;
+        s.sibilants_with_quotes = (switches & 2) != 0;
+        s.angle_bracket_filter = (switches & 4) != 0;
+        s.sms_mode = (switches & 8) != 0;
+        instance = std::make_unique<sint::TGFP>(std::string(SINT_SOURCE_DIR) + "/voice/gfp.ini",
+                                                s, "/nonexistent/index.ndx");
+    }
     return *instance;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    sint::TGFP& tgfp = engine();
     if (size == 0) return 0;
-    auto& s = settings();
-    s.seven_bit_input = (data[0] & 1) != 0;
-    s.sibilants_with_quotes = (data[0] & 2) != 0;
-    s.angle_bracket_filter = (data[0] & 4) != 0;
-    s.sms_mode = (data[0] & 8) != 0;
+    sint::TGFP& tgfp = engine(data[0]);
     const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
 
     tgfp.convert_text(std::string_view(text), true);

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "server/log.h"
-#include "synth/phone_symbols.h"
+#include "core/log.h"
+#include "core/phone_symbols.h"
 #include "waveform/psola.h"
 #include "waveform/wave_reader.h"
 
@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 input.push_back(r);
             }
             input.push_back(sint::AlophoneRecord{});
-            psola.Synthesise(input.data());
+            psola.synthesise(input.data());
         } catch (const std::runtime_error&) {
             // No usable alophone in the file.
         }

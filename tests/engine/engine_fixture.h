@@ -9,7 +9,7 @@
 #include "engine/server_connection.h"
 #include "tests/engine/fake_server.h"
 
-namespace sint::testing {
+namespace sint::test {
 
 // The library's waits, shortened (the counts stay, so the fall-backs come at the
 // same pass as in the library).
@@ -40,4 +40,4 @@ protected:
     std::unique_ptr<FakeServer> server;
 };
 
-}  // namespace sint::testing
+}  // namespace sint::test

@@ -11,10 +11,10 @@
 #include <map>
 #include <stdexcept>
 
-#include "server/frame.h"
-#include "server/protocol_client.h"
+#include "core/frame.h"
+#include "core/protocol_client.h"
 
-namespace sint::testing {
+namespace sint::test {
 namespace {
 
 void send_all(int fd, const std::vector<std::uint8_t>& bytes) {
@@ -222,4 +222,4 @@ void FakeServer::answer(int fd, const std::string& request) {
     send_all(fd, frame);
 }
 
-}  // namespace sint::testing
+}  // namespace sint::test

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-namespace sint::testing {
+namespace sint::test {
 
 class FakeServer {
 public:
@@ -72,4 +72,4 @@ private:
     std::atomic<bool> running_{false};
 };
 
-}  // namespace sint::testing
+}  // namespace sint::test

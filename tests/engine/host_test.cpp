@@ -9,7 +9,7 @@
 #include "tests/engine/fake_server.h"
 #include "tests/support/temp_dir.h"
 
-namespace sint::testing {
+namespace sint::test {
 namespace {
 
 struct HostRun {
@@ -59,4 +59,4 @@ TEST(SapiHost, RefusesBadArguments) {
 }
 
 }  // namespace
-}  // namespace sint::testing
+}  // namespace sint::test

@@ -10,7 +10,7 @@
 #include "engine/speech_api.h"
 #include "tests/support/temp_dir.h"
 
-namespace sint::testing {
+namespace sint::test {
 namespace {
 
 using CanUnloadNow = HRESULT (*)();
@@ -162,4 +162,4 @@ TEST(GuidText, RoundTrip) {
 }
 
 }  // namespace
-}  // namespace sint::testing
+}  // namespace sint::test

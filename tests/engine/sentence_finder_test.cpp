@@ -5,9 +5,9 @@
 #include <deque>
 
 #include "engine/word_walk.h"
-#include "tests/engine/fake_speech_api.h"
+#include "tests/support/fake_speech_api.h"
 
-namespace sint::testing {
+namespace sint::test {
 namespace {
 
 // A finder whose server answers from a list (0 when the list is empty) and
@@ -153,4 +153,4 @@ TEST(Narrowing, DjIsWrittenAsTwoBytesAndCounted) {
 }
 
 }  // namespace
-}  // namespace sint::testing
+}  // namespace sint::test

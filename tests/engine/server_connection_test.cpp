@@ -9,10 +9,10 @@
 #include "engine/trace.h"
 #include "engine/tts_engine.h"
 #include "tests/engine/engine_fixture.h"
-#include "tests/engine/fake_speech_api.h"
+#include "tests/support/fake_speech_api.h"
 #include "tests/support/temp_dir.h"
 
-namespace sint::testing {
+namespace sint::test {
 namespace {
 
 using ConnectionTest = EngineTest;
@@ -256,4 +256,4 @@ TEST_F(ConnectionTest, TraceGoesToTheNamedFileOnly) {
 }
 
 }  // namespace
-}  // namespace sint::testing
+}  // namespace sint::test

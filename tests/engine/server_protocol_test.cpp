@@ -10,10 +10,10 @@
 #include "server/shell.h"
 #include "server/tcp_server.h"
 #include "tests/engine/engine_fixture.h"
-#include "tests/engine/fake_speech_api.h"
-#include "tests/server/fake_synthesis.h"
+#include "tests/support/fake_speech_api.h"
+#include "tests/support/fake_synthesis.h"
 
-namespace sint::testing {
+namespace sint::test {
 namespace {
 
 class ServerProtocolTest : public ::testing::Test {
@@ -90,4 +90,4 @@ TEST_F(ServerProtocolTest, ServerThatBecomesReadyPassesTheTest) {
 }
 
 }  // namespace
-}  // namespace sint::testing
+}  // namespace sint::test

@@ -9,11 +9,11 @@
 #include "engine/server_connection.h"
 #include "engine/tts_engine.h"
 #include "engine/voice_settings.h"
-#include "server/protocol_client.h"
-#include "tests/engine/fake_speech_api.h"
-#include "tests/server/sintsrv_process.h"
+#include "core/protocol_client.h"
+#include "tests/support/fake_speech_api.h"
+#include "tests/support/sintsrv_process.h"
 
-namespace sint::testing {
+namespace sint::test {
 namespace {
 
 class SintsrvEngineTest : public ::testing::Test {
@@ -153,4 +153,4 @@ TEST_F(SintsrvEngineTest, FirstTokenStartsTheServerAndSentencesAreSpoken) {
 }
 
 }  // namespace
-}  // namespace sint::testing
+}  // namespace sint::test

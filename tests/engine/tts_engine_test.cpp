@@ -7,9 +7,9 @@
 #include "engine/module_lock.h"
 #include "engine/voice_settings.h"
 #include "tests/engine/engine_fixture.h"
-#include "tests/engine/fake_speech_api.h"
+#include "tests/support/fake_speech_api.h"
 
-namespace sint::testing {
+namespace sint::test {
 namespace {
 
 // One engine object with its token, as the speech API holds it.
@@ -443,4 +443,4 @@ TEST(EngineObject, AggregationAndModuleLock) {
 }
 
 }  // namespace
-}  // namespace sint::testing
+}  // namespace sint::test

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-namespace sint::testing {
+namespace sint::test {
 namespace {
 
 SPVSTATE word(ULONG volume, LONG rate = 0, LONG pitch = 0) {
@@ -80,4 +80,4 @@ TEST(VoiceSettings, OutOfRangeMarkupIsClamped) {
 }
 
 }  // namespace
-}  // namespace sint::testing
+}  // namespace sint::test

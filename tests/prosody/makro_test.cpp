@@ -10,11 +10,11 @@
 namespace sint {
 namespace {
 
-using testing::LogCapture;
-using testing::record_name;
-using testing::TempDir;
-using testing::with_key;
-using testing::without_key;
+using test::LogCapture;
+using test::record_name;
+using test::TempDir;
+using test::with_key;
+using test::without_key;
 
 struct In {
     const char* name;
@@ -36,7 +36,7 @@ std::vector<ProsodyRecord> records(std::initializer_list<In> list) {
 
 class MakroTest : public ::testing::Test {
 protected:
-    MakroTest() : phones_(testing::voice_phones()), profile_(testing::voice_file("makro.ini")) {}
+    MakroTest() : phones_(test::voice_phones()), profile_(test::voice_file("makro.ini")) {}
 
     std::unique_ptr<TMakro> make(const std::string& profile) {
         return std::make_unique<TMakro>(dir_.write("makro.ini", profile), phones_);
@@ -258,7 +258,7 @@ TEST_F(MakroTest, PhraseDurationAndRenaming) {
     std::string profile =
         with_key(profile_, "stavcna_intonacija_prip", "100\t100\t100\t100\t150\t50\t50");
     // F shares m's symbol and class: it comes out as m.
-    std::string symbols = testing::key_value(profile_, "Nabor_izhodnih_fonemov");
+    std::string symbols = test::key_value(profile_, "Nabor_izhodnih_fonemov");
     symbols[symbols.find('F')] = 'm';
     profile = with_key(profile, "Nabor_izhodnih_fonemov", symbols);
     auto makro = make(profile);

@@ -8,20 +8,20 @@
 #include <sstream>
 
 #include "prosody_fixture.h"
-#include "synth/scramble.h"
+#include "core/scramble.h"
 
 namespace sint {
 namespace {
 
-using testing::LogCapture;
-using testing::record_name;
-using testing::TempDir;
-using testing::with_key;
-using testing::without_key;
+using test::LogCapture;
+using test::record_name;
+using test::TempDir;
+using test::with_key;
+using test::without_key;
 
 // The profile with constant Kn set to `value`.
 std::string with_constant(const std::string& profile, std::size_t n, int value) {
-    std::istringstream in(testing::key_value(profile, "Konstante"));
+    std::istringstream in(test::key_value(profile, "Konstante"));
     std::vector<std::string> values;
     std::string v;
     while (in >> v) values.push_back(v);
@@ -33,10 +33,10 @@ std::string with_constant(const std::string& profile, std::size_t n, int value) 
 
 class MikroTest : public ::testing::Test {
 protected:
-    MikroTest() : phones_(testing::voice_phones()) {
+    MikroTest() : phones_(test::voice_phones()) {
         // No jitter, no tempo adaptation, no phrase-final lengthening: durations
         // and pitches come straight from the tables.
-        plain_ = with_constant(testing::voice_file("mikro.ini"), 46, 0);
+        plain_ = with_constant(test::voice_file("mikro.ini"), 46, 0);
         plain_ = with_constant(plain_, 2, 0);
         plain_ = with_constant(plain_, 3, 0);
         plain_ = with_constant(plain_, 57, 100);
@@ -69,7 +69,7 @@ TEST_F(MikroTest, ProfileFaultsAreRefusedWithTheirMessage) {
     const std::string inconsistent =
         "\nMikro: : Napaka v resource datoteki!\nRazlika v stevilu fonemov in pripadajocih "
         "konstant!\n";
-    const std::string per_phone = testing::key_value(good, "Omejitev_Dolzine");
+    const std::string per_phone = test::key_value(good, "Omejitev_Dolzine");
     struct Case {
         std::string profile;
         std::string message;

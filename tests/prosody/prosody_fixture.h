@@ -12,10 +12,10 @@
 
 #include "prosody/phone_table.h"
 #include "prosody/prosody_record.h"
-#include "server/log.h"
+#include "core/log.h"
 #include "tests/support/temp_dir.h"
 
-namespace sint::testing {
+namespace sint::test {
 
 inline std::string voice_file(const std::string& name) {
     std::ifstream in(std::string(SINT_SOURCE_DIR) + "/voice/" + name, std::ios::binary);
@@ -100,4 +100,4 @@ inline std::string record_name(const ProsodyRecord& r) {
     return std::string(r.name);
 }
 
-}  // namespace sint::testing
+}  // namespace sint::test

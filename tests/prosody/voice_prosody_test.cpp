@@ -7,7 +7,7 @@
 #include "prosody/makro.h"
 #include "prosody/mikro.h"
 #include "prosody_fixture.h"
-#include "server/server_settings.h"
+#include "text/text_options.h"
 #include "text/tgfp.h"
 
 namespace sint {
@@ -16,7 +16,7 @@ namespace {
 class VoiceProsodyTest : public ::testing::Test {
 protected:
     VoiceProsodyTest()
-        : phones_(testing::voice_phones()),
+        : phones_(test::voice_phones()),
           mikro_(std::string(SINT_SOURCE_DIR) + "/voice/mikro.ini", phones_),
           makro_(std::string(SINT_SOURCE_DIR) + "/voice/makro.ini", phones_) {}
 
@@ -119,13 +119,13 @@ namespace {
 TEST(ProsodyOverTheEngine, EngineServesThePhones) {
     const std::string mikro_ini = std::string(SINT_SOURCE_DIR) + "/voice/mikro.ini";
     const std::string makro_ini = std::string(SINT_SOURCE_DIR) + "/voice/makro.ini";
-    const std::string mikro = testing::voice_file("mikro.ini");
-    std::string gfp = testing::voice_file("gfp.ini");
-    gfp = testing::with_key(gfp, "Nabor_fonemov", testing::key_value(mikro, "Nabor_fonemov"));
-    gfp = testing::with_key(gfp, "Razvrstitev_fonemov",
-                            testing::key_value(mikro, "Razvrstitev_fonemov"));
-    testing::TempDir dir;
-    ServerSettings settings;
+    const std::string mikro = test::voice_file("mikro.ini");
+    std::string gfp = test::voice_file("gfp.ini");
+    gfp = test::with_key(gfp, "Nabor_fonemov", test::key_value(mikro, "Nabor_fonemov"));
+    gfp = test::with_key(gfp, "Razvrstitev_fonemov",
+                            test::key_value(mikro, "Razvrstitev_fonemov"));
+    test::TempDir dir;
+    TextOptions settings;
     settings.dictionary_dir = std::string(SINT_SOURCE_DIR) + "/voice/slovarji/";
     settings.fast_start = false;
     settings.dictionaries_scrambled = false;
@@ -150,8 +150,8 @@ TEST(ProsodyOverTheEngine, EngineServesThePhones) {
     EXPECT_EQ(micro.boundary_pitch(), (112 + 108) / 2);
 
     // An engine with another inventory is noticed.
-    gfp = testing::with_key(gfp, "Nabor_fonemov", "a\ta:\tb");
-    gfp = testing::with_key(gfp, "Razvrstitev_fonemov", "113");
+    gfp = test::with_key(gfp, "Nabor_fonemov", "a\ta:\tb");
+    gfp = test::with_key(gfp, "Razvrstitev_fonemov", "113");
     TGFP other(dir.write("gfp.ini", gfp), settings, dir.file("none.ndx"));
     EXPECT_FALSE(TMikro(mikro_ini, other).inventory_matches());
 }

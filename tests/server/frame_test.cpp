@@ -1,6 +1,6 @@
 // Frames on both sides: the server's extraction from a slot buffer and the
 // client's reassembly, reply recognition and request texts.
-#include "server/frame.h"
+#include "core/frame.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "server/frame_slot.h"
-#include "server/protocol_client.h"
+#include "core/protocol_client.h"
 
 namespace sint {
 namespace {

@@ -8,12 +8,12 @@
 #include <filesystem>
 
 #include "server/client_list.h"
-#include "server/frame.h"
+#include "core/frame.h"
 #include "server/letter_names.h"
-#include "server/protocol_client.h"
+#include "core/protocol_client.h"
 #include "server/server_settings.h"
 #include "server/shell.h"
-#include "tests/server/fake_synthesis.h"
+#include "tests/support/fake_synthesis.h"
 
 namespace sint {
 namespace {
@@ -194,7 +194,7 @@ protected:
     Reply last_reply() const { return recognise_reply(sent.back().payload); }
 
     static constexpr int kSocket = 5;
-    testing::FakeSynthesis synthesis;
+    test::FakeSynthesis synthesis;
     Tclient_buffer clients;
     ShellState shell;
     ServerSettings settings;

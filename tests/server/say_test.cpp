@@ -9,11 +9,12 @@
 #include <iterator>
 #include <string>
 
-#include "server/frame.h"
+#include "core/frame.h"
 #include "server/server_settings.h"
 #include "server/shell.h"
 #include "server/tcp_server.h"
-#include "tests/server/fake_synthesis.h"
+#include "tests/support/fake_synthesis.h"
+#include "core/cp1250.h"
 #include "tools/sint-say/text_input.h"
 #include "tools/sint-say/wave_output.h"
 
@@ -103,7 +104,7 @@ protected:
     }
     std::string port_option() const { return "--port " + std::to_string(port) + " "; }
 
-    testing::FakeSynthesis synthesis;
+    test::FakeSynthesis synthesis;
     ShellState shell;
     ServerSettings settings;
     std::unique_ptr<TcpServer> server;
@@ -119,7 +120,7 @@ TEST_F(SayProgram, WritesAWaveFileSentenceBySentence) {
               (std::vector<std::string>{"convert:Dober dan.", "convert: Kako si?"}));
     EXPECT_EQ(synthesis.calls("gfp").size(), 2u);
     const std::string file = slurp(wav);
-    const std::size_t samples = (10 + 9) * testing::FakeSynthesis::kSamplesPerChar;
+    const std::size_t samples = (10 + 9) * test::FakeSynthesis::kSamplesPerChar;
     ASSERT_EQ(file.size(), 44 + 2 * samples);
     const auto header = wave_header(samples);
     EXPECT_EQ(file.substr(0, 44), std::string(header.begin(), header.end()));
@@ -131,7 +132,7 @@ TEST_F(SayProgram, RawSamplesWithSettingsFromStandardInput) {
     const SayRun ok = say(port_option() + "--raw --volume 50 --rate 3 --pitch -5",
                           "\xC4\x8D");  // UTF-8 č
     ASSERT_EQ(ok.code, 0) << ok.err;
-    ASSERT_EQ(ok.out.size(), 2u * 3 * testing::FakeSynthesis::kSamplesPerChar);  // "tS@"
+    ASSERT_EQ(ok.out.size(), 2u * 3 * test::FakeSynthesis::kSamplesPerChar);  // "tS@"
     EXPECT_EQ(
         static_cast<std::int16_t>(get_u16(reinterpret_cast<const std::uint8_t*>(ok.out.data()))),
         -500);

@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
-#include "server/log.h"
+#include "core/log.h"
 #include "server/server_settings.h"
-#include "synth/profile_file.h"
+#include "core/profile_file.h"
 #include "tests/support/temp_dir.h"
 
 namespace sint {
 namespace {
 
-using sint::testing::TempDir;
+using sint::test::TempDir;
 
 const char* kFullIni =
     "ini_mikro = m.ini\r\n"

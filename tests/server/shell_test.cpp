@@ -7,13 +7,13 @@
 #include <filesystem>
 #include <thread>
 
-#include "server/log.h"
+#include "core/log.h"
 #include "tests/support/temp_dir.h"
 
 namespace sint {
 namespace {
 
-using sint::testing::TempDir;
+using sint::test::TempDir;
 
 // Records the order of the shell's calls.
 class FakeServices : public ShellServices {

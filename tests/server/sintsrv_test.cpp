@@ -11,16 +11,16 @@
 #include <thread>
 #include <vector>
 
-#include "server/protocol_client.h"
-#include "tests/server/sintsrv_process.h"
+#include "core/protocol_client.h"
+#include "tests/support/sintsrv_process.h"
 
 namespace sint {
 namespace {
 
-using sint::testing::connect_ready;
-using sint::testing::poll_until;
-using sint::testing::ProgramFolder;
-using sint::testing::ServerProcess;
+using sint::test::connect_ready;
+using sint::test::poll_until;
+using sint::test::ProgramFolder;
+using sint::test::ServerProcess;
 
 // How long one reply may take from the synthetic voice.
 constexpr int kReplyMs = 5000;

@@ -15,10 +15,10 @@
 #include <memory>
 #include <thread>
 
-#include "server/protocol_client.h"
+#include "core/protocol_client.h"
 #include "server/server_settings.h"
 #include "server/shell.h"
-#include "tests/server/fake_synthesis.h"
+#include "tests/support/fake_synthesis.h"
 
 namespace sint {
 namespace {
@@ -110,7 +110,7 @@ protected:
         return recognise_reply(frame->payload);
     }
 
-    testing::FakeSynthesis synthesis;
+    test::FakeSynthesis synthesis;
     ShellState shell;
     ServerSettings settings;
     std::unique_ptr<TcpServer> server;
@@ -134,7 +134,7 @@ TEST_F(TcpServerTest, StreamGfpAndVolumeOverTheConnection) {
     const auto audio = ask(*client, "STREAM\t\tx");
     ASSERT_TRUE(audio);
     ASSERT_EQ(audio->type, ReplyType::Audio);
-    EXPECT_EQ(audio->samples.size(), 3u * testing::FakeSynthesis::kSamplesPerChar);  // "iks"
+    EXPECT_EQ(audio->samples.size(), 3u * test::FakeSynthesis::kSamplesPerChar);  // "iks"
     EXPECT_EQ(audio->samples[0], -10);                                               // volume 1
     EXPECT_EQ(synthesis.calls("prosody"), std::vector<std::string>{"prosody:iks"});
     EXPECT_EQ(synthesis.calls("tempo"), std::vector<std::string>{"tempo:-10"});
@@ -148,7 +148,7 @@ TEST_F(TcpServerTest, StreamGfpAndVolumeOverTheConnection) {
     auto other = connect();
     const auto loud = ask(*other, "STREAM\t\tx");
     ASSERT_TRUE(loud);
-    EXPECT_EQ(loud->samples[0], testing::FakeSynthesis::kSample);
+    EXPECT_EQ(loud->samples[0], test::FakeSynthesis::kSample);
 }
 
 TEST_F(TcpServerTest, ARequestWithOneTabIsNotAnswered) {

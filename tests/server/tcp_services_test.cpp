@@ -9,10 +9,10 @@
 #include <fstream>
 #include <thread>
 
-#include "server/protocol_client.h"
+#include "core/protocol_client.h"
 #include "server/server_settings.h"
-#include "synth/profile_file.h"
-#include "tests/server/fake_synthesis.h"
+#include "core/profile_file.h"
+#include "tests/support/fake_synthesis.h"
 
 namespace sint {
 namespace {
@@ -61,7 +61,7 @@ protected:
         return connection.connect("127.0.0.1", static_cast<std::uint16_t>(settings.port));
     }
 
-    testing::FakeSynthesis synthesis;
+    test::FakeSynthesis synthesis;
     ShellState state;
     ServerSettings settings;
     std::unique_ptr<Services> services;
@@ -122,7 +122,7 @@ TEST(TcpServicesAddress, TheListenAddressComesFromSintIni) {
     namespace fs = std::filesystem;
     const fs::path ini =
         fs::temp_directory_path() / ("sint_addr_" + std::to_string(getpid()) + ".ini");
-    testing::FakeSynthesis synthesis;
+    test::FakeSynthesis synthesis;
     ShellState state;
     ServerSettings settings;
     TcpServerOptions options;

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace sint::testing {
+namespace sint::test {
 
 class TempDir {
 public:
@@ -45,4 +45,4 @@ private:
     std::filesystem::path path_;
 };
 
-}  // namespace sint::testing
+}  // namespace sint::test

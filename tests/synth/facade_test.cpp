@@ -6,17 +6,16 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "server/log.h"
-#include "server/server_settings.h"
+#include "core/log.h"
 #include "tests/support/temp_dir.h"
-#include "tests/waveform/synthetic_voice.h"
+#include "tools/voicebuild/synthetic_voice.h"
 #include "text/tgfp.h"
 #include "waveform/psola.h"
 
 namespace sint {
 namespace {
 
-using sint::testing::TempDir;
+using sint::test::TempDir;
 
 // The default voice's text and prosody profiles in a temporary program folder,
 // with a small synthetic wave database of "_ m a: m a _".
@@ -33,16 +32,16 @@ protected:
         settings_.gfp_profile = "gfp.ini";
         settings_.mikro_profile = "mikro.ini";
         settings_.makro_profile = "makro.ini";
-        settings_.dictionary_dir = "slovarji/";
-        settings_.statistics_dir = "statistika/";
+        settings_.text.dictionary_dir = "slovarji/";
+        settings_.text.statistics_dir = "statistika/";
         settings_.log_dir = dir_.path().string() + "/";
-        settings_.dictionaries_scrambled = false;
-        settings_.fast_start = false;
-        settings_.samples_in_memory = true;
+        settings_.text.dictionaries_scrambled = false;
+        settings_.text.fast_start = false;
+        settings_.wave.samples_in_memory = true;
         set_log_path(dir_.file("sint.log"));
         set_log_disabled(false);
 
-        using namespace sint::testing;
+        using namespace sint::test;
         write_file(dir_.file("rec.wav"), recording_file(make_recording({{"_", 3, 100},
                                                                         {"m", 4, 90},
                                                                         {"a:", 6, 80},
@@ -61,11 +60,11 @@ protected:
 
     TempDir dir_;
     std::filesystem::path saved_cwd_;
-    ServerSettings settings_;
+    SynthesiserOptions settings_;
 };
 
 TEST_F(FacadeTest, LifecycleCodesAndMessages) {
-    Sint sint(settings_);
+    Synthesiser sint(settings_);
     EXPECT_EQ(sint.convert("Dober dan."), kFacadeFailure);
     EXPECT_NE(log().find("Sint Ni inicializiran!"), std::string::npos);
     EXPECT_EQ(sint.duration_ms(), -1);
@@ -94,7 +93,7 @@ TEST_F(FacadeTest, LifecycleCodesAndMessages) {
 }
 
 TEST_F(FacadeTest, VoiceSettingsAreClamped) {
-    Sint sint(settings_);
+    Synthesiser sint(settings_);
     struct Case {
         std::int32_t set, articulation, pitch;
     } cases[] = {{0, 1, 0}, {500, 200, 50}, {-80, 1, -50}, {90, 90, 50}};
@@ -106,11 +105,11 @@ TEST_F(FacadeTest, VoiceSettingsAreClamped) {
     }
     sint.set_articulation(50);
     EXPECT_EQ(sint.scale_deviation(140, 100), 120);
-    EXPECT_EQ(Sint::format_seconds(15), "0.015000 s");
+    EXPECT_EQ(Synthesiser::format_seconds(15), "0.015000 s");
 }
 
 TEST_F(FacadeTest, ProsodyAndPsolaFromATranscription) {
-    Sint sint(settings_);
+    Synthesiser sint(settings_);
     ASSERT_EQ(sint.init(), 0);
     ASSERT_TRUE(sint.wave_init_slow(dir_.file("filenames.ini")));
     EXPECT_FALSE(sint.wave_init_slow(dir_.file("filenames.ini")));  // already ready
@@ -140,19 +139,19 @@ TEST_F(FacadeTest, ProsodyAndPsolaFromATranscription) {
 
 TEST_F(FacadeTest, SavedTablesLoadAtFastStart) {
     {
-        Sint sint(settings_);
+        Synthesiser sint(settings_);
         ASSERT_TRUE(sint.wave_init_slow(dir_.file("filenames.ini")));
         sint.wave_save_tables();
         sint.wave_free();
         EXPECT_FALSE(sint.wave_ready());
     }
-    Sint sint(settings_);
+    Synthesiser sint(settings_);
     EXPECT_TRUE(sint.wave_init_fast());
 }
 
 TEST_F(FacadeTest, NoLogMeansNoDiagnosticFiles) {
     set_log_disabled(true);
-    Sint sint(settings_);
+    Synthesiser sint(settings_);
     ASSERT_EQ(sint.init(), 0);
     ASSERT_TRUE(sint.wave_init_slow(dir_.file("filenames.ini")));
     ASSERT_EQ(sint.prosody(std::string_view("m a: m a")), 0);

@@ -6,7 +6,7 @@
 
 #include <fstream>
 
-#include "synth/scramble.h"
+#include "core/scramble.h"
 #include "text_test_support.h"
 
 namespace sint {

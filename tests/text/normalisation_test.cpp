@@ -2,10 +2,10 @@
 // default profile's data.
 #include <gtest/gtest.h>
 
-#include "synth/profile_file.h"
+#include "core/profile_file.h"
 #include "text/char_conversion.h"
 #include "text/clock_times.h"
-#include "text/cp1250.h"
+#include "core/cp1250.h"
 #include "text_test_support.h"
 
 namespace sint {
@@ -119,7 +119,7 @@ TEST(ClockTimes, SpeakingZeroMinutes) {
     test::TempDir dir;
     test::write_file(dir.path() / "gfp.ini", "govori_nic_minut_ali_sekund = 1\n" +
                                                  test::read_file(test::default_profile_path()));
-    ServerSettings settings;
+    TextOptions settings;
     test::use_default_voice(settings);
     TGFP engine((dir.path() / "gfp.ini").string(), settings, "/nonexistent/x.ndx");
     std::string clock;

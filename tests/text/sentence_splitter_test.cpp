@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "server/log.h"
-#include "synth/profile_file.h"
+#include "core/log.h"
+#include "core/profile_file.h"
 #include "text_test_support.h"
 
 namespace sint {

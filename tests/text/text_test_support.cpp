@@ -36,15 +36,15 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, error);
 }
 
-void use_default_voice(ServerSettings& settings) {
+void use_default_voice(TextOptions& settings) {
     settings.dictionary_dir = default_dictionary_dir();
     settings.statistics_dir = std::string(SINT_SOURCE_DIR) + "/voice/statistika/";
     settings.fast_start = false;
     settings.dictionaries_scrambled = false;
 }
 
-ServerSettings& default_engine_settings() {
-    static ServerSettings settings;
+TextOptions& default_engine_settings() {
+    static TextOptions settings;
     return settings;
 }
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "server/server_settings.h"
+#include "text/text_options.h"
 #include "text/tgfp.h"
 
 namespace sint::test {
@@ -29,10 +29,10 @@ private:
 };
 
 // Settings that read the voice's dictionary directory (plain files allowed).
-void use_default_voice(ServerSettings& settings);
+void use_default_voice(TextOptions& settings);
 
 // One engine on the default profile for the conversion tests.
 TGFP& default_engine();
-ServerSettings& default_engine_settings();
+TextOptions& default_engine_settings();
 
 }  // namespace sint::test

@@ -4,10 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <sstream>
 
-#include "server/log.h"
-#include "synth/scramble.h"
+#include "core/log.h"
+#include "core/scramble.h"
 #include "text_test_support.h"
 
 namespace sint {
@@ -87,7 +88,7 @@ TEST(TgfpLoading, EachRequiredKeyFailsWithItsMessage) {
         ASSERT_NE(stripped, profile);
         const auto path = dir.path() / "gfp.ini";
         test::write_file(path, stripped);
-        ServerSettings settings;
+        TextOptions settings;
         test::use_default_voice(settings);
         LogCapture log;
         EXPECT_THROW(TGFP(path.string(), settings, dir.str() + "none.ndx"), std::runtime_error);
@@ -103,7 +104,7 @@ TEST(TgfpLoading, OptionalKeysMayBeAbsent) {
                             "prioriteta_slovarjev"}) {
         SCOPED_TRACE(key);
         test::write_file(dir.path() / "gfp.ini", without_key(profile, key));
-        ServerSettings settings;
+        TextOptions settings;
         test::use_default_voice(settings);
         EXPECT_NO_THROW(TGFP((dir.path() / "gfp.ini").string(), settings, dir.str() + "x.ndx"));
     }
@@ -112,7 +113,7 @@ TEST(TgfpLoading, OptionalKeysMayBeAbsent) {
 TEST(TgfpLoading, ProfileKindAndBrokenValues) {
     TempDir dir;
     const std::string profile = test::read_file(test::default_profile_path());
-    ServerSettings settings;
+    TextOptions settings;
     test::use_default_voice(settings);
 
     EXPECT_THROW(TGFP(dir.str() + "gfp.txt", settings), std::runtime_error);
@@ -177,11 +178,13 @@ TEST(TgfpLoading, ScrambledProfileAndSwitches) {
     std::string profile = "tarnik_filter = TRUE \npodpirajASCII7 = true\n" +
                           test::read_file(test::default_profile_path());
     test::write_file(dir.path() / "gfp.ins", scrambled(profile));
-    ServerSettings settings;
+    TextOptions settings;
     test::use_default_voice(settings);
+    std::atomic<bool> seven_bit{false};  // the switch shared with the protocol
+    settings.seven_bit_switch = &seven_bit;
     TGFP engine((dir.path() / "gfp.ins").string(), settings);
-    EXPECT_TRUE(settings.angle_bracket_filter);
-    EXPECT_TRUE(settings.seven_bit_input);
+    EXPECT_TRUE(engine.options().angle_bracket_filter);
+    EXPECT_TRUE(seven_bit);
     // With 7-bit codes accepted a left brace is read as the small s with caron.
     engine.convert_text("{ola", true);
     EXPECT_EQ(std::string(engine.result_text()), "So:la . ");
@@ -189,7 +192,7 @@ TEST(TgfpLoading, ScrambledProfileAndSwitches) {
 
 TEST(TgfpLoading, MissingDictionaryLeavesTheEngineUsable) {
     TempDir dir;
-    ServerSettings settings;  // fast start from an index that does not exist
+    TextOptions settings;  // fast start from an index that does not exist
     settings.dictionary_dir = test::default_dictionary_dir();
     settings.statistics_dir = std::string(SINT_SOURCE_DIR) + "/voice/statistika/";
     LogCapture log;
@@ -203,12 +206,12 @@ TEST(TgfpLoading, MissingDictionaryLeavesTheEngineUsable) {
 TEST(TgfpLoading, CreateDataWritesTheIndexThatFastStartReads) {
     TempDir dir;
     const std::string index = dir.str() + "data/MorvenaIdra.ndx";
-    ServerSettings create;
+    TextOptions create;
     test::use_default_voice(create);
     create.create_data = true;
     TGFP writer(test::default_profile_path(), create, index);
     ASSERT_TRUE(std::filesystem::exists(index));
-    ServerSettings fast;  // defaults: fast start
+    TextOptions fast;  // defaults: fast start
     fast.statistics_dir = create.statistics_dir;
     TGFP reader(test::default_profile_path(), fast, index);
     EXPECT_EQ(reader.dictionary().size(), writer.dictionary().size());
@@ -249,7 +252,7 @@ TEST(TgfpConversion, EmptyAbsentAndOverlongInput) {
 }
 
 TEST(TgfpConversion, SentenceModeWithoutTextBeforeAnyInput) {
-    ServerSettings settings;
+    TextOptions settings;
     test::use_default_voice(settings);
     TGFP engine(test::default_profile_path(), settings, "/nonexistent/x.ndx");
     EXPECT_EQ(engine.convert_sentence(nullptr, true), -1);

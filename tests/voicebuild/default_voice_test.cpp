@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "synth/phone_symbols.h"
+#include "core/phone_symbols.h"
 #include "tests/support/temp_dir.h"
-#include "tests/waveform/synthetic_voice.h"
+#include "tools/voicebuild/synthetic_voice.h"
 #include "tools/voicebuild/voice_check.h"
 #include "waveform/psola.h"
 
-namespace sint::testing {
+namespace sint::test {
 namespace {
 
 const std::string kVoiceDir = std::string(SINT_SOURCE_DIR) + "/voice";
@@ -127,7 +127,7 @@ TEST_F(DefaultVoiceTest, SentencesAreSynthesisedWholeAndUnclipped) {
                 records.push_back(r);
             }
             records.push_back(AlophoneRecord{});
-            ASSERT_EQ(psola->Synthesise(records.data()), 0) << sentence;
+            ASSERT_EQ(psola->synthesise(records.data()), 0) << sentence;
             const std::int32_t n = psola->sample_count();
             EXPECT_GT(n, kLeadingSilence + 3 * kSampleRate / 10) << sentence;
             EXPECT_EQ(voicebuild::count_saturated(psola->samples_out(), n), 0) << sentence;
@@ -136,4 +136,4 @@ TEST_F(DefaultVoiceTest, SentencesAreSynthesisedWholeAndUnclipped) {
 }
 
 }  // namespace
-}  // namespace sint::testing
+}  // namespace sint::test

@@ -8,7 +8,7 @@
 
 #include "tests/waveform/voice_fixture.h"
 
-namespace sint::testing {
+namespace sint::test {
 namespace {
 
 using VoiceCheckTest = VoiceTest;
@@ -93,4 +93,4 @@ TEST(VoiceCheck, SplitUnitsAndSaturation) {
 }
 
 }  // namespace
-}  // namespace sint::testing
+}  // namespace sint::test

@@ -16,15 +16,15 @@
 #include <string>
 #include <vector>
 
-#include "server/log.h"
+#include "core/log.h"
 #include "server/server_settings.h"
 #include "synth/facade.h"
-#include "synth/profile_file.h"
+#include "core/profile_file.h"
 #include "tests/support/temp_dir.h"
-#include "text/cp1250.h"
+#include "core/cp1250.h"
 #include "tools/voicebuild/voice_check.h"
 
-namespace sint::testing {
+namespace sint::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -112,7 +112,7 @@ Figures speak_text(const TempDir& dir) {
     set_log_path(dir.file("sint.log"));
     set_log_disabled(false);
     {
-        Sint sint(settings);
+        Synthesiser sint(synthesiser_options(settings));
         if (sint.init() != 0 || !sint.wave_init_fast()) {
             f.failure = "the facade or the packed database did not load";
         } else {
@@ -203,4 +203,4 @@ TEST_F(VoiceTextTest, FewerThanOneSampleIn100000Saturates) {
 }
 
 }  // namespace
-}  // namespace sint::testing
+}  // namespace sint::test

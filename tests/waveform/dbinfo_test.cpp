@@ -9,7 +9,7 @@
 namespace sint {
 namespace {
 
-class DbInfoTest : public testing::VoiceTest {
+class DbInfoTest : public test::VoiceTest {
 protected:
     // Runs the tool with `args`; returns its exit status and sets `out`.
     int run(const std::string& args, std::string& out) {
@@ -17,13 +17,13 @@ protected:
         const std::string command = std::string(SINT_PROGRAM_DIR) + "/sint-dbinfo --dir " +
                                     dir_.path().string() + " " + args + " >" + output + " 2>&1";
         const int status = std::system(command.c_str());
-        out = testing::TempDir::read(output);
+        out = test::TempDir::read(output);
         return WEXITSTATUS(status);
     }
 };
 
 TEST_F(DbInfoTest, ListsAlophonesAndMissingDiphones) {
-    add_recording(testing::mama_recording());
+    add_recording(test::mama_recording());
     std::string out;
     ASSERT_EQ(run("--list " + list_file() + " --missing '_ m a: m O _'", out), 0) << out;
     EXPECT_NE(out.find("6 alophones"), std::string::npos) << out;
@@ -46,7 +46,7 @@ TEST_F(DbInfoTest, FailuresExitNonZeroWithOneLine) {
     std::string out;
     EXPECT_EQ(run("--packed", out), 1);
     EXPECT_NE(out.find("sint-dbinfo: cannot load"), std::string::npos) << out;
-    add_recording(testing::mama_recording());
+    add_recording(test::mama_recording());
     EXPECT_EQ(run("--list " + list_file() + " --missing 'm x'", out), 1);
     EXPECT_NE(out.find("sint-dbinfo: \"x\" is no phone symbol"), std::string::npos) << out;
     EXPECT_EQ(run("--bogus", out), 1);

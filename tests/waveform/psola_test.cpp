@@ -13,8 +13,8 @@
 namespace sint {
 namespace {
 
-using testing::make_recording;
-using testing::mama_recording;
+using test::make_recording;
+using test::mama_recording;
 
 struct Phone {
     const char* name;
@@ -42,7 +42,7 @@ std::vector<std::int16_t> output(const TPsola& psola) {
     return {psola.samples_out(), psola.samples_out() + psola.sample_count()};
 }
 
-class PsolaTest : public testing::VoiceTest {};
+class PsolaTest : public test::VoiceTest {};
 
 TEST(PsolaWindow, TableIsTheRightHalfOfAHammingWindowInQ14) {
     const auto& w = TPsola::window_table();
@@ -53,7 +53,7 @@ TEST(PsolaWindow, TableIsTheRightHalfOfAHammingWindowInQ14) {
 }
 
 TEST_F(PsolaTest, ConstructionFailuresThrowAfterLogging) {
-    testing::write_file(dir_.file("empty.ini"), "# nothing here\n");
+    test::write_file(dir_.file("empty.ini"), "# nothing here\n");
     EXPECT_THROW(TPsola(dir_.file("empty.ini"), 1, 0, options()), std::runtime_error);
     EXPECT_EQ(log_count("TPsola::TPsola>>Could not initialize the database>>Error calling "
                         "InitTables function to read the wave database from file \"" +
@@ -64,13 +64,13 @@ TEST_F(PsolaTest, ConstructionFailuresThrowAfterLogging) {
 }
 
 TEST_F(PsolaTest, AWholeStringFromTheRecordingsIsOneSegment) {
-    const testing::SynthRecording rec = mama_recording();
+    const test::SynthRecording rec = mama_recording();
     add_recording(rec);
     TPsola psola(list_file(), 1, 0, options());
     // Durations and pitches 0 keep the recorded ones.
     const auto in =
         records({{"m", 0, 0, 0, 0}, {"a:", 0, 0, 0, 0}, {"m", 0, 0, 0, 0}, {"a", 0, 0, 0, 0}});
-    ASSERT_EQ(psola.Synthesise(in.data()), 0);
+    ASSERT_EQ(psola.synthesise(in.data()), 0);
     // The first m from its middle (2 of 4 marks), a: and m whole, the last a left out.
     ASSERT_EQ(psola.units().size(), 3u);
     EXPECT_EQ(psola.units()[0].marks.size(), 2u);
@@ -93,7 +93,7 @@ TEST_F(PsolaTest, TargetPitchSetsTheStepAndTheWindowLength) {
         make_recording({{"_", 2, 100}, {"a", 10, 100}, {"_", 3, 100}, {"_", 3, 100}}, 1000, true));
     TPsola psola(list_file(), 1, 0, options());
     auto in = records({{"_", 0, 0, 0, 0}, {"a", 4, 250, 250, 250}, {"_", 0, 0, 0, 0}});
-    ASSERT_EQ(psola.Synthesise(in.data()), 0);
+    ASSERT_EQ(psola.synthesise(in.data()), 0);
     // One window of 2 x 64 + 1 samples centred after the leading silence.
     EXPECT_EQ(psola.sample_count(), kLeadingSilence + 64);
     const std::int16_t* out = psola.samples_out();
@@ -105,12 +105,12 @@ TEST_F(PsolaTest, TargetPitchSetsTheStepAndTheWindowLength) {
 
     // Twice the duration: a second window one 64-sample step later.
     in = records({{"_", 0, 0, 0, 0}, {"a", 8, 250, 250, 250}, {"_", 0, 0, 0, 0}});
-    ASSERT_EQ(psola.Synthesise(in.data()), 0);
+    ASSERT_EQ(psola.synthesise(in.data()), 0);
     EXPECT_EQ(psola.sample_count(), kLeadingSilence + 128);
 
     psola.set_window_width(90);
     in = records({{"_", 0, 0, 0, 0}, {"a", 4, 250, 250, 250}, {"_", 0, 0, 0, 0}});
-    ASSERT_EQ(psola.Synthesise(in.data()), 0);
+    ASSERT_EQ(psola.synthesise(in.data()), 0);
     out = psola.samples_out();
     EXPECT_EQ(out[kLeadingSilence - 58], 0);  // 115 samples: 57 either side
     EXPECT_NE(out[kLeadingSilence - 57], 0);
@@ -129,7 +129,7 @@ TEST_F(PsolaTest, AMissingDiphoneIsLoggedOnceAndTheUnitsAreButted) {
     TPsola psola(list_file(), 1, 0, options());
     const auto in =
         records({{"_", 0, 0, 0, 0}, {"a:", 0, 0, 0, 0}, {"m", 0, 0, 0, 0}, {"_", 0, 0, 0, 0}});
-    ASSERT_EQ(psola.Synthesise(in.data()), 0);
+    ASSERT_EQ(psola.synthesise(in.data()), 0);
     EXPECT_EQ(log_count("TPsola::Glue>>Diphone not found>>Diphone (A,m) was not found in wave "
                         "database. Temporary glueing alophones together. Update the master wave "
                         "database to include that diphone!"),
@@ -149,7 +149,7 @@ TEST_F(PsolaTest, SumsSaturateAt32760) {
         TPsola psola(list_file(), 1, 0, options());
         psola.set_window_width(200);  // four windows over every sample
         const auto in = records({{"_", 0, 0, 0, 0}, {"a", 40, 200, 200, 200}, {"_", 0, 0, 0, 0}});
-        ASSERT_EQ(psola.Synthesise(in.data()), 0);
+        ASSERT_EQ(psola.synthesise(in.data()), 0);
         const std::vector<std::int16_t> out = output(psola);
         if (sign > 0) {
             EXPECT_EQ(*std::max_element(out.begin(), out.end()), 32760);
@@ -164,11 +164,11 @@ TEST_F(PsolaTest, SumsSaturateAt32760) {
 TEST_F(PsolaTest, InputChecks) {
     add_recording(mama_recording());
     TPsola psola(list_file(), 1, 0, options());
-    EXPECT_EQ(psola.Synthesise(nullptr), -1);
+    EXPECT_EQ(psola.synthesise(nullptr), -1);
 
     // A name that is no symbol: nothing is placed, the output is the leading silence.
     auto in = records({{"m", 0, 0, 0, 0}, {"x", 0, 0, 0, 0}});
-    EXPECT_EQ(psola.Synthesise(in.data()), -1);
+    EXPECT_EQ(psola.synthesise(in.data()), -1);
     EXPECT_EQ(psola.sample_count(), kLeadingSilence);
     EXPECT_EQ(log_count("TPsola::Init>>Error reading input alophones data>>SAMPA symbol \"x\" at "
                         "position 1 in input array could not be converted"),
@@ -177,7 +177,7 @@ TEST_F(PsolaTest, InputChecks) {
     // Out-of-range values are clamped and reported; a negative duration skips the phone.
     in = records(
         {{"m", 0, 0, 0, 0}, {"a:", 3000, 600, 30, 100}, {"m", 0, 0, 0, 0}, {"a", 0, 0, 0, 0}});
-    EXPECT_EQ(psola.Synthesise(in.data()), -2);
+    EXPECT_EQ(psola.synthesise(in.data()), -2);
     ASSERT_EQ(psola.units().size(), 3u);
     EXPECT_EQ(psola.units()[1].duration, 1500);
     EXPECT_EQ(psola.units()[1].f0_start, 500);
@@ -186,11 +186,11 @@ TEST_F(PsolaTest, InputChecks) {
                         "between 0 and 1500ms."),
               1);
     in = records({{"m", 0, 0, 0, 0}, {"a:", -5, 0, 0, 0}, {"m", 0, 0, 0, 0}, {"a", 0, 0, 0, 0}});
-    EXPECT_EQ(psola.Synthesise(in.data()), -2);
+    EXPECT_EQ(psola.synthesise(in.data()), -2);
 }
 
 TEST_F(PsolaTest, DamagedRecordingsSkipThePhone) {
-    testing::SynthRecording rec = mama_recording();
+    test::SynthRecording rec = mama_recording();
     // The a: marks: one period too short, then the next phone's marks out of order.
     rec.pitch_marks[8].position = rec.pitch_marks[7].position + 20;
     std::swap(rec.pitch_marks[13].position, rec.pitch_marks[14].position);
@@ -201,7 +201,7 @@ TEST_F(PsolaTest, DamagedRecordingsSkipThePhone) {
                              {"a:", 0, 0, 0, 0},
                              {"m", 0, 0, 0, 0},
                              {"a", 0, 0, 0, 0}});
-    EXPECT_EQ(psola.Synthesise(in.data()), -2);
+    EXPECT_EQ(psola.synthesise(in.data()), -2);
     EXPECT_EQ(log_count("TPsola::Init>>Invalid frequency of the alophone in wave database"), 2);
     EXPECT_EQ(log_count("frequency found within the database=800Hz"), 1);
 
@@ -212,13 +212,13 @@ TEST_F(PsolaTest, DamagedRecordingsSkipThePhone) {
     add_recording(rec);
     TPsola wide(list_file(), 1, 0, options());
     wide.set_window_width(200);
-    EXPECT_EQ(wide.Synthesise(in.data()), -2);
+    EXPECT_EQ(wide.synthesise(in.data()), -2);
     EXPECT_EQ(log_count("TPsola::Init>>Marker too close to the beginning or the end of wave "
                         "database"),
               1);
     // The last alophone of the database has no next one.
     const auto last = records({{"a", 0, 0, 0, 0}, {"_", 0, 0, 0, 0}});
-    EXPECT_EQ(wide.Synthesise(last.data()), -2);
+    EXPECT_EQ(wide.synthesise(last.data()), -2);
     EXPECT_EQ(log_count("TPsola::Init>>Invalid alophone found>>Function MakeSentence returned "
                         "index of the alophone 5, which is not located within database. Valid "
                         "indexes are from 0 to 4."),
@@ -239,24 +239,24 @@ TEST_F(PsolaTest, DiskModeLoadedTablesAndReadTestGiveTheSameSentence) {
                              {"m", 0, 0, 0, 0},
                              {"a", 0, 0, 0, 0}});
     TPsola memory(list_file(), 1, 0, options(true));
-    ASSERT_EQ(memory.Synthesise(in.data()), 0);
+    ASSERT_EQ(memory.synthesise(in.data()), 0);
     const std::vector<std::int16_t> expected = output(memory);
     ASSERT_GT(expected.size(), 2000u);
 
     TPsola disk(list_file(), 1, 0, options(false));
-    ASSERT_EQ(disk.Synthesise(in.data()), 0);
+    ASSERT_EQ(disk.synthesise(in.data()), 0);
     EXPECT_EQ(output(disk), expected);
 
     WaveDatabaseOptions checked = options(true);
     checked.read_test = true;
     TPsola read_test(list_file(), 1, 0, checked);
-    ASSERT_EQ(read_test.Synthesise(in.data()), 0);
+    ASSERT_EQ(read_test.synthesise(in.data()), 0);
     EXPECT_EQ(output(read_test), expected);
 
     ASSERT_TRUE(memory.save_tables());
     for (bool in_memory : {true, false}) {
         TPsola loaded(options(in_memory));
-        ASSERT_EQ(loaded.Synthesise(in.data()), 0);
+        ASSERT_EQ(loaded.synthesise(in.data()), 0);
         EXPECT_EQ(output(loaded), expected) << in_memory;
     }
 
@@ -270,14 +270,14 @@ TEST_F(PsolaTest, DiskModeLoadedTablesAndReadTestGiveTheSameSentence) {
                                    {"a", 80, 110, 110, 110}});
         TPsola coded_memory(list_file(), 1, 0, options(true));
         TPsola coded_disk(list_file(), 1, 0, options(false));
-        ASSERT_EQ(coded_memory.Synthesise(mama.data()), 0);
-        ASSERT_EQ(coded_disk.Synthesise(mama.data()), 0);
+        ASSERT_EQ(coded_memory.synthesise(mama.data()), 0);
+        ASSERT_EQ(coded_disk.synthesise(mama.data()), 0);
         EXPECT_EQ(output(coded_disk), output(coded_memory)) << tag;
     }
 
     // The output buffer is reused: a short sentence after a long one.
     const auto short_in = records({{"m", 0, 0, 0, 0}, {"a:", 0, 0, 0, 0}, {"m", 0, 0, 0, 0}});
-    ASSERT_EQ(memory.Synthesise(short_in.data()), 0);
+    ASSERT_EQ(memory.synthesise(short_in.data()), 0);
     EXPECT_EQ(memory.sample_count(), kLeadingSilence + 90 + 5 * 80);
 }
 
@@ -288,7 +288,7 @@ TEST_F(PsolaTest, DamagedPackedFilesNeverCrash) {
         ASSERT_TRUE(built.save_tables());
     }
     const std::string path = dir_.file("data/MorvenaIdra.dat");
-    const std::string good = testing::TempDir::read(path);
+    const std::string good = test::TempDir::read(path);
     const auto in = records({{"_", 0, 0, 0, 0},
                              {"m", 40, 120, 120, 120},
                              {"a:", 0, 0, 0, 0},
@@ -301,10 +301,10 @@ TEST_F(PsolaTest, DamagedPackedFilesNeverCrash) {
     for (std::size_t at = 0; at < good.size(); at += at < 2000 ? 1 : 97) {
         std::string bad = good;
         bad[at] = static_cast<char>(bad[at] ^ (at % 3 == 0 ? 0x80 : 0x11));
-        testing::write_file(path, bad);
+        test::write_file(path, bad);
         try {
             TPsola psola(options(at % 2 == 0));
-            psola.Synthesise(in.data());
+            psola.synthesise(in.data());
             ++loaded;
         } catch (const std::runtime_error&) {
         }

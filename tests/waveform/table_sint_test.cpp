@@ -6,24 +6,24 @@
 #include <fstream>
 #include <string>
 
-#include "synth/phone_symbols.h"
+#include "core/phone_symbols.h"
 #include "tests/waveform/voice_fixture.h"
 
 namespace sint {
 namespace {
 
-using testing::make_recording;
-using testing::mama_recording;
+using test::make_recording;
+using test::mama_recording;
 
-class TableSintTest : public testing::VoiceTest {};
+class TableSintTest : public test::VoiceTest {};
 
 std::string symbols(const TTableSint& db) {
     return std::string(db.data().begin(), db.data().begin() + db.alophone_count());
 }
 
 TEST_F(TableSintTest, BuildsTablesFromTwoFiles) {
-    const testing::SynthRecording first = mama_recording();
-    const testing::SynthRecording second = make_recording({{"s", 4, 64}, {"O", 5, 120}});
+    const test::SynthRecording first = mama_recording();
+    const test::SynthRecording second = make_recording({{"s", 4, 64}, {"O", 5, 120}});
     add_recording(first);
     add_recording(second);
     TTableSint db(options());
@@ -65,7 +65,7 @@ TEST_F(TableSintTest, BuildsTablesFromTwoFiles) {
     EXPECT_EQ(db.join_cost('m'), kDefaultJoinCost);
 
     // Average.dat: the entry count, then one line per symbol other than "#".
-    const std::string averages = testing::TempDir::read(dir_.file("Average.dat"));
+    const std::string averages = test::TempDir::read(dir_.file("Average.dat"));
     EXPECT_EQ(averages.substr(0, 2), "6\n");
     EXPECT_NE(averages.find("a:\t"), std::string::npos);
     EXPECT_NE(averages.find("_\t"), std::string::npos);
@@ -87,12 +87,12 @@ TEST_F(TableSintTest, BuildFailures) {
     // Only comments: no alophone.
     add_recording(mama_recording());
     std::string list = dir_.file("only-comments.ini");
-    testing::write_file(list, "#" + recordings_[0] + "\n# nothing\n");
+    test::write_file(list, "#" + recordings_[0] + "\n# nothing\n");
     EXPECT_EQ(db.build(list, 1, 0), -1);
     EXPECT_EQ(db.build(dir_.file("missing.ini"), 1, 0), -1);
     EXPECT_EQ(db.build(list_file(), 1, 7), -1);
 
-    testing::write_file(dir_.file("Cost.dat"), "0\n");
+    test::write_file(dir_.file("Cost.dat"), "0\n");
     EXPECT_EQ(db.build(list_file(), 1, 0), -1);
     std::filesystem::remove(dir_.file("Cost.dat"));
     EXPECT_EQ(db.build(list_file(), 1, 0), -1);
@@ -101,7 +101,7 @@ TEST_F(TableSintTest, BuildFailures) {
 
 TEST_F(TableSintTest, BadFilesInTheListAreSkipped) {
     add_recording(mama_recording());
-    testing::write_file(dir_.file("junk.wav"), "RIFF\4\0\0\0JUNK");
+    test::write_file(dir_.file("junk.wav"), "RIFF\4\0\0\0JUNK");
     TTableSint db(options());
     ASSERT_EQ(
         db.build(list_file(dir_.file("junk.wav") + "\n" + dir_.file("none.wav") + "\n"), 1, 0), 0);
@@ -125,7 +125,7 @@ TEST_F(TableSintTest, IllegalLabelsAreLoggedAndKeepTheirFirstByte) {
 }
 
 TEST_F(TableSintTest, DamagedMarkersNeverReadOutsideTheTables) {
-    testing::SynthRecording rec = mama_recording();
+    test::SynthRecording rec = mama_recording();
     rec.alophones[2].position = -5000;                  // before the file
     rec.alophones[3].position = 999999;                 // after every pitch mark
     std::swap(rec.pitch_marks[4], rec.pitch_marks[7]);  // out of order
@@ -169,12 +169,12 @@ TEST_F(TableSintTest, SavedTablesLoadBackIdentical) {
     // A database built in disk mode saves the same file from its sources.
     TTableSint from_disk(options(false));
     ASSERT_EQ(from_disk.build(list_file(), 1, 0), 0);
-    const std::string first_save = testing::TempDir::read(built.packed_path());
+    const std::string first_save = test::TempDir::read(built.packed_path());
     ASSERT_TRUE(from_disk.save_tables());
-    EXPECT_EQ(testing::TempDir::read(built.packed_path()), first_save);
+    EXPECT_EQ(test::TempDir::read(built.packed_path()), first_save);
 
     // The stored symbols and samples do not show in plain form.
-    const std::string packed = testing::TempDir::read(built.packed_path());
+    const std::string packed = test::TempDir::read(built.packed_path());
     EXPECT_EQ(packed.find(" mAma"), std::string::npos);
 }
 
@@ -183,10 +183,10 @@ TEST_F(TableSintTest, PackedFileOfTheWrongLengthIsRefused) {
     TTableSint built(options());
     ASSERT_EQ(built.build(list_file(), 1, 0), 0);
     ASSERT_TRUE(built.save_tables());
-    const std::string good = testing::TempDir::read(built.packed_path());
+    const std::string good = test::TempDir::read(built.packed_path());
     for (const std::string& bad :
          {good + "x", good.substr(0, good.size() - 1), good.substr(0, 30), std::string()}) {
-        testing::write_file(built.packed_path(), bad);
+        test::write_file(built.packed_path(), bad);
         TTableSint loaded(options());
         EXPECT_EQ(loaded.load(), -1);
         EXPECT_EQ(loaded.alophone_count(), 0);
@@ -195,7 +195,7 @@ TEST_F(TableSintTest, PackedFileOfTheWrongLengthIsRefused) {
     // A file of the right length whose counts disagree with their sections.
     std::string damaged = good;
     damaged[60] = 100;  // alophone entry count
-    testing::write_file(built.packed_path(), damaged);
+    test::write_file(built.packed_path(), damaged);
     TTableSint loaded(options());
     EXPECT_EQ(loaded.load(), -1);
     std::filesystem::remove(built.packed_path());
@@ -203,7 +203,7 @@ TEST_F(TableSintTest, PackedFileOfTheWrongLengthIsRefused) {
 }
 
 TEST_F(TableSintTest, DiskModeReadsEverySourceFormat) {
-    const testing::SynthRecording rec = mama_recording();
+    const test::SynthRecording rec = mama_recording();
     add_recording(rec, kFormatPcm, 16);
     add_recording(rec, kFormatAlaw);
     add_recording(rec, kFormatMulaw);

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "server/log.h"
+#include "core/log.h"
 #include "tests/support/temp_dir.h"
-#include "tests/waveform/synthetic_voice.h"
+#include "tools/voicebuild/synthetic_voice.h"
 #include "waveform/table_sint.h"
 
-namespace sint::testing {
+namespace sint::test {
 
 class VoiceTest : public ::testing::Test {
 protected:
@@ -66,4 +66,4 @@ inline SynthRecording mama_recording() {
         {{"_", 3, 100}, {"m", 4, 90}, {"a:", 6, 80}, {"m", 4, 90}, {"a", 5, 100}, {"_", 3, 100}});
 }
 
-}  // namespace sint::testing
+}  // namespace sint::test

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "server/log.h"
+#include "core/log.h"
 #include "tests/support/temp_dir.h"
-#include "tests/waveform/synthetic_voice.h"
+#include "tools/voicebuild/synthetic_voice.h"
 #include "waveform/g711.h"
 #include "waveform/table_sint.h"
 #include "waveform/wave_reader.h"
@@ -15,10 +15,10 @@
 namespace sint {
 namespace {
 
-using testing::chunk;
-using testing::format_chunk;
-using testing::marker_data;
-using testing::riff;
+using test::chunk;
+using test::format_chunk;
+using test::marker_data;
+using test::riff;
 using namespace std::string_literals;
 
 class WaveFileTest : public ::testing::Test {
@@ -28,22 +28,22 @@ protected:
         set_log_disabled(false);
     }
     void TearDown() override { set_log_disabled(true); }
-    std::string log() const { return testing::TempDir::read(dir_.file("sint.log")); }
+    std::string log() const { return test::TempDir::read(dir_.file("sint.log")); }
     std::string write(const std::string& bytes) {
         std::string name = std::to_string(files_++);
         name += ".wav";
         const std::string path = dir_.file(name);
-        testing::write_file(path, bytes);
+        test::write_file(path, bytes);
         return path;
     }
 
-    testing::TempDir dir_;
+    test::TempDir dir_;
     int files_ = 0;
 };
 
 std::string pcm16(std::initializer_list<int> values) {
     std::string out;
-    for (int v : values) testing::put16(out, static_cast<std::uint16_t>(v));
+    for (int v : values) test::put16(out, static_cast<std::uint16_t>(v));
     return out;
 }
 
@@ -69,10 +69,10 @@ TEST_F(WaveFileTest, ReadsSamplesAndTheFourTracks) {
 TEST_F(WaveFileTest, BadFilesAreRefusedWithTheirCodes) {
     const std::string data = chunk("data", pcm16({1, 2, 3}));
     std::string huge_data = "data";
-    testing::put32(huge_data, 0xFFFFFFF0u);
+    test::put32(huge_data, 0xFFFFFFF0u);
     huge_data += pcm16({1, 2});
     std::string short_fmt = "fmt ";
-    testing::put32(short_fmt, 16);
+    test::put32(short_fmt, 16);
     short_fmt += "abc";
     const struct {
         const char* what;
@@ -162,9 +162,9 @@ TEST_F(WaveFileTest, MissingOrDamagedMarkerChunksGiveDefaultTracks) {
 }
 
 TEST_F(WaveFileTest, HeaderOnlyReadCountsMarkers) {
-    testing::SynthRecording rec = testing::make_recording({{"a", 5, 100}, {"m", 3, 80}});
+    test::SynthRecording rec = test::make_recording({{"a", 5, 100}, {"m", 3, 80}});
     SourceWave wave;
-    ASSERT_TRUE(read_source_header(write(testing::recording_file(rec)), wave));
+    ASSERT_TRUE(read_source_header(write(test::recording_file(rec)), wave));
     EXPECT_TRUE(wave.samples.empty());
     EXPECT_EQ(wave.sample_count, static_cast<std::int64_t>(rec.samples.size()));
     EXPECT_EQ(wave.data_offset, 44);
@@ -176,7 +176,7 @@ TEST_F(WaveFileTest, CompandedSourcesAreExpanded) {
     const std::vector<std::int16_t> samples = {0, 1000, -1000, 32000, -32000};
     for (int tag : {kFormatAlaw, kFormatMulaw}) {
         const std::string body =
-            format_chunk(tag, 8) + chunk("data", testing::sample_data(samples, tag, 8));
+            format_chunk(tag, 8) + chunk("data", test::sample_data(samples, tag, 8));
         SourceWave wave;
         ASSERT_TRUE(read_source_wave(write(riff(body)), true, wave));
         ASSERT_EQ(wave.samples.size(), samples.size());
@@ -206,8 +206,8 @@ TEST_F(WaveFileTest, G711AgreesWithSox) {
     std::vector<std::int16_t> ramp;
     for (int v = -32768; v < 32768; v += 7) ramp.push_back(static_cast<std::int16_t>(v));
     const std::string in = dir_.file("ramp.wav");
-    testing::write_file(
-        in, riff(format_chunk(1, 16) + chunk("data", testing::sample_data(ramp, 1, 16))));
+    test::write_file(
+        in, riff(format_chunk(1, 16) + chunk("data", test::sample_data(ramp, 1, 16))));
     const struct {
         int tag;
         const char* encoding;
@@ -222,7 +222,7 @@ TEST_F(WaveFileTest, G711AgreesWithSox) {
         SourceWave wave;
         ASSERT_TRUE(read_source_wave(coded, false, wave));
         ASSERT_EQ(wave.sample_count, static_cast<std::int64_t>(ramp.size()));
-        const std::string bytes = testing::TempDir::read(coded);
+        const std::string bytes = test::TempDir::read(coded);
         int coding_mismatches = 0;
         for (std::size_t i = 0; i < ramp.size(); ++i) {
             const auto code = static_cast<std::uint8_t>(bytes[wave.data_offset + i]);
@@ -251,7 +251,7 @@ TEST_F(WaveFileTest, WriterRewritesTheHeaderOnClose) {
     SourceWave wave;
     ASSERT_TRUE(read_source_wave(path, true, wave));
     EXPECT_EQ(wave.samples, (std::vector<std::int16_t>{1, -2, 3}));
-    const std::string bytes = testing::TempDir::read(path);
+    const std::string bytes = test::TempDir::read(path);
     ASSERT_EQ(bytes.size(), 50u);
     EXPECT_EQ(static_cast<unsigned char>(bytes[4]), 42u);  // data bytes + 36
 
@@ -296,14 +296,14 @@ TEST_F(WaveFileTest, SaveWaveEightBitCodings) {
     const std::string path = dir_.file("c.wav");
     std::vector<std::int16_t> silent(10, 0);
     ASSERT_EQ(TTableSint::SaveWave(silent.data(), 10, 1, 16000, 1, 1, 3, path, 80), 0);
-    std::string bytes = testing::TempDir::read(path);
+    std::string bytes = test::TempDir::read(path);
     ASSERT_EQ(bytes.size(), 54u);
     EXPECT_EQ(bytes.substr(44), std::string(10, '\0'));
 
     std::vector<std::int16_t> ramp = {-32760, -100, 0, 100, 32760};
     std::vector<std::int16_t> copy = ramp;
     ASSERT_EQ(TTableSint::SaveWave(copy.data(), 5, 1, 16000, 1, 1, 3, path, 80), 0);
-    bytes = testing::TempDir::read(path);
+    bytes = test::TempDir::read(path);
     EXPECT_EQ(static_cast<unsigned char>(bytes[44]), 0);
     EXPECT_EQ(static_cast<unsigned char>(bytes[48]), 255);
 
@@ -313,7 +313,7 @@ TEST_F(WaveFileTest, SaveWaveEightBitCodings) {
         SourceWave wave;
         ASSERT_TRUE(read_source_wave(path, true, wave));
         EXPECT_EQ(wave.format_tag, coding == 1 ? kFormatAlaw : kFormatMulaw);
-        bytes = testing::TempDir::read(path);
+        bytes = test::TempDir::read(path);
         for (std::size_t i = 0; i < ramp.size(); ++i)
             EXPECT_EQ(static_cast<unsigned char>(bytes[44 + i]),
                       coding == 1 ? linear_to_alaw(ramp[i]) : linear_to_ulaw(ramp[i]));

@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "server/log.h"
-#include "synth/phone_symbols.h"
+#include "core/log.h"
+#include "core/phone_symbols.h"
 #include "waveform/table_sint.h"
 
 namespace {

@@ -9,10 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "server/log.h"
+#include "core/process.h"
+#include "core/log.h"
 #include "server/server_settings.h"
-#include "synth/profile_file.h"
-#include "text/cp1250.h"
+#include "core/profile_file.h"
+#include "core/cp1250.h"
 #include "text/tgfp.h"
 #include "tools/sint-g2p/prosody_print.h"
 
@@ -33,13 +34,6 @@ constexpr const char* kUsage =
     "  -f FILE           read the lines of FILE\n"
     "  -h, --help        print this help\n";
 
-std::string program_folder() {
-    std::error_code error;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return ".";
-    return exe.parent_path().string();
-}
-
 // A path of sint.ini taken relative to the folder of sint.ini.
 std::string in_folder(const std::filesystem::path& folder, const std::string& path) {
     if (path.empty()) return folder.string() + "/";
@@ -56,7 +50,7 @@ void print_line(std::string_view label, std::string_view text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string ini_path = program_folder() + "/sint.ini";
+    std::string ini_path = sint::program_folder() + "sint.ini";
     bool stages = false;
     bool sentences = false;
     bool prosody = false;
@@ -126,7 +120,8 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<sint::TGFP> engine;
     try {
-        engine = std::make_unique<sint::TGFP>(settings.gfp_profile, settings, index_path);
+        engine = std::make_unique<sint::TGFP>(settings.gfp_profile,
+                                              sint::synthesiser_options(settings).text, index_path);
     } catch (const std::exception&) {
         std::cerr << "sint-g2p: " << sint::last_error() << '\n';
         return 1;

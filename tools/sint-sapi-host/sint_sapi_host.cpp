@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/process.h"
 #include "engine/guid_text.h"
 #include "engine/registry_file.h"
 #include "engine/speech_api.h"
@@ -202,12 +203,6 @@ std::string library_name(const std::string& path) {
     return name;
 }
 
-std::string program_folder() {
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string(".") : self.parent_path().string();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -215,7 +210,7 @@ int main(int argc, char** argv) {
     std::string clsid_text, output = "out.wav", library_path;
     // The voice token: the values given on the command line, else these.
     sint::ValueToken token;
-    token.strings[u"EnginePath"] = from_utf8(program_folder() + "/sintsrv");
+    token.strings[u"EnginePath"] = from_utf8(sint::program_folder() + "sintsrv");
     token.numbers[u"Port"] = 10150;
     token.numbers[u"Lifespan"] = 30;
     token.numbers[u"Mode"] = 0;

@@ -9,9 +9,8 @@
 #include <filesystem>
 #include <thread>
 
-#include "server/relaunch.h"
-#include "server/shell.h"
-#include "synth/profile_file.h"
+#include "core/process.h"
+#include "core/profile_file.h"
 #include "tools/sint-say/wave_output.h"
 
 namespace sint {
@@ -22,6 +21,7 @@ constexpr const char* kServerEnvironment = "SINT_SERVER";
 // The packed wave database that a fast start loads, in the server's folder;
 // until it has been made (sintsrv -ustvaripodatke) the server starts slowly.
 constexpr const char* kPackedDatabase = "data/MorvenaIdra.dat";
+constexpr const char* kWaveListFile = "filenames.ini";
 // Pause between connection attempts while a started server loads its data.
 constexpr int kRetryMs = 200;
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "server/protocol_client.h"
+#include "core/protocol_client.h"
 
 namespace sint {
 

@@ -7,15 +7,8 @@
 
 namespace sint {
 
-// True when `text` is valid UTF-8 and contains at least one multi-byte sequence.
-bool looks_like_utf8(std::string_view text);
-
-// Code page 1250 bytes of UTF-8 text: code points below 256 become their low
-// byte, the Slovenian letters and the other characters of code page 1250 their
-// byte there, anything else "?"; then ć and Ć are read as č and Č.
-std::string utf8_to_cp1250(std::string_view text);
-
-// UTF-8 converted, anything else unchanged.
+// UTF-8 converted to code page 1250 (ć and Ć read as č and Č, a character
+// the code page lacks as "?"), anything else unchanged.
 std::string speakable_text(std::string_view text);
 
 }  // namespace sint

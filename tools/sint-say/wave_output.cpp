@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "server/frame.h"
+#include "core/frame.h"
 
 namespace sint {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "synth/scramble.h"
+#include "core/scramble.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/process.h"
 #include "tools/voicebuild/voice_check.h"
 #include "waveform/psola.h"
 
@@ -31,12 +32,6 @@ constexpr const char* kUsage =
 
 // Faults printed per window width; the count is always printed.
 constexpr std::size_t kShownFaults = 20;
-
-std::string program_folder() {
-    std::error_code error;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string(".") : exe.parent_path().string();
-}
 
 std::vector<sint::AlophoneRecord> records_of(const std::vector<std::string>& units, int pitch) {
     std::vector<sint::AlophoneRecord> records;
@@ -56,7 +51,7 @@ std::vector<sint::AlophoneRecord> records_of(const std::vector<std::string>& uni
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string dir = program_folder();
+    std::string dir = sint::program_folder();
     std::string units_path;
     std::string wav_path;
     int pitch = 0;
@@ -140,7 +135,7 @@ int main(int argc, char** argv) {
     int failed = 0;
     for (const auto& units : lines) {
         auto records = records_of(units, pitch);
-        const int rc = psola->Synthesise(records.data());
+        const int rc = psola->synthesise(records.data());
         if (rc == -2) ++skipped;
         if (rc == -1) ++failed;
         all.insert(all.end(), psola->samples_out(), psola->samples_out() + psola->sample_count());

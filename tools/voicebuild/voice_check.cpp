@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "synth/phone_symbols.h"
+#include "core/phone_symbols.h"
 #include "waveform/psola.h"
 
 namespace sint::voicebuild {

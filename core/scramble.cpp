@@ -1,4 +1,4 @@
-#include "synth/scramble.h"
+#include "core/scramble.h"
 
 #include <cstdint>
 

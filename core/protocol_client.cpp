@@ -1,4 +1,4 @@
-#include "server/protocol_client.h"
+#include "core/protocol_client.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -14,7 +14,7 @@
 #include "waveform/g711.h"
 #include "waveform/wave_reader.h"
 
-namespace sint::testing {
+namespace sint::test {
 
 struct SynthPhone {
     std::string label;  // SAMPA name on the alophone track
@@ -126,4 +126,4 @@ inline void write_file(const std::string& path, const std::string& bytes) {
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-}  // namespace sint::testing
+}  // namespace sint::test

@@ -1,10 +1,10 @@
-#include "synth/phone_symbols.h"
+#include "core/phone_symbols.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "server/log.h"
+#include "core/log.h"
 #include "tests/support/temp_dir.h"
 
 namespace sint {
@@ -18,9 +18,9 @@ protected:
         set_log_disabled(false);
     }
     void TearDown() override { set_log_disabled(true); }
-    std::string log() const { return testing::TempDir::read(dir_.file("sint.log")); }
+    std::string log() const { return test::TempDir::read(dir_.file("sint.log")); }
 
-    testing::TempDir dir_;
+    test::TempDir dir_;
 };
 
 TEST_F(PhoneSymbolsTest, SampaToByteFollowsTheTable) {

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "server/frame.h"
+#include "core/frame.h"
 
 namespace sint {
 

@@ -1,4 +1,4 @@
-#include "server/log.h"
+#include "core/log.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 namespace sint {
 namespace {
 
-using sint::testing::TempDir;
+using sint::test::TempDir;
 
 // True when `line` starts with "[dd.mm.yyyy hh:mm:ss]"; the rest goes to `message`.
 bool timestamped(const std::string& line, std::string& message) {

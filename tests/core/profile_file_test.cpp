@@ -1,17 +1,17 @@
-#include "synth/profile_file.h"
+#include "core/profile_file.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "server/log.h"
-#include "synth/scramble.h"
+#include "core/log.h"
+#include "core/scramble.h"
 #include "tests/support/temp_dir.h"
 
 namespace sint {
 namespace {
 
-using sint::testing::TempDir;
+using sint::test::TempDir;
 
 class ProfileTest : public ::testing::Test {
 protected:

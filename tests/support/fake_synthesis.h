@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "server/synthesis_service.h"
+#include "synth/synthesis_service.h"
 
-namespace sint::testing {
+namespace sint::test {
 
 class FakeSynthesis : public SynthesisService {
 public:
@@ -93,4 +93,4 @@ private:
     std::vector<std::int16_t> samples_;
 };
 
-}  // namespace sint::testing
+}  // namespace sint::test

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "server/server_settings.h"
+#include "text/text_options.h"
 #include "tests/text/text_test_support.h"
 #include "text/syllables.h"
 
@@ -86,7 +86,7 @@ TEST(StatisticsTables, MissingOrMalformedTableIsRefused) {
             if (std::string(name) != bad) test::write_file(dir.path() / name, table);
         }
         if (std::string(bad) == "vzn.out") test::write_file(dir.path() / bad, "nv.nv x\n");
-        ServerSettings settings;
+        TextOptions settings;
         test::use_default_voice(settings);
         settings.statistics_dir = dir.str();
         if (std::string(bad).empty()) {

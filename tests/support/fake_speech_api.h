@@ -12,7 +12,7 @@
 #include "engine/speech_api.h"
 #include "engine/value_token.h"
 
-namespace sint::testing {
+namespace sint::test {
 
 // The token with values of the engine's own host side.
 using FakeToken = ValueToken;
@@ -151,4 +151,4 @@ private:
     ULONG offset_ = 0;
 };
 
-}  // namespace sint::testing
+}  // namespace sint::test

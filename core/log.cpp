@@ -1,4 +1,4 @@
-#include "server/log.h"
+#include "core/log.h"
 
 #include <atomic>
 #include <cstdio>

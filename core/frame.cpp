@@ -1,4 +1,4 @@
-#include "server/frame.h"
+#include "core/frame.h"
 
 #include <cstring>
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "server/server_settings.h"
+#include "text/text_options.h"
 #include "tests/text/text_test_support.h"
 
 namespace sint {
@@ -120,7 +120,7 @@ TEST(TranscriptionLoading, BadProfilesAreRefused) {
     for (const auto& [key, line] : cases) {
         test::TempDir dir;
         test::write_file(dir.path() / "gfp.ini", profile_with(key, line));
-        ServerSettings settings;
+        TextOptions settings;
         test::use_default_voice(settings);
         EXPECT_THROW(TGFP(dir.str() + "gfp.ini", settings, "/nonexistent/index.ndx"),
                      std::runtime_error)

@@ -18,11 +18,11 @@
 #include <thread>
 #include <vector>
 
-#include "server/protocol_client.h"
+#include "core/protocol_client.h"
 #include "tests/support/temp_dir.h"
-#include "tests/waveform/synthetic_voice.h"
+#include "tools/voicebuild/synthetic_voice.h"
 
-namespace sint::testing {
+namespace sint::test {
 
 // A port that nobody listens on now (the system's choice for port 0).
 inline std::uint16_t free_port() {
@@ -163,4 +163,4 @@ inline bool connect_ready(ProtocolConnection& connection, std::uint16_t port, in
     return ready;
 }
 
-}  // namespace sint::testing
+}  // namespace sint::test

@@ -1,4 +1,4 @@
-#include "synth/phone_symbols.h"
+#include "core/phone_symbols.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "server/log.h"
+#include "core/log.h"
 
 namespace sint {
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "synth/profile_file.h"
+#include "core/profile_file.h"
 #include "tests/text/text_test_support.h"
 
 namespace sint {

@@ -1,4 +1,4 @@
-#include "synth/profile_file.h"
+#include "core/profile_file.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -6,8 +6,8 @@
 #include <fstream>
 #include <limits>
 
-#include "server/log.h"
-#include "synth/scramble.h"
+#include "core/log.h"
+#include "core/scramble.h"
 
 namespace sint {
 namespace {

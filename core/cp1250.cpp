@@ -1,0 +1,128 @@
+#include "core/cp1250.h"
+
+#include <array>
+#include <cstdint>
+
+namespace sint {
+namespace {
+
+// The Unicode code point of each byte 0x80 to 0xFF of code page 1250 (0: unused).
+constexpr std::array<std::uint16_t, 128> kUpperHalf = {
+    0x20AC, 0x0000, 0x201A, 0x0000, 0x201E, 0x2026, 0x2020, 0x2021, 0x0000, 0x2030, 0x0160, 0x2039,
+    0x015A, 0x0164, 0x017D, 0x0179, 0x0000, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x0000, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A, 0x00A0, 0x02C7, 0x02D8, 0x0141,
+    0x00A4, 0x0104, 0x00A6, 0x00A7, 0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B,
+    0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7, 0x00B8, 0x0105, 0x015F, 0x00BB,
+    0x013D, 0x02DD, 0x013E, 0x017C, 0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7,
+    0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E, 0x0110, 0x0143, 0x0147, 0x00D3,
+    0x00D4, 0x0150, 0x00D6, 0x00D7, 0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF,
+    0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7, 0x010D, 0x00E9, 0x0119, 0x00EB,
+    0x011B, 0x00ED, 0x00EE, 0x010F, 0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7,
+    0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
+};
+
+}  // namespace
+
+unsigned char cp1250_byte(char32_t code_point) {
+    if (code_point < 0x80) return static_cast<unsigned char>(code_point);
+    for (std::size_t k = 0; k < kUpperHalf.size(); ++k)
+        if (kUpperHalf[k] == code_point) return static_cast<unsigned char>(0x80 + k);
+    return 0;
+}
+
+bool decode_utf8(std::string_view text, std::size_t& at, char32_t& code_point) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    std::size_t extra = 0;
+    char32_t code = 0, min = 0;
+    if (lead < 0x80) {
+        code_point = lead;
+        ++at;
+        return true;
+    } else if ((lead & 0xE0) == 0xC0) {
+        extra = 1, code = lead & 0x1F, min = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2, code = lead & 0x0F, min = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3, code = lead & 0x07, min = 0x10000;
+    } else {
+        return false;
+    }
+    if (at + extra >= text.size()) return false;
+    for (std::size_t k = 1; k <= extra; ++k) {
+        const auto c = static_cast<unsigned char>(text[at + k]);
+        if ((c & 0xC0) != 0x80) return false;
+        code = (code << 6) | (c & 0x3F);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    code_point = code;
+    at += extra + 1;
+    return true;
+}
+
+void append_utf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+bool is_valid_utf8(std::string_view text) {
+    char32_t code = 0;
+    for (std::size_t at = 0; at < text.size();)
+        if (!decode_utf8(text, at, code)) return false;
+    return true;
+}
+
+bool looks_like_utf8(std::string_view text) {
+    bool multi_byte = false;
+    char32_t code = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t start = at;
+        if (!decode_utf8(text, at, code)) return false;
+        if (at - start > 1) multi_byte = true;
+    }
+    return multi_byte;
+}
+
+std::string utf8_to_cp1250(std::string_view text) {
+    if (!is_valid_utf8(text)) return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    char32_t code = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        decode_utf8(text, at, code);
+        const unsigned char byte = cp1250_byte(code);
+        out.push_back(byte != 0 || code == 0 ? static_cast<char>(byte) : '?');
+    }
+    return out;
+}
+
+std::string utf16_to_cp1250(const char16_t* text, std::size_t length) {
+    const auto high = [](char16_t c) { return c >= 0xD800 && c <= 0xDBFF; };
+    const auto low = [](char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; };
+    std::string out;
+    out.reserve(length);
+    for (std::size_t i = 0; i < length; ++i) {
+        char32_t code = text[i];
+        if (high(text[i]) && i + 1 < length && low(text[i + 1])) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        }
+        const unsigned char byte = cp1250_byte(code);
+        out.push_back(byte != 0 || code == 0 ? static_cast<char>(byte) : '?');
+    }
+    return out;
+}
+
+}  // namespace sint

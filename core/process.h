@@ -1,0 +1,24 @@
+// Process helpers every program of the system shares: where the running program
+// lives (its path and its folder, which holds sint.ini and the voice), and the
+// start of another program as a detached background process (the server's
+// relaunch, the engine library and sint-say starting a server).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace sint {
+
+// The absolute path of the running program (from the operating system; else
+// `argv0` made absolute, or "" when that fails too).
+std::string program_path(const std::string& argv0 = {});
+
+// The folder of the running program, ending in "/" ("./" when unknown).
+std::string program_folder(const std::string& argv0 = {});
+
+// Starts `args[0]` with `args` as a detached child: a new session, standard
+// streams on /dev/null, `folder` as its working directory. Returns true when
+// the program was executed; never waits for the child.
+bool spawn_detached(const std::vector<std::string>& args, const std::string& folder);
+
+}  // namespace sint

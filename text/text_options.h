@@ -1,0 +1,28 @@
+// TextOptions: the switches and folders that text analysis takes from whoever
+// builds it (the server fills them from sint.ini and the command line; tools
+// and tests set them directly). The engine copies them at construction; the
+// text-analysis profile may then override the filter and the 7-bit switch.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+namespace sint {
+
+struct TextOptions {
+    bool sibilants_with_quotes = false;  // "c, "s, "z are read as č, š, ž
+    bool sms_mode = false;               // letters spelt by their SMS names
+    bool dictionaries_scrambled = true;  // *.dct, *.dst and the index are stored scrambled
+    bool create_data = false;            // read the dictionary folder and write the index
+    bool fast_start = true;              // read the index instead of the folder
+    bool angle_bracket_filter = false;   // "<" and ">" are filtered out
+    bool seven_bit_input = false;        // the input may hold the 7-bit letter codes
+    std::string dictionary_dir;          // ends in "/" when set; "" = current folder
+    std::string statistics_dir;          // ends in "/" when set; "" = current folder
+    // The 7-bit switch shared with whoever changes it while text is analysed
+    // (the protocol's NORMAL and YU, from another thread). It must outlive the
+    // engine; null: the engine keeps its own, starting at `seven_bit_input`.
+    std::atomic<bool>* seven_bit_switch = nullptr;
+};
+
+}  // namespace sint
