@@ -26,7 +26,7 @@
 #include <thread>
 #include <vector>
 
-#include "bench/support/server_process.h"
+#include "bench/server_process.h"
 #include "core/log.h"
 #include "core/protocol_client.h"
 #include "server/server_settings.h"

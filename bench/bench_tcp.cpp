@@ -33,7 +33,7 @@
 #include <thread>
 #include <vector>
 
-#include "bench/support/server_process.h"
+#include "bench/server_process.h"
 #include "core/frame.h"
 #include "core/protocol_client.h"
 #include "server/server_settings.h"
