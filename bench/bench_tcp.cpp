@@ -38,8 +38,8 @@
 #include "core/protocol_client.h"
 #include "server/server_settings.h"
 #include "server/shell.h"
-#include "synth/synthesis_service.h"
 #include "server/tcp_server.h"
+#include "synth/synthesis_service.h"
 
 namespace {
 

@@ -27,12 +27,12 @@
 #include <vector>
 
 #include "bench/server_process.h"
+#include "core/cp1250.h"
 #include "core/log.h"
+#include "core/profile_file.h"
 #include "core/protocol_client.h"
 #include "server/server_settings.h"
 #include "synth/facade.h"
-#include "core/profile_file.h"
-#include "core/cp1250.h"
 
 namespace {
 

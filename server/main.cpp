@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/process.h"
+#include "core/status.h"
 #include "server/server_settings.h"
 #include "server/shell.h"
 #include "server/tcp_services.h"
@@ -30,7 +31,7 @@ public:
             return facade.init();
         } catch (const std::exception&) {
             // The stage has reported why; the server does not start.
-            return -1;
+            return sint::kNotPossible;
         }
     }
     void facade_free() override { facade.free(); }

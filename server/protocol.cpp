@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "server/client_list.h"
 #include "core/frame.h"
-#include "server/letter_names.h"
 #include "core/log.h"
+#include "server/client_list.h"
+#include "server/letter_names.h"
 #include "server/server_settings.h"
 #include "server/shell.h"
 #include "synth/synthesis_service.h"

@@ -5,6 +5,7 @@
 
 #include "core/log.h"
 #include "core/profile_file.h"
+#include "core/status.h"
 
 namespace sint {
 
@@ -47,7 +48,7 @@ int TcpServer::server_start(std::int32_t port) {
         thread_ = std::thread([&server] { server.run_loop(); });
     } catch (const std::exception&) {
         socket_.reset();
-        return -1;
+        return kNotPossible;
     }
     return 0;
 }

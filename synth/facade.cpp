@@ -5,10 +5,11 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "core/log.h"
+#include "core/status.h"
 #include "prosody/engine_phone_services.h"
 #include "prosody/makro.h"
 #include "prosody/mikro.h"
-#include "core/log.h"
 #include "text/tgfp.h"
 #include "waveform/psola.h"
 
@@ -39,7 +40,7 @@ Synthesiser::~Synthesiser() {
 int Synthesiser::init() {
     if (initialised_) {
         report_error("Sintetizator je ze inicializiran!");
-        return -1;
+        return kNotPossible;
     }
     gfp_ = std::make_unique<TGFP>(options_.gfp_profile, options_.text);
     gfp_->set_work_dir(options_.log_dir);
@@ -56,7 +57,7 @@ int Synthesiser::init() {
 int Synthesiser::free() {
     if (!initialised_) {
         log_write("Sint se ni inicializiran");
-        return -1;
+        return kNotPossible;
     }
     log_stop_banner();
     initialised_ = false;
@@ -124,7 +125,7 @@ bool Synthesiser::begin_conversion(std::string_view text, int& result) {
 }
 
 int Synthesiser::convert(std::string_view text) {
-    if (text.data() == nullptr) return -1;
+    if (text.data() == nullptr) return kNotPossible;
     int result = 0;
     if (!begin_conversion(text, result)) return result;
     // The engine reads a NUL-terminated working copy.
@@ -135,7 +136,7 @@ int Synthesiser::convert(std::string_view text) {
 }
 
 long Synthesiser::convert_first_sentence(std::string_view text) {
-    if (text.data() == nullptr) return -1;
+    if (text.data() == nullptr) return kNotPossible;
     int result = 0;
     if (!begin_conversion(text, result)) return result;
     const std::string work(text);
@@ -211,8 +212,8 @@ void Synthesiser::run_psola() {
     log_write("Psola: " + format_seconds(stopwatch_lap()));
 }
 
-void Synthesiser::synthesise_to_file(int bytes_per_sample, int sample_rate, int format_tag, int coding,
-                              const std::string& file_name, int volume) {
+void Synthesiser::synthesise_to_file(int bytes_per_sample, int sample_rate, int format_tag,
+                                     int coding, const std::string& file_name, int volume) {
     stopwatch_start();
     if (!initialised_ || !psola_) {
         log_write(kNotInitialised);
@@ -241,20 +242,19 @@ std::span<const std::int16_t> Synthesiser::synthesise_to_memory(int /*volume*/) 
 }
 
 std::int32_t Synthesiser::duration_ms() const {
-    if (!initialised_) return -1;
+    if (!initialised_) return kNotPossible;
     return psola_ ? psola_->sample_count() / kSamplesPerMs : 0;
 }
 
 std::int32_t Synthesiser::byte_count() const {
-    if (!initialised_) return -1;
+    if (!initialised_) return kNotPossible;
     return psola_ ? psola_->sample_count() * 2 : 0;
 }
 
 bool Synthesiser::wave_init_slow(const std::string& list_file) {
     if (psola_) return false;
     try {
-        psola_ = std::make_unique<TPsola>(list_file, kAlophoneTrack, kPitchTrack,
-                                          options_.wave);
+        psola_ = std::make_unique<TPsola>(list_file, kAlophoneTrack, kPitchTrack, options_.wave);
     } catch (const std::exception&) {
         psola_.reset();
     }

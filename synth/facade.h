@@ -15,8 +15,8 @@
 #include <string>
 #include <string_view>
 
-#include "synth/synthesis_service.h"
 #include "synth/phone_conversion.h"
+#include "synth/synthesis_service.h"
 #include "synth/synthesiser_options.h"
 
 namespace sint {

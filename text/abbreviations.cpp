@@ -4,6 +4,7 @@
 
 #include "core/log.h"
 #include "core/profile_file.h"
+#include "core/status.h"
 #include "text/char_classes.h"
 
 namespace sint {
@@ -15,7 +16,7 @@ int Abbreviations::load(ProfileFile& profile) {
     const int count = profile.split_items("okrajsave", '\t', items);
     if (count % 2 != 0) {
         report_error("Napacno stevilo okrajsav (okrajsave)");
-        return -1;
+        return kNotPossible;
     }
     for (int i = 0; i + 1 < count; i += 2) {
         Pair pair{items[i], items[i + 1]};

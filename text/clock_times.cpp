@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/profile_file.h"
+#include "core/status.h"
 #include "text/char_classes.h"
 #include "text/profile_lists.h"
 
@@ -60,27 +61,27 @@ bool parse_clock(std::string_view token, int& hour, int& minute, int& second) {
 int ClockTimes::load(ProfileFile& profile) {
     static constexpr std::string_view kHourKeys[3] = {"ure", "ure_ob", "ure_okoli"};
     for (int kind = 0; kind < 3; ++kind) {
-        if (!read_list(profile, kHourKeys[kind], '\t', hours_[kind])) return -1;
+        if (!read_list(profile, kHourKeys[kind], '\t', hours_[kind])) return kNotPossible;
     }
-    if (!read_list(profile, "minute", '\t', minutes_)) return -1;
-    if (!read_list(profile, "sekunde", '\t', seconds_)) return -1;
+    if (!read_list(profile, "minute", '\t', minutes_)) return kNotPossible;
+    if (!read_list(profile, "sekunde", '\t', seconds_)) return kNotPossible;
     std::int32_t speak_zero = 0;
-    if (profile.get_int("govori_nic_minut_ali_sekund", speak_zero) < 0) return -1;
+    if (profile.get_int("govori_nic_minut_ali_sekund", speak_zero) < 0) return kNotPossible;
     speak_zero_ = speak_zero != 0;
     static constexpr std::string_view kConnectingKeys[3] = {"veznik_1", "veznik_2", "veznik_3"};
     for (int i = 0; i < 3; ++i) {
         const int length = profile.string_length(kConnectingKeys[i]);
-        if (length < 0) return -1;
+        if (length < 0) return kNotPossible;
         std::string value;
         profile.get_string(kConnectingKeys[i], value, static_cast<std::size_t>(length) + 1);
         const auto first = value.find_first_not_of(" \t");
         const auto last = value.find_last_not_of(" \t");
         value = first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
-        if (value.size() > kConnectingWordMax) return -1;
+        if (value.size() > kConnectingWordMax) return kNotPossible;
         connecting_[i] = value;
     }
-    if (!read_list(profile, "ure_ob_besede", ',', kind_words_[0])) return -1;
-    if (!read_list(profile, "ure_okoli_besede", ',', kind_words_[1])) return -1;
+    if (!read_list(profile, "ure_ob_besede", ',', kind_words_[0])) return kNotPossible;
+    if (!read_list(profile, "ure_okoli_besede", ',', kind_words_[1])) return kNotPossible;
     return 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/log.h"
 #include "core/profile_file.h"
+#include "core/status.h"
 #include "text/char_classes.h"
 #include "text/profile_lists.h"
 #include "text/text_limits.h"
@@ -42,7 +43,7 @@ int NumberWords::load(ProfileFile& profile) {
                         static_cast<int>(word_endings_.size());
     if (!ok) {
         report_error("Napaka: v ini datoteki (ini_gfp): pripravi_stevilke");
-        return -1;
+        return kNotPossible;
     }
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "core/log.h"
 #include "core/profile_file.h"
+#include "core/status.h"
 #include "text/profile_lists.h"
 
 namespace sint {
@@ -21,7 +22,7 @@ int PhoneInventory::load(ProfileFile& profile) {
     const int length = profile.string_length("Nabor_fonemov");
     if (length < 0) {
         report_error(kNoInventory);
-        return -1;
+        return kNotPossible;
     }
     std::vector<std::string> items;
     read_list_items(profile, "Nabor_fonemov", '\t', items);
@@ -29,25 +30,25 @@ int PhoneInventory::load(ProfileFile& profile) {
         // A symbol has one or two characters; the list holds at most 63.
         if (symbol.size() > 2 || symbols_.size() == kPhoneInventoryMax) {
             report_error(kNoInventory);
-            return -1;
+            return kNotPossible;
         }
         symbols_.push_back(std::move(symbol));
     }
     if (symbols_.empty()) {
         report_error(kNoInventory);
-        return -1;
+        return kNotPossible;
     }
     const int digits = profile.string_length("Razvrstitev_fonemov");
     if (digits < 0) {
         report_error("Napaka: 'Razvrstitev_fonemov' ne obstaja\n");
-        return -1;
+        return kNotPossible;
     }
     profile.get_string("Razvrstitev_fonemov", sonority_, static_cast<std::size_t>(digits) + 1);
     if (sonority_.size() != symbols_.size()) {
         report_error(
             "Napaka: 'Razvrstitev_fonemov' ni enake dol\x9E"
             "ine kot Nabor_fonemov\n");
-        return -1;
+        return kNotPossible;
     }
     for (std::size_t i = 0; i < symbols_.size(); ++i) {
         const std::string& s = symbols_[i];

@@ -9,12 +9,12 @@
 #include <iterator>
 #include <string>
 
+#include "core/cp1250.h"
 #include "core/frame.h"
 #include "server/server_settings.h"
 #include "server/shell.h"
 #include "server/tcp_server.h"
 #include "tests/support/fake_synthesis.h"
-#include "core/cp1250.h"
 #include "tools/sint-say/text_input.h"
 #include "tools/sint-say/wave_output.h"
 

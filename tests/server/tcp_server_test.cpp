@@ -135,7 +135,7 @@ TEST_F(TcpServerTest, StreamGfpAndVolumeOverTheConnection) {
     ASSERT_TRUE(audio);
     ASSERT_EQ(audio->type, ReplyType::Audio);
     EXPECT_EQ(audio->samples.size(), 3u * test::FakeSynthesis::kSamplesPerChar);  // "iks"
-    EXPECT_EQ(audio->samples[0], -10);                                               // volume 1
+    EXPECT_EQ(audio->samples[0], -10);                                            // volume 1
     EXPECT_EQ(synthesis.calls("prosody"), std::vector<std::string>{"prosody:iks"});
     EXPECT_EQ(synthesis.calls("tempo"), std::vector<std::string>{"tempo:-10"});
 

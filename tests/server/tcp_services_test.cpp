@@ -9,9 +9,9 @@
 #include <fstream>
 #include <thread>
 
+#include "core/profile_file.h"
 #include "core/protocol_client.h"
 #include "server/server_settings.h"
-#include "core/profile_file.h"
 #include "tests/support/fake_synthesis.h"
 
 namespace sint {

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "core/scramble.h"
+#include "core/status.h"
 #include "text_test_support.h"
 
 namespace sint {
@@ -144,7 +145,7 @@ TEST_F(DictionaryTest, DamagedIndexIsRefused) {
         SCOPED_TRACE(name);
         write_file(dir_.path() / "bad.ndx", text);
         PronunciationDictionary d;
-        EXPECT_EQ(d.read_index((dir_.path() / "bad.ndx").string()), -1);
+        EXPECT_EQ(d.read_index((dir_.path() / "bad.ndx").string()), kNotPossible);
         EXPECT_TRUE(d.empty());
     }
     // Line offsets that point outside the text or out of order.
@@ -155,8 +156,8 @@ TEST_F(DictionaryTest, DamagedIndexIsRefused) {
     scramble_bytes(&bad_offsets[24 + text_size], 12, 24 + text_size);
     write_file(dir_.path() / "bad.ndx", bad_offsets);
     PronunciationDictionary d;
-    EXPECT_EQ(d.read_index((dir_.path() / "bad.ndx").string()), -1);
-    EXPECT_EQ(d.read_index(dir_.str() + "missing.ndx"), -1);
+    EXPECT_EQ(d.read_index((dir_.path() / "bad.ndx").string()), kNotPossible);
+    EXPECT_EQ(d.read_index(dir_.str() + "missing.ndx"), kNotPossible);
     EXPECT_EQ(d.read_index(index), 0);
     EXPECT_EQ(lookup(d, "dve"), "2");
 }
@@ -166,7 +167,7 @@ TEST_F(DictionaryTest, IndexThatCannotBeWrittenLeavesNothing) {
     add("a.dct", "ena\t1\r\n");
     ASSERT_EQ(source.read_directory(folder(), {}, true), 0);
     write_file(dir_.path() / "file", "x");
-    EXPECT_EQ(source.write_index(dir_.str() + "file/sub/index.ndx"), -1);
+    EXPECT_EQ(source.write_index(dir_.str() + "file/sub/index.ndx"), kNotPossible);
     EXPECT_EQ(lookup(source, "ena"), "1");
 }
 

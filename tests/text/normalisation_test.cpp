@@ -2,10 +2,10 @@
 // default profile's data.
 #include <gtest/gtest.h>
 
+#include "core/cp1250.h"
 #include "core/profile_file.h"
 #include "text/char_conversion.h"
 #include "text/clock_times.h"
-#include "core/cp1250.h"
 #include "text_test_support.h"
 
 namespace sint {

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "text/text_options.h"
 #include "tests/text/text_test_support.h"
 #include "text/syllables.h"
+#include "text/text_options.h"
 
 namespace sint {
 namespace {

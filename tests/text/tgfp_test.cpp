@@ -9,6 +9,7 @@
 
 #include "core/log.h"
 #include "core/scramble.h"
+#include "core/status.h"
 #include "text_test_support.h"
 
 namespace sint {
@@ -285,7 +286,7 @@ TEST(TgfpConversion, SentenceModeSpansCoverTheText) {
         covered = span.end;
         length = engine.convert_sentence(nullptr, true);
     }
-    EXPECT_EQ(length, -1);
+    EXPECT_EQ(length, kNotPossible);
     EXPECT_EQ(covered, text.size());
     // A new text starts over.
     EXPECT_EQ(engine.convert_sentence("A. B.", true), 3);
@@ -309,7 +310,7 @@ TEST(TgfpConversion, SentenceSpansAreInTheCallersText) {
         EXPECT_EQ(static_cast<std::size_t>(length), s.length);
         length = engine.convert_sentence(nullptr, true);
     }
-    EXPECT_EQ(length, -1);
+    EXPECT_EQ(length, kNotPossible);
     EXPECT_EQ(engine.convert_sentence("Kaj?", true), 4);
     EXPECT_EQ(engine.normalised_sentence_span().length, 4u);
 }
@@ -339,8 +340,8 @@ TEST(TgfpConversion, StagesAreObservedInOrder) {
     engine.convert_text("Dr. Novak pride ob 8:15, npr. jutri.", true);
     engine.set_stage_observer(nullptr);
     const std::vector<std::string> expected = {"characters", "clock times", "abbreviations",
-                                               "compounds",  "sentences",     "units",
-                                               "numbers",    "letters",       "words"};
+                                               "compounds",  "sentences",   "units",
+                                               "numbers",    "letters",     "words"};
     EXPECT_EQ(stages, expected);
     EXPECT_EQ(std::string(engine.result_text()),
               "dOkto:r no:vak pri:dE Ob o:smih in pe:tnajst minu:t , na pri:mEr ju:tri . ");

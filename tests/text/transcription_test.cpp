@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
-#include "text/text_options.h"
 #include "tests/text/text_test_support.h"
+#include "text/text_options.h"
 
 namespace sint {
 namespace {
