@@ -50,13 +50,24 @@ int PhoneInventory::load(ProfileFile& profile) {
             "ine kot Nabor_fonemov\n");
         return kNotPossible;
     }
+    build_lookup();
+    return 0;
+}
+
+void PhoneInventory::assign(std::vector<std::string> symbols, std::string sonority) {
+    symbols_ = std::move(symbols);
+    sonority_ = std::move(sonority);
+    build_lookup();
+}
+
+void PhoneInventory::build_lookup() {
+    lookup_->fill(0);
     for (std::size_t i = 0; i < symbols_.size(); ++i) {
         const std::string& s = symbols_[i];
         const auto first = static_cast<unsigned char>(s[0]);
         const auto second = s.size() > 1 ? static_cast<unsigned char>(s[1]) : 0;
         (*lookup_)[code(first, second)] = static_cast<std::uint8_t>(i + 1);
     }
-    return 0;
 }
 
 int PhoneInventory::phone_indices(std::string_view phones, std::vector<int>& out) const {
