@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/status.h"
-#include "tests/waveform/voice_fixture.h"
+#include "tests/support/voice_fixture.h"
 
 namespace sint {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "core/phone_symbols.h"
 #include "core/status.h"
-#include "tests/waveform/voice_fixture.h"
+#include "tests/support/voice_fixture.h"
 
 namespace sint {
 namespace {
