@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <string>
@@ -429,6 +430,54 @@ TEST_F(SdSintTest, SintSaySpeaksTheSameSsmlAlike) {
     EXPECT_NE(marks.find("\ta\n"), std::string::npos) << marks;
     EXPECT_NE(marks.find("\tb\n"), std::string::npos) << marks;
     EXPECT_TRUE(say_audio == module_audio) << say_audio.size() << " " << module_audio.size();
+}
+
+// Whether a program is on the PATH.
+bool on_path(const std::string& program) {
+    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+TEST_F(SdSintTest, SpeechDispatcherSpeaksThroughIt) {
+    if (!on_path("speech-dispatcher") || !on_path("spd-say"))
+        GTEST_SKIP() << "speech-dispatcher is not installed (make deps installs it)";
+    // A private Speech Dispatcher: its configuration, runtime folder and home
+    // in the test folder, sd_sint its only module. It plays the audio that the
+    // module returns through ALSA into a file (no sound card needed).
+    namespace fs = std::filesystem;
+    const fs::path root = folder_.path() / "sd";
+    for (const char* dir : {"conf", "run", "home", "log"}) fs::create_directories(root / dir);
+    const std::string capture = (root / "capture.raw").string();
+    std::ofstream(root / "home/.asoundrc")
+        << "pcm.!default {\n  type file\n  slave.pcm \"null\"\n  file \"" << capture
+        << "\"\n  format \"raw\"\n}\n";
+    std::ofstream(root / "conf/speechd.conf")
+        << "AudioOutputMethod \"alsa\"\n"
+        << "AddModule \"sint\" \"" << SINT_PROGRAM_DIR << "/sd_sint\" \""
+        << folder_.file("sint.conf") << "\"\n"
+        << "DefaultModule sint\nLanguageDefaultModule \"sl\" \"sint\"\n";
+    const std::string socket = (root / "run/speechd.sock").string();
+    const std::map<std::string, std::string> env{
+        {"HOME", (root / "home").string()},
+        {"XDG_RUNTIME_DIR", (root / "run").string()},
+        {"XDG_CONFIG_HOME", (root / "home/.config").string()},
+        {"XDG_CACHE_HOME", (root / "home/.cache").string()},
+        {"SPEECHD_ADDRESS", "unix_socket:" + socket}};
+    const pid_t dispatcher = spawn({"speech-dispatcher", "-s", "-t", "60", "-C",
+                                    (root / "conf").string(), "-L", (root / "log").string(), "-c",
+                                    "unix_socket", "-S", socket, "-P", (root / "run/pid").string()},
+                                   env, (root / "dispatcher.out").string());
+    ASSERT_TRUE(test::poll_until([&] { return fs::exists(socket); }, 10000))
+        << test::TempDir::read((root / "dispatcher.out").string());
+    // -w: spd-say returns once the message has been spoken.
+    const pid_t say = spawn({"spd-say", "-o", "sint", "-l", "sl", "-w", "Dober dan."}, env,
+                            (root / "say.out").string());
+    const auto said = wait_child(say, 30000);
+    kill(dispatcher, SIGTERM);
+    if (!wait_child(dispatcher, 5000)) ADD_FAILURE() << "speech-dispatcher did not end on SIGTERM";
+    EXPECT_EQ(said, 0) << test::TempDir::read((root / "say.out").string());
+    EXPECT_NE(log().find("speaking \"Dober dan.\""), std::string::npos) << log();
+    std::error_code missing;
+    EXPECT_GT(fs::file_size(capture, missing), 0u) << "nothing was played";
 }
 
 }  // namespace
