@@ -385,6 +385,14 @@ TEST_F(SdSintTest, BadInputGetsAnErrorOrAFallbackAndTheModuleGoesOn) {
     EXPECT_EQ(module_->ask("SPEAK\n", 1), std::vector<std::string>{"202 OK SEND DATA"});
     module_->send(sentences(1024 * 1024 / 14) + "\n.\n");
     EXPECT_EQ(module_->next()->line, "200 OK SPEAKING");
+    // A second message while one is spoken is refused, and its text is not awaited.
+    module_->send("SPEAK\n");
+    std::optional<Event> reply;
+    do {
+        reply = module_->next();
+    } while (reply && (reply->line == "701 BEGIN" || reply->line == "AUDIO"));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->line, "301 ERROR ALREADY SPEAKING");
     module_->send("STOP\n");
     EXPECT_EQ(kinds(module_->until_closed()).back(), "703 STOP");
     EXPECT_EQ(module_->ask("LIST VOICES\n", 2).size(), 2u);

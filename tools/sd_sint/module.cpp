@@ -158,11 +158,9 @@ void Module::set() {
 }
 
 void Module::speak(const std::string& command) {
+    // Speech Dispatcher sends the text only after 202, so nothing is left to read.
     if (worker_.speaking()) {
         output_.line("301 ERROR ALREADY SPEAKING");
-        std::string ignored;
-        bool too_long = false;
-        read_block(ignored, too_long);
         return;
     }
     output_.line("202 OK SEND DATA");

@@ -8,6 +8,11 @@
 namespace sint {
 namespace {
 
+// The events that close a job.
+constexpr const char* kEventEnd = "702 END\n";
+constexpr const char* kEventStop = "703 STOP\n";
+constexpr const char* kEventPause = "704 PAUSE\n";
+
 // Hands audio and marks to Speech Dispatcher, unless the job has been closed;
 // a pause requested before a mark ends the job there with 704.
 class EventWriter : public PlanListener {
@@ -27,7 +32,7 @@ public:
         if (job_.closed) return false;
         output_.write_locked("700-" + name + "\n700 INDEX MARK\n");
         if (!job_.pause) return true;
-        output_.write_locked("704 PAUSE\n");
+        output_.write_locked(kEventPause);
         job_.closed = true;
         return false;
     }
@@ -79,7 +84,7 @@ void SpeechWorker::stop() {
     if (!current_ || current_->closed) return;
     current_->stop = true;
     current_->closed = true;
-    output_.write_locked("703 STOP\n");
+    output_.write_locked(kEventStop);
 }
 
 void SpeechWorker::pause() {
@@ -140,7 +145,7 @@ void SpeechWorker::speak(SpeechJob& job) {
         ProtocolConnection* connection = link_.ready(stop, error);
         if (!connection) {
             if (!job.stop) log_write("sd_sint: " + error);
-            close_job(job, "703 STOP\n");
+            close_job(job, kEventStop);
             return;
         }
         PlanSpeaker speaker(*connection, stop, kWorkerReplyTimeoutMs);
@@ -148,7 +153,7 @@ void SpeechWorker::speak(SpeechJob& job) {
     }
     switch (outcome) {
         case SpeakOutcome::Done:
-            close_job(job, "702 END\n");
+            close_job(job, kEventEnd);
             break;
         case SpeakOutcome::Ended:
             // Stopped: what the server still sends for this job is not wanted.
@@ -157,7 +162,7 @@ void SpeechWorker::speak(SpeechJob& job) {
         case SpeakOutcome::LostServer:
             log_write("sd_sint: the server broke off; the next message starts it again");
             link_.drop();
-            close_job(job, "703 STOP\n");
+            close_job(job, kEventStop);
             break;
     }
 }

@@ -88,9 +88,13 @@ SpeakOutcome PlanSpeaker::speak_text(const PlanItem& item, PlanListener& listene
     while (done < text.size()) {
         const std::string_view rest = text.substr(done);
         Reply reply;
-        if (const auto asked = ask(gfp_request(rest), ReplyType::SentenceEnd, reply);
-            asked != SpeakOutcome::Done)
+        // Blank text (the layout between elements) needs no sentence query.
+        if (blank(rest)) {
+            reply.value = static_cast<long>(rest.size());
+        } else if (const auto asked = ask(gfp_request(rest), ReplyType::SentenceEnd, reply);
+                   asked != SpeakOutcome::Done) {
             return asked;
+        }
         // No sentence found, or an answer that makes no sense: the rest in one go.
         const std::size_t limit = std::min(rest.size(), kStreamTextMax);
         const std::size_t take = reply.value > 0 && static_cast<std::size_t>(reply.value) <= limit
