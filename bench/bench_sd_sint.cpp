@@ -150,7 +150,7 @@ int main() {
     if (!mkdtemp(pattern.data())) return 1;
     const fs::path folder = pattern;
     fs::copy(source, folder, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    const std::uint16_t port = sint::bench::free_port();
+    const std::uint16_t port = sint::free_loopback_port();
     std::ofstream(folder / "sint.ini") << sint::bench::ini_for_port(source / "sint.ini", port);
     std::ofstream(folder / "sint.conf")
         << "SintServer \"" << (folder / "sintsrv").string() << "\"\nSintPort " << port << "\n";
