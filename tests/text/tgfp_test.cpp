@@ -299,9 +299,11 @@ TEST(TgfpConversion, SentenceSpansAreInTheCallersText) {
     const std::string text =
         "Dr. Novak pride ob 8:15. Res? \x8A"
         "e npr. jutri itd. Konec \x80!";
+    // "itd." before a capitalised word also ends its sentence.
     const std::string spans[] = {"Dr. Novak pride ob 8:15. ", "Res? ",
                                  "\x8A"
-                                 "e npr. jutri itd. Konec \x80!"};
+                                 "e npr. jutri itd. ",
+                                 "Konec \x80!"};
     int length = engine.convert_sentence(text, true);
     for (const std::string& span : spans) {
         ASSERT_GT(length, 0);
