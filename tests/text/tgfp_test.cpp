@@ -271,7 +271,7 @@ TEST(TgfpConversion, SentenceModeSpansCoverTheText) {
     const Expected expected[] = {
         {"Res? ", ". re:s ? "},
         {"Da. ", ". da . "},
-        {"Bil je 5. maja doma!  ", ". bi:U jE pEte:ga ma:ja dOma: ! "},
+        {"Bil je 5. maja doma!  ", ". bi:U jE pe:tEga ma:ja dOma: ! "},
         {"Konec", ". ko:nEts . "},
     };
     int length = engine.convert_sentence(text, true);
@@ -346,7 +346,7 @@ TEST(TgfpConversion, StagesAreObservedInOrder) {
                                                "numbers",    "letters",     "words"};
     EXPECT_EQ(stages, expected);
     EXPECT_EQ(std::string(engine.result_text()),
-              "dOkto:r no:vak pri:dE Ob o:smih in pe:tnajst minu:t , na pri:mEr ju:tri . ");
+              "do:ktOr no:vak pri:dE Ob o:smih in pe:tnajst minu:t , na pri:mEr ju:tri . ");
 }
 
 }  // namespace
