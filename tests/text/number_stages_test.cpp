@@ -82,6 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
                       StageCase{"Prvi odstavek... Drugi.", "words", " . ] dru:gi"},
                       StageCase{"A je res?", "letters", "a je res"},
                       StageCase{"Rekel je A danes.", "letters", "je  # A # danes"},
+                      // No capital before it since the sentence end: a sentence start.
+                      StageCase{"Da. in A je tam.", "letters", "in a je tam"},
                       StageCase{"TO JE VSE.", "letters", "to je vse"},
                       StageCase{"Ljubljana je lepa.", "letters", "ljubljana je lepa"}));
 
