@@ -45,11 +45,15 @@ int Abbreviations::load(ProfileFile& profile) {
 
 namespace {
 
-// True when the word after `end` (past at least one blank) begins with a capital.
-bool capital_follows(std::string_view in, std::size_t end, const CharClassTable& classes) {
+// True when the word after `end` (past at least one blank) begins with a
+// capital, or also with a digit when `or_digit` ("5. jan. 2020").
+bool capital_follows(std::string_view in, std::size_t end, const CharClassTable& classes,
+                     bool or_digit = false) {
     std::size_t k = end;
     while (k < in.size() && (in[k] == ' ' || in[k] == '\n' || in[k] == '\r')) ++k;
-    return k > end && k < in.size() && classes.is_capital(static_cast<unsigned char>(in[k]));
+    if (k == end || k >= in.size()) return false;
+    const auto next = static_cast<unsigned char>(in[k]);
+    return classes.is_capital(next) || (or_digit && classes.is_digit(next));
 }
 
 // True when the token before `position` (past blanks) ends in a letter or a
@@ -89,10 +93,10 @@ void Abbreviations::expand(std::string_view in, std::string& out, std::size_t li
                     if (classes.is_letter(before) || classes.is_digit(before)) continue;
                 }
                 const std::size_t after = pos + pair.abbreviation.size();
-                // A word that is also an abbreviation ("ga.", "g.") is one only
-                // as a title: before a capitalised name, not after a word (the
-                // pronoun) or a number (a unit such as grams).
-                if (pair.also_word && (!capital_follows(in, after, classes) ||
+                // A word that is also an abbreviation ("ga.", "g.", "jan.") is
+                // one only before a capitalised name or a number, and not after
+                // a word (the pronoun, an initial) or a number (grams).
+                if (pair.also_word && (!capital_follows(in, after, classes, true) ||
                                        after_word_or_number(in, pos, classes)))
                     continue;
                 found.push_back({pos, &pair, after >= lower.size() || lower[after] != ' '});
