@@ -25,6 +25,8 @@ constexpr std::string_view kRangeWord = "do";
 // Marks a run of digits whose thousands were grouped with dots ("1.234.567"):
 // the number stage reads it in full, however long. No input byte is 0x01.
 constexpr char kGroupedMark = '\x01';
+// The longest grouped number looked back over ("999.999.999.999" and more).
+constexpr std::size_t kGroupedNumberSpan = 32;
 
 // The character before `i` past blanks, or NUL.
 char before_blanks(const std::string& s, std::size_t i) {
@@ -45,7 +47,7 @@ bool ascii_digit(char c) {
 // True when the dot at `i` separates thousands: one to three digits before it
 // (or a group before those), exactly three after it, and no decimal part.
 bool is_group_dot(const std::string& s, std::size_t i) {
-    if (i + 3 >= s.size() + 0 || !ascii_digit(s[i + 1]) || !ascii_digit(s[i + 2]) ||
+    if (i + 3 >= s.size() || !ascii_digit(s[i + 1]) || !ascii_digit(s[i + 2]) ||
         !ascii_digit(s[i + 3]))
         return false;
     if (i + 4 < s.size() && ascii_digit(s[i + 4])) return false;
@@ -185,7 +187,9 @@ void SentenceSplitter::rewrite(const std::string& s, std::string& out, std::size
         if (ascii_digit(c) && !ascii_digit(next) && !(next == '.' && is_group_dot(s, i + 1))) {
             // The last digit of a grouped number carries the mark.
             std::size_t k = i + 1;
-            while (k > 0 && (ascii_digit(s[k - 1]) || s[k - 1] == '.')) --k;
+            while (k > 0 && i + 1 - k < kGroupedNumberSpan &&
+                   (ascii_digit(s[k - 1]) || s[k - 1] == '.'))
+                --k;
             bool grouped = false;
             for (std::size_t d = k; d < i; ++d)
                 if (s[d] == '.' && is_group_dot(s, d)) grouped = true;
