@@ -91,8 +91,9 @@ int PronunciationDictionary::read_index(const std::string& path) {
     const long end = std::ftell(file.get());
     if (end < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return kNotPossible;
     const auto size = static_cast<std::uint64_t>(end);
-    // A valid index holds at least the header and the closing NUL of its text.
-    if (size <= kIndexHeaderSize) return kNotPossible;
+    // A file too short to hold a header and any text is an empty dictionary
+    // (the index of a voice without dictionaries), not a damaged one.
+    if (size <= kIndexHeaderSize) return 0;
     char header[kIndexHeaderSize];
     if (std::fread(header, 1, sizeof header, file.get()) != sizeof header) return kNotPossible;
     const std::uint64_t text_offset = get_u32(header);

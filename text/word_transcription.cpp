@@ -184,15 +184,17 @@ int WordTranscriber::transcribe(const std::string& in, std::string& out, bool us
         std::size_t end = token_end(in, pos);
         const char* transcription = nullptr;
         std::string phrase;
-        if (use_dictionary && end - pos <= kLookupKeyMax) {
-            key.assign(in, pos, end - pos);
-            std::size_t reach = end;
+        if (use_dictionary) {
+            // A longer token is looked up by its first kLookupKeyMax characters;
+            // on a hit the rest of it is read as the next token.
+            std::size_t reach = std::min(end, pos + kLookupKeyMax);
+            key.assign(in, pos, reach - pos);
             while (const char* found = dictionary.lookup(key)) {
                 transcription = found;
                 phrase = key;
                 end = reach;
                 ++hits;
-                if (reach >= in.size()) break;
+                if (reach >= in.size() || in[reach] != ' ') break;
                 const std::size_t next = token_end(in, reach + 1);
                 if (key.size() + 1 + (next - reach - 1) > kLookupKeyMax) break;
                 key.append(in, reach, next - reach);

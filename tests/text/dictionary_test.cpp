@@ -130,9 +130,15 @@ TEST_F(DictionaryTest, DamagedIndexIsRefused) {
         for (int i = 0; i < 4; ++i) text[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
         return text;
     };
+    // Shorter than 25 bytes: an empty dictionary, read successfully.
+    for (const std::string& text : {std::string(), good.substr(0, 24)}) {
+        write_file(dir_.path() / "short.ndx", text);
+        PronunciationDictionary d;
+        EXPECT_EQ(d.read_index((dir_.path() / "short.ndx").string()), 0);
+        EXPECT_TRUE(d.empty());
+    }
     const std::pair<std::string, std::string> cases[] = {
-        {"empty", ""},
-        {"header only", good.substr(0, 24)},
+        {"header and one byte", good.substr(0, 25)},
         {"truncated", good.substr(0, good.size() - 1)},
         {"one byte more", good + "x"},
         {"wrong text offset", patched(0, 25)},

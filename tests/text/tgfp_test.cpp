@@ -271,7 +271,7 @@ TEST(TgfpConversion, SentenceModeSpansCoverTheText) {
     const Expected expected[] = {
         {"Res? ", ". re:s ? "},
         {"Da. ", ". da . "},
-        {"Bil je 5. maja doma!  ", ". bi:U jE pEte:ga ma:ja dOma: ! "},
+        {"Bil je 5. maja doma!  ", ". bi:U jE pe:tEga ma:ja dOma: ! "},
         {"Konec", ". ko:nEts . "},
     };
     int length = engine.convert_sentence(text, true);
@@ -299,9 +299,11 @@ TEST(TgfpConversion, SentenceSpansAreInTheCallersText) {
     const std::string text =
         "Dr. Novak pride ob 8:15. Res? \x8A"
         "e npr. jutri itd. Konec \x80!";
+    // "itd." before a capitalised word also ends its sentence.
     const std::string spans[] = {"Dr. Novak pride ob 8:15. ", "Res? ",
                                  "\x8A"
-                                 "e npr. jutri itd. Konec \x80!"};
+                                 "e npr. jutri itd. ",
+                                 "Konec \x80!"};
     int length = engine.convert_sentence(text, true);
     for (const std::string& span : spans) {
         ASSERT_GT(length, 0);
@@ -344,7 +346,7 @@ TEST(TgfpConversion, StagesAreObservedInOrder) {
                                                "numbers",    "letters",     "words"};
     EXPECT_EQ(stages, expected);
     EXPECT_EQ(std::string(engine.result_text()),
-              "dOkto:r no:vak pri:dE Ob o:smih in pe:tnajst minu:t , na pri:mEr ju:tri . ");
+              "do:ktOr no:vak pri:dE Ob o:smih in pe:tnajst minu:t , na pri:mEr ju:tri . ");
 }
 
 }  // namespace
