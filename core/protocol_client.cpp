@@ -61,12 +61,13 @@ std::string wave_file_request(std::string_view file, std::string_view text) {
 }
 
 void FrameReader::append(const void* data, std::size_t size) {
+    if (failed_) return;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     buffer_.insert(buffer_.end(), bytes, bytes + size);
 }
 
 std::optional<ReceivedFrame> FrameReader::take() {
-    if (buffer_.size() < kFrameHeaderSize) return std::nullopt;
+    if (failed_ || buffer_.size() < kFrameHeaderSize) return std::nullopt;
     const auto magic =
         std::search(buffer_.begin(), buffer_.end(), std::begin(kFrameMagic), std::end(kFrameMagic));
     if (magic == buffer_.end()) {
@@ -77,6 +78,18 @@ std::optional<ReceivedFrame> FrameReader::take() {
     buffer_.erase(buffer_.begin(), magic);
     if (buffer_.size() < kFrameHeaderSize) return std::nullopt;
     const FrameHeader header = decode_header(buffer_.data());
+    if (header.length > kFramePayloadLimit) {
+        // Only audio may be longer; its code shows once the payload has begun.
+        if (buffer_.size() < kFrameHeaderSize + kReplyCodeSize) return std::nullopt;
+        const bool audio =
+            std::memcmp(buffer_.data() + kFrameHeaderSize, "SINT_S_", kReplyCodeSize) == 0;
+        if (!audio || header.length > kAudioPayloadLimit) {
+            failed_ = true;
+            buffer_.clear();
+            buffer_.shrink_to_fit();
+            return std::nullopt;
+        }
+    }
     if (buffer_.size() - kFrameHeaderSize < header.length) return std::nullopt;
     ReceivedFrame frame;
     frame.kind = header.kind;
@@ -173,6 +186,7 @@ std::optional<ReceivedFrame> ProtocolConnection::receive(int timeout_ms) {
     std::vector<std::uint8_t> chunk(kReadChunk);
     while (true) {
         if (auto frame = reader_.take()) return frame;
+        if (reader_.failed()) close();
         if (fd_ < 0) return std::nullopt;
         int wait = -1;
         if (timeout_ms > 0) {

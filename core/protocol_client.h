@@ -39,15 +39,20 @@ struct ReceivedFrame {
 // Reassembles frames from the bytes of a connection, one frame per take.
 // Bytes before a magic are dropped; a buffer without a magic keeps only its
 // last three bytes, which may be the start of a magic split by the network.
+// A header announcing more than a reply can hold (kFramePayloadLimit, or
+// kAudioPayloadLimit for audio) puts the reader in the failed state: its bytes
+// are dropped and it delivers nothing more, since the stream cannot be trusted.
 class FrameReader {
 public:
     void append(const void* data, std::size_t size);
-    // The next complete frame, or nothing while it is incomplete.
+    // The next complete frame, or nothing while it is incomplete or failed.
     std::optional<ReceivedFrame> take();
     std::size_t buffered() const { return buffer_.size(); }
+    bool failed() const { return failed_; }
 
 private:
     std::vector<std::uint8_t> buffer_;
+    bool failed_ = false;
 };
 
 enum class ReplyType {
@@ -88,7 +93,8 @@ public:
     // Sends the request text with its NUL as one frame of kind 1.
     bool send_request(std::string_view text);
     // Waits up to `timeout_ms` (≤ 0: no limit) for the next frame. Nothing on
-    // time-out or when the server closes the connection (then connected() is false).
+    // time-out, or when the server closes the connection or announces a frame
+    // beyond the limits (then the connection is closed and connected() is false).
     std::optional<ReceivedFrame> receive(int timeout_ms);
     // Waits for the next reply of `type`, skipping others; nothing on time-out.
     std::optional<Reply> wait_for(ReplyType type, int timeout_ms);

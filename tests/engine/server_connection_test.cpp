@@ -142,6 +142,33 @@ TEST_F(ConnectionTest, ServerKilledBetweenSentencesIsStartedAgain) {
     EXPECT_EQ(started->requests_of("STREAM").size(), 1u);
 }
 
+// A header announcing more than a reply can hold fails that exchange (the
+// sentence gets the silence fall-back) instead of swallowing every later reply.
+TEST_F(ConnectionTest, OversizedReplyFailsOnlyItsOwnExchange) {
+    const struct {
+        const char* name;
+        std::uint32_t length;
+        const char* code;
+    } cases[] = {
+        {"4 GiB of audio", 0xFFFFFFFFu, "SINT_S_"},
+        {"a sentence end beyond the frame limit", 100000, "SINT_EP"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset_server_connection();
+        server = std::make_unique<FakeServer>();
+        ASSERT_TRUE(connect());
+        server->set_mode(FakeServer::Mode::Oversized);
+        server->set_oversized(c.length, c.code);
+        std::vector<std::uint8_t> audio;
+        ASSERT_TRUE(SYNTHESIZE_text("Ena dva tri.", audio));
+        EXPECT_EQ(audio, std::vector<std::uint8_t>(16000, 0));
+        server->set_mode(FakeServer::Mode::Normal);
+        ASSERT_TRUE(SYNTHESIZE_text("Stiri pet.", audio));
+        EXPECT_EQ(audio.size(), 2u * 10 * 10);
+    }
+}
+
 TEST_F(ConnectionTest, SynthesisReturnsTheAudioOfTheReply) {
     ASSERT_TRUE(connect());
     server->set_sample_value(0x1234);
