@@ -180,6 +180,17 @@ bool ProtocolConnection::send_request(std::string_view text) {
     return true;
 }
 
+bool ProtocolConnection::read_some(std::vector<std::uint8_t>& chunk) {
+    const ssize_t n = ::recv(fd_, chunk.data(), chunk.size(), MSG_DONTWAIT);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+    if (n <= 0) {
+        close();
+        return false;
+    }
+    reader_.append(chunk.data(), static_cast<std::size_t>(n));
+    return true;
+}
+
 std::optional<ReceivedFrame> ProtocolConnection::receive(int timeout_ms) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
@@ -199,14 +210,21 @@ std::optional<ReceivedFrame> ProtocolConnection::receive(int timeout_ms) {
         const int ready = ::poll(&p, 1, wait);
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) return std::nullopt;
-        const ssize_t n = ::recv(fd_, chunk.data(), chunk.size(), 0);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-        if (n <= 0) {
-            close();
-            continue;  // a frame already buffered is still delivered
-        }
-        reader_.append(chunk.data(), static_cast<std::size_t>(n));
+        // A connection that ended still delivers a frame already buffered.
+        read_some(chunk);
     }
+}
+
+bool ProtocolConnection::refresh() {
+    std::vector<std::uint8_t> chunk(kReadChunk);
+    while (fd_ >= 0) {
+        pollfd p{fd_, POLLIN, 0};
+        const int ready = ::poll(&p, 1, 0);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0 || !read_some(chunk)) break;
+    }
+    if (reader_.failed()) close();
+    return connected();
 }
 
 std::optional<Reply> ProtocolConnection::wait_for(ReplyType type, int timeout_ms) {

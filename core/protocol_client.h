@@ -96,10 +96,18 @@ public:
     // time-out, or when the server closes the connection or announces a frame
     // beyond the limits (then the connection is closed and connected() is false).
     std::optional<ReceivedFrame> receive(int timeout_ms);
+    // Takes in what has already arrived, without waiting, so that a connection
+    // the server has closed is noticed before the next request goes out.
+    // Returns connected().
+    bool refresh();
     // Waits for the next reply of `type`, skipping others; nothing on time-out.
     std::optional<Reply> wait_for(ReplyType type, int timeout_ms);
 
 private:
+    // Reads once into the frame reader; false when the connection ended (the
+    // peer closed it, a read failed, or the reader failed), which closes it.
+    bool read_some(std::vector<std::uint8_t>& chunk);
+
     int fd_ = -1;
     FrameReader reader_;
 };
