@@ -48,6 +48,30 @@ TEST_F(ConnectionTest, NothingListeningAndNoProgramFails) {
     EXPECT_EQ(connection_state(), kConnectionFailed);
 }
 
+// A server that was not ready when the first test gave up is tested again by
+// the next check, and its replies are then taken.
+TEST_F(ConnectionTest, ServerReadyAfterAFailedTestIsTestedAgain) {
+    for (const bool listening : {false, true}) {
+        SCOPED_TRACE(listening ? "answering SINT_NO at first" : "not listening at first");
+        reset_server_connection();
+        const int port = server->port();
+        if (listening)
+            server->set_not_ready_answers(1000);
+        else
+            server->stop();
+        EXPECT_FALSE(CHECK_TTS_engine("/nonexistent/sintsrv", 30, port));
+        EXPECT_EQ(connection_state(), kConnectionFailed);
+        if (listening)
+            server->set_not_ready_answers(0);
+        else
+            server = std::make_unique<FakeServer>(port);
+        std::vector<std::uint8_t> audio;
+        ASSERT_TRUE(SYNTHESIZE_text("Dober dan.", audio));
+        EXPECT_EQ(audio.size(), 2u * 10 * 10);
+        EXPECT_EQ(connection_state(), kConnectionReady);
+    }
+}
+
 TEST(ServerStart, CommandLineAndFolder) {
     EXPECT_EQ(server_command_line("C:\\sint\\sintsrv.exe", 30),
               "C:\\sint\\sintsrv.exe -lifespan 300 -disk -hitro -konzola");
