@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -60,6 +61,18 @@ std::string wave_file_request(std::string_view file, std::string_view text) {
     return limited(prefix, text, room);
 }
 
+std::optional<long> find_sentence_end(std::string_view text, const SentenceEndAsk& ask) {
+    const std::size_t whole = std::min(text.size(), kGfpTextMax);
+    std::size_t window = std::min(kSentenceWindow, whole);
+    while (true) {
+        const std::optional<long> answer = ask(text.substr(0, window));
+        if (!answer || window >= whole) return answer;
+        if (*answer > 0 && static_cast<std::size_t>(*answer) + kSentenceWindowMargin < window)
+            return answer;
+        window = std::min(window * 2, whole);
+    }
+}
+
 void FrameReader::append(const void* data, std::size_t size) {
     if (failed_) return;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
@@ -109,10 +122,15 @@ Reply recognise_reply(const std::vector<std::uint8_t>& payload) {
         reply.type = ReplyType::Audio;
         if (payload.size() > kReplyDataOffset) {
             const std::size_t count = (payload.size() - kReplyDataOffset) / 2;
+            const std::uint8_t* data = payload.data() + kReplyDataOffset;
             reply.samples.resize(count);
-            for (std::size_t i = 0; i < count; ++i)
-                reply.samples[i] =
-                    static_cast<std::int16_t>(get_u16(payload.data() + kReplyDataOffset + 2 * i));
+            if constexpr (std::endian::native == std::endian::little) {
+                // The wire's byte order is the host's: one copy.
+                std::memcpy(reply.samples.data(), data, count * 2);
+            } else {
+                for (std::size_t i = 0; i < count; ++i)
+                    reply.samples[i] = static_cast<std::int16_t>(get_u16(data + 2 * i));
+            }
         }
     } else if (code_is(payload, "SINT_EP")) {
         reply.type = ReplyType::SentenceEnd;
@@ -180,21 +198,23 @@ bool ProtocolConnection::send_request(std::string_view text) {
     return true;
 }
 
-bool ProtocolConnection::read_some(std::vector<std::uint8_t>& chunk) {
-    const ssize_t n = ::recv(fd_, chunk.data(), chunk.size(), MSG_DONTWAIT);
+bool ProtocolConnection::read_some() {
+    // One read area for the connection's life: a fresh one per read would cost
+    // more than the read itself.
+    if (chunk_.empty()) chunk_.resize(kReadChunk);
+    const ssize_t n = ::recv(fd_, chunk_.data(), chunk_.size(), MSG_DONTWAIT);
     if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return true;
     if (n <= 0) {
         close();
         return false;
     }
-    reader_.append(chunk.data(), static_cast<std::size_t>(n));
+    reader_.append(chunk_.data(), static_cast<std::size_t>(n));
     return true;
 }
 
 std::optional<ReceivedFrame> ProtocolConnection::receive(int timeout_ms) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    std::vector<std::uint8_t> chunk(kReadChunk);
     while (true) {
         if (auto frame = reader_.take()) return frame;
         if (reader_.failed()) close();
@@ -211,17 +231,16 @@ std::optional<ReceivedFrame> ProtocolConnection::receive(int timeout_ms) {
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) return std::nullopt;
         // A connection that ended still delivers a frame already buffered.
-        read_some(chunk);
+        read_some();
     }
 }
 
 bool ProtocolConnection::refresh() {
-    std::vector<std::uint8_t> chunk(kReadChunk);
     while (fd_ >= 0) {
         pollfd p{fd_, POLLIN, 0};
         const int ready = ::poll(&p, 1, 0);
         if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0 || !read_some(chunk)) break;
+        if (ready <= 0 || !read_some()) break;
     }
     if (reader_.failed()) close();
     return connected();

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +36,24 @@ struct ReceivedFrame {
     std::uint16_t kind = 0;
     std::vector<std::uint8_t> payload;
 };
+
+// Sentence queries send a window of the text, not all of it: the server
+// analyses whatever it is sent, so a query costs what its window costs. The
+// window starts at this size and doubles while no sentence end is found in it.
+inline constexpr std::size_t kSentenceWindow = 512;
+// An answer this close to the window's end may be where the window was cut
+// rather than where the sentence ends (the splitter looks at the words after a
+// full stop); the window then grows as well.
+inline constexpr std::size_t kSentenceWindowMargin = 128;
+
+// Asks about one window of the text: the server's answer, or nothing when it
+// gave none (the search then ends with nothing).
+using SentenceEndAsk = std::function<std::optional<long>(std::string_view window)>;
+// The server's answer for the first sentence of `text`, found through windows
+// that grow (up to the whole text or the request limit) until the answer
+// lies well inside one. A window that holds all that could be sent gives the
+// answer as it is, whatever it is.
+std::optional<long> find_sentence_end(std::string_view text, const SentenceEndAsk& ask);
 
 // Reassembles frames from the bytes of a connection, one frame per take.
 // Bytes before a magic are dropped; a buffer without a magic keeps only its
@@ -106,10 +125,11 @@ public:
 private:
     // Reads once into the frame reader; false when the connection ended (the
     // peer closed it, a read failed, or the reader failed), which closes it.
-    bool read_some(std::vector<std::uint8_t>& chunk);
+    bool read_some();
 
     int fd_ = -1;
     FrameReader reader_;
+    std::vector<std::uint8_t> chunk_;
 };
 
 }  // namespace sint

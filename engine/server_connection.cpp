@@ -404,16 +404,23 @@ long GET_sentence_end(const std::string& text) {
         return -1;
     }
     const std::string sent = up_to_nul(text);
-    long value = 0;
-    const Exchange outcome =
-        request_and_wait(gfp_request(sent), kReceivedEnd, nullptr, &value, "GET_sentence_end");
-    if (outcome == Exchange::Answered) {
+    bool unreachable = false;
+    const std::optional<long> answer =
+        find_sentence_end(sent, [&](std::string_view window) -> std::optional<long> {
+            long value = 0;
+            const Exchange outcome = request_and_wait(gfp_request(window), kReceivedEnd, nullptr,
+                                                      &value, "GET_sentence_end");
+            unreachable = outcome == Exchange::Unreachable;
+            if (outcome != Exchange::Answered) return std::nullopt;
+            return value;
+        });
+    if (answer) {
         trace("GET_sentence_end: po cakanju");
         trace("%s", kSentenceEndEnd);
-        return value;
+        return *answer;
     }
     // No server: nothing can be asked. A silent one: the whole text is one sentence.
-    return outcome == Exchange::Unreachable ? 0 : static_cast<long>(sent.size());
+    return unreachable ? 0 : static_cast<long>(sent.size());
 }
 
 bool STOP_synthesis() {

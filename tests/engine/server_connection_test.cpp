@@ -265,6 +265,39 @@ TEST_F(ConnectionTest, SentenceEndComesFromTheServer) {
     EXPECT_EQ(GET_sentence_end("Ena dva. Tri."), 13);  // the whole text is one sentence
 }
 
+// The sentence query sends a small window of the text and widens it only while
+// the answer does not lie well inside it.
+TEST_F(ConnectionTest, SentenceQueriesSendAWindowThatGrows) {
+    std::string sentences;
+    for (int i = 0; i < 40; ++i) sentences += "Ena dva tri stiri pet. ";
+    const struct {
+        const char* name;
+        std::string text;
+        std::vector<std::size_t> windows;
+        long end;
+    } cases[] = {
+        {"many sentences", sentences, {512}, 22},
+        {"no sentence end", std::string(1500, 'a'), {512, 1024, 1500}, 1500},
+        {"an end near the window's end",
+         std::string(450, 'a') + "." + std::string(1549, 'b'),
+         {512, 1024},
+         451},
+        {"a short text", "Ena. Dva.", {9}, 4},
+    };
+    ASSERT_TRUE(connect());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        server->clear_requests();
+        EXPECT_EQ(GET_sentence_end(c.text), c.end);
+        std::vector<std::size_t> windows;
+        for (const std::string& request : server->requests_of("GFP")) {
+            windows.push_back(request.size() - 5);
+            EXPECT_EQ(c.text.compare(0, windows.back(), request, 5), 0);
+        }
+        EXPECT_EQ(windows, c.windows);
+    }
+}
+
 TEST_F(ConnectionTest, LongTextsAreCutToTheRequestLimit) {
     ASSERT_TRUE(connect());
     const std::string text(30000, 'a');
