@@ -17,9 +17,10 @@ inline constexpr std::size_t kFrameLimit = 100000;
 inline constexpr std::size_t kFramePayloadLimit = kFrameLimit - kFrameHeaderSize;
 // An audio reply carries all the speech of one request and may exceed the
 // frame limit by far (32000 bytes per second of speech); clients accept it up
-// to this size, some 35 minutes of speech, far more than a sentence makes. A
-// header announcing more fails the exchange.
-inline constexpr std::size_t kAudioPayloadLimit = std::size_t{64} << 20;
+// to this size, over two hours of speech: the longest request the clients
+// send (some 20 KB of text, about 25 minutes at the usual rate) fits even
+// spoken slowly or full of numbers. A header announcing more fails the exchange.
+inline constexpr std::size_t kAudioPayloadLimit = std::size_t{256} << 20;
 inline constexpr char kFrameMagic[4] = {'Z', '!', 'M', 'F'};
 // Kinds: the reply to TEST carries 1, every other server frame 0; clients send 1.
 inline constexpr std::uint16_t kFrameKindPlain = 0;
