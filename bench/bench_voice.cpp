@@ -1,7 +1,8 @@
 // Speed of the whole system with the default voice: the 200-sentence news text
 // (repeated ten times, and more if that makes less than 10 minutes of speech) synthesised sentence
 // by sentence through the facade in this process, then through a sintsrv
-// started from a copy of the program folder, then through `espeak-ng -v sl`
+// started from a copy of the program folder (one STREAM request per sentence,
+// and sint-say finding the sentences itself), then through `espeak-ng -v sl`
 // when it is installed. Prints seconds of audio per second of CPU for each and
 // the ratios.
 //
@@ -184,6 +185,80 @@ bool bench_server(const fs::path& folder, std::uint16_t port,
     return ok && server.audio > 0;
 }
 
+// sint-say speaking the whole text (the sentences one a line, `passes` times)
+// through a sintsrv started from the folder: sint-say finds the sentences with
+// the server's sentence queries and sends each to STREAM. Its audio goes to
+// /dev/null, as the facade's stays in memory; the seconds of speech are the
+// ones it reports. `server` is the server's CPU alone, `both` adds sint-say's.
+bool bench_say(const fs::path& folder, std::uint16_t port, const std::vector<std::string>& utf8,
+               int passes, Figure& server, Figure& both) {
+    const std::string text = (folder / "say-text.txt").string();
+    const std::string report = (folder / "say-report.txt").string();
+    {
+        std::ofstream out(text);
+        for (int p = 0; p < passes; ++p)
+            for (const std::string& s : utf8) out << s << "\n";
+    }
+    const auto started = Clock::now();
+    const pid_t pid = spawn({(folder / "sintsrv").string(), "-konzola", "-hitro"});
+    bool ready = false;
+    while (!ready &&
+           std::chrono::duration<double, std::milli>(Clock::now() - started).count() <
+               kStartTimeoutMs &&
+           waitpid(pid, nullptr, WNOHANG) == 0) {
+        sint::ProtocolConnection probe;
+        ready = probe.connect("127.0.0.1", port) &&
+                probe.send_request(sint::command_request("TEST")) &&
+                probe.wait_for(sint::ReplyType::Ok, 1000).has_value();
+        if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    bool ok = false;
+    if (ready) {
+        const double server_cpu = process_cpu(pid);
+        const auto begun = Clock::now();
+        std::fflush(stdout);
+        const pid_t say = fork();
+        if (say == 0) {
+            // "/dev/null: <seconds> s" goes to standard error.
+            if (!std::freopen(report.c_str(), "w", stderr)) _exit(127);
+            const std::string program = (folder / "sint-say").string();
+            const std::string port_text = std::to_string(port);
+            execl(program.c_str(), program.c_str(), "--port", port_text.c_str(), "-o", "/dev/null",
+                  "-f", text.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        rusage usage{};
+        ok = say > 0 && wait4(say, &status, 0, &usage) == say && WIFEXITED(status) &&
+             WEXITSTATUS(status) == 0;
+        server.wall = both.wall = std::chrono::duration<double>(Clock::now() - begun).count();
+        server.cpu = process_cpu(pid) - server_cpu;
+        both.cpu = server.cpu + cpu_seconds(usage);
+        std::ifstream in(report);
+        const std::string said((std::istreambuf_iterator<char>(in)), {});
+        const std::size_t colon = said.rfind(": ");
+        server.audio = both.audio =
+            colon == std::string::npos ? 0 : std::strtod(said.c_str() + colon + 2, nullptr);
+        if (!ok) std::fprintf(stderr, "bench_voice: sint-say failed on the text\n");
+        sint::ProtocolConnection last;
+        if (last.connect("127.0.0.1", port) &&
+            last.send_request(sint::command_request("TERMINATE")))
+            last.wait_for(sint::ReplyType::End, 5000);
+    } else {
+        std::fprintf(stderr, "bench_voice: sintsrv did not become ready for sint-say\n");
+    }
+    const auto stopping = Clock::now();
+    while (waitpid(pid, nullptr, WNOHANG) == 0) {
+        if (Clock::now() - stopping > std::chrono::seconds(5)) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return ok && server.audio > 0;
+}
+
 // Seconds of sound in a RIFF file of 16-bit samples (its fmt and data chunks).
 double wave_seconds(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -299,6 +374,12 @@ int run(const fs::path& source, const fs::path& text_file) {
             std::printf("espeak-ng -v sl failed on the text: no comparison\n");
         }
         if (result == 0) std::printf("ratio sintsrv / facade: %.2f\n", both.rate() / facade.rate());
+        Figure say_server, say_both;
+        if (result == 0 && bench_say(folder, port, utf8, passes, say_server, say_both)) {
+            print("sint-say (server CPU)", say_server);
+            print("sint-say (server and client CPU)", say_both);
+            std::printf("ratio sint-say / facade: %.2f\n", say_both.rate() / facade.rate());
+        }
     }
     std::error_code ignored;
     fs::remove_all(folder, ignored);

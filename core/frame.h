@@ -11,6 +11,16 @@
 namespace sint {
 
 inline constexpr std::size_t kFrameHeaderSize = 12;
+// The largest frame, header included, that sintsrv takes in: every request
+// must fit its receive buffer whole. Clients hold replies to the same bound.
+inline constexpr std::size_t kFrameLimit = 100000;
+inline constexpr std::size_t kFramePayloadLimit = kFrameLimit - kFrameHeaderSize;
+// An audio reply carries all the speech of one request and may exceed the
+// frame limit by far (32000 bytes per second of speech); clients accept it up
+// to this size, over two hours of speech: the longest request the clients
+// send (some 20 KB of text, about 25 minutes at the usual rate) fits even
+// spoken slowly or full of numbers. A header announcing more fails the exchange.
+inline constexpr std::size_t kAudioPayloadLimit = std::size_t{256} << 20;
 inline constexpr char kFrameMagic[4] = {'Z', '!', 'M', 'F'};
 // Kinds: the reply to TEST carries 1, every other server frame 0; clients send 1.
 inline constexpr std::uint16_t kFrameKindPlain = 0;

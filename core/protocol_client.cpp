@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -60,13 +61,26 @@ std::string wave_file_request(std::string_view file, std::string_view text) {
     return limited(prefix, text, room);
 }
 
+std::optional<long> find_sentence_end(std::string_view text, const SentenceEndAsk& ask) {
+    const std::size_t whole = std::min(text.size(), kGfpTextMax);
+    std::size_t window = std::min(kSentenceWindow, whole);
+    while (true) {
+        const std::optional<long> answer = ask(text.substr(0, window));
+        if (!answer || window >= whole) return answer;
+        if (*answer > 0 && static_cast<std::size_t>(*answer) + kSentenceWindowMargin < window)
+            return answer;
+        window = std::min(window * 2, whole);
+    }
+}
+
 void FrameReader::append(const void* data, std::size_t size) {
+    if (failed_) return;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     buffer_.insert(buffer_.end(), bytes, bytes + size);
 }
 
 std::optional<ReceivedFrame> FrameReader::take() {
-    if (buffer_.size() < kFrameHeaderSize) return std::nullopt;
+    if (failed_ || buffer_.size() < kFrameHeaderSize) return std::nullopt;
     const auto magic =
         std::search(buffer_.begin(), buffer_.end(), std::begin(kFrameMagic), std::end(kFrameMagic));
     if (magic == buffer_.end()) {
@@ -77,6 +91,18 @@ std::optional<ReceivedFrame> FrameReader::take() {
     buffer_.erase(buffer_.begin(), magic);
     if (buffer_.size() < kFrameHeaderSize) return std::nullopt;
     const FrameHeader header = decode_header(buffer_.data());
+    if (header.length > kFramePayloadLimit) {
+        // Only audio may be longer; its code shows once the payload has begun.
+        if (buffer_.size() < kFrameHeaderSize + kReplyCodeSize) return std::nullopt;
+        const bool audio =
+            std::memcmp(buffer_.data() + kFrameHeaderSize, "SINT_S_", kReplyCodeSize) == 0;
+        if (!audio || header.length > kAudioPayloadLimit) {
+            failed_ = true;
+            buffer_.clear();
+            buffer_.shrink_to_fit();
+            return std::nullopt;
+        }
+    }
     if (buffer_.size() - kFrameHeaderSize < header.length) return std::nullopt;
     ReceivedFrame frame;
     frame.kind = header.kind;
@@ -96,10 +122,15 @@ Reply recognise_reply(const std::vector<std::uint8_t>& payload) {
         reply.type = ReplyType::Audio;
         if (payload.size() > kReplyDataOffset) {
             const std::size_t count = (payload.size() - kReplyDataOffset) / 2;
+            const std::uint8_t* data = payload.data() + kReplyDataOffset;
             reply.samples.resize(count);
-            for (std::size_t i = 0; i < count; ++i)
-                reply.samples[i] =
-                    static_cast<std::int16_t>(get_u16(payload.data() + kReplyDataOffset + 2 * i));
+            if constexpr (std::endian::native == std::endian::little) {
+                // The wire's byte order is the host's: one copy.
+                std::memcpy(reply.samples.data(), data, count * 2);
+            } else {
+                for (std::size_t i = 0; i < count; ++i)
+                    reply.samples[i] = static_cast<std::int16_t>(get_u16(data + 2 * i));
+            }
         }
     } else if (code_is(payload, "SINT_EP")) {
         reply.type = ReplyType::SentenceEnd;
@@ -167,12 +198,26 @@ bool ProtocolConnection::send_request(std::string_view text) {
     return true;
 }
 
+bool ProtocolConnection::read_some() {
+    // One read area for the connection's life: a fresh one per read would cost
+    // more than the read itself.
+    if (chunk_.empty()) chunk_.resize(kReadChunk);
+    const ssize_t n = ::recv(fd_, chunk_.data(), chunk_.size(), MSG_DONTWAIT);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+    if (n <= 0) {
+        close();
+        return false;
+    }
+    reader_.append(chunk_.data(), static_cast<std::size_t>(n));
+    return true;
+}
+
 std::optional<ReceivedFrame> ProtocolConnection::receive(int timeout_ms) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    std::vector<std::uint8_t> chunk(kReadChunk);
     while (true) {
         if (auto frame = reader_.take()) return frame;
+        if (reader_.failed()) close();
         if (fd_ < 0) return std::nullopt;
         int wait = -1;
         if (timeout_ms > 0) {
@@ -185,14 +230,20 @@ std::optional<ReceivedFrame> ProtocolConnection::receive(int timeout_ms) {
         const int ready = ::poll(&p, 1, wait);
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) return std::nullopt;
-        const ssize_t n = ::recv(fd_, chunk.data(), chunk.size(), 0);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-        if (n <= 0) {
-            close();
-            continue;  // a frame already buffered is still delivered
-        }
-        reader_.append(chunk.data(), static_cast<std::size_t>(n));
+        // A connection that ended still delivers a frame already buffered.
+        read_some();
     }
+}
+
+bool ProtocolConnection::refresh() {
+    while (fd_ >= 0) {
+        pollfd p{fd_, POLLIN, 0};
+        const int ready = ::poll(&p, 1, 0);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0 || !read_some()) break;
+    }
+    if (reader_.failed()) close();
+    return connected();
 }
 
 std::optional<Reply> ProtocolConnection::wait_for(ReplyType type, int timeout_ms) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,18 +37,41 @@ struct ReceivedFrame {
     std::vector<std::uint8_t> payload;
 };
 
+// Sentence queries send a window of the text, not all of it: the server
+// analyses whatever it is sent, so a query costs what its window costs. The
+// window starts at this size and doubles while no sentence end is found in it.
+inline constexpr std::size_t kSentenceWindow = 512;
+// An answer this close to the window's end may be where the window was cut
+// rather than where the sentence ends (the splitter looks at the words after a
+// full stop); the window then grows as well.
+inline constexpr std::size_t kSentenceWindowMargin = 128;
+
+// Asks about one window of the text: the server's answer, or nothing when it
+// gave none (the search then ends with nothing).
+using SentenceEndAsk = std::function<std::optional<long>(std::string_view window)>;
+// The server's answer for the first sentence of `text`, found through windows
+// that grow (up to the whole text or the request limit) until the answer
+// lies well inside one. A window that holds all that could be sent gives the
+// answer as it is, whatever it is.
+std::optional<long> find_sentence_end(std::string_view text, const SentenceEndAsk& ask);
+
 // Reassembles frames from the bytes of a connection, one frame per take.
 // Bytes before a magic are dropped; a buffer without a magic keeps only its
 // last three bytes, which may be the start of a magic split by the network.
+// A header announcing more than a reply can hold (kFramePayloadLimit, or
+// kAudioPayloadLimit for audio) puts the reader in the failed state: its bytes
+// are dropped and it delivers nothing more, since the stream cannot be trusted.
 class FrameReader {
 public:
     void append(const void* data, std::size_t size);
-    // The next complete frame, or nothing while it is incomplete.
+    // The next complete frame, or nothing while it is incomplete or failed.
     std::optional<ReceivedFrame> take();
     std::size_t buffered() const { return buffer_.size(); }
+    bool failed() const { return failed_; }
 
 private:
     std::vector<std::uint8_t> buffer_;
+    bool failed_ = false;
 };
 
 enum class ReplyType {
@@ -88,14 +112,24 @@ public:
     // Sends the request text with its NUL as one frame of kind 1.
     bool send_request(std::string_view text);
     // Waits up to `timeout_ms` (≤ 0: no limit) for the next frame. Nothing on
-    // time-out or when the server closes the connection (then connected() is false).
+    // time-out, or when the server closes the connection or announces a frame
+    // beyond the limits (then the connection is closed and connected() is false).
     std::optional<ReceivedFrame> receive(int timeout_ms);
+    // Takes in what has already arrived, without waiting, so that a connection
+    // the server has closed is noticed before the next request goes out.
+    // Returns connected().
+    bool refresh();
     // Waits for the next reply of `type`, skipping others; nothing on time-out.
     std::optional<Reply> wait_for(ReplyType type, int timeout_ms);
 
 private:
+    // Reads once into the frame reader; false when the connection ended (the
+    // peer closed it, a read failed, or the reader failed), which closes it.
+    bool read_some();
+
     int fd_ = -1;
     FrameReader reader_;
+    std::vector<std::uint8_t> chunk_;
 };
 
 }  // namespace sint

@@ -169,8 +169,9 @@ HRESULT registry_remove(const std::string& key) {
     const std::string path = registry_file_path();
     RegistryFile registry;
     if (!registry.load(path)) return E_FAIL;
-    if (!registry.has_key(key)) return S_OK;
-    registry.remove_tree(key);
+    // A key that holds nothing itself (only keys below it, as the type
+    // library's) goes with its subtree all the same.
+    if (!registry.remove_tree(key)) return S_OK;
     return registry.save(path) ? S_OK : E_FAIL;
 }
 

@@ -115,13 +115,17 @@ void RegistryFile::set(const std::string& key, const std::string& name, const st
     keys_[key][name] = value;
 }
 
-void RegistryFile::remove_tree(const std::string& key) {
+bool RegistryFile::remove_tree(const std::string& key) {
+    bool removed = false;
     for (auto it = keys_.begin(); it != keys_.end();) {
-        if (it->first == key || is_below(it->first, key))
+        if (it->first == key || is_below(it->first, key)) {
             it = keys_.erase(it);
-        else
+            removed = true;
+        } else {
             ++it;
+        }
     }
+    return removed;
 }
 
 bool RegistryFile::has_key(const std::string& key) const {

@@ -32,8 +32,9 @@ public:
 
     void create_key(const std::string& key);
     void set(const std::string& key, const std::string& name, const std::string& value);
-    // Removes the key and every key below it.
-    void remove_tree(const std::string& key);
+    // Removes the key and every key below it, also when the key itself was
+    // never written (only keys below it were). True when anything went.
+    bool remove_tree(const std::string& key);
     bool has_key(const std::string& key) const;
     std::optional<std::string> get(const std::string& key, const std::string& name) const;
 

@@ -36,6 +36,7 @@ constexpr int kReceivedEnd = 2;    // "SINT_EP"
 constexpr int kReceivedOther = 0;
 constexpr int kReceivedNotReady = -1;  // "SINT_NO" during a test, or a bad index
 constexpr int kReceivedTimeout = -2;
+constexpr int kReceivedClosed = -3;  // the connection ended (the server closed it or sent garbage)
 
 struct ConnectionEntry {
     std::unique_ptr<ProtocolConnection> socket;
@@ -86,17 +87,31 @@ long create_connection(const std::string& host, int port) {
     return static_cast<long>(slot);
 }
 
-// Connects the entry's socket when it is not connected. True when connected.
-bool ensure_connected(ConnectionEntry& entry) {
-    if (entry.socket->connected()) return true;
-    return entry.socket->connect(entry.host, entry.port == 0 ? kPortZeroMeans : entry.port);
+enum class Probe {
+    Unreachable,  // no connection could be made
+    Kept,         // the connection was there and is still open
+    Reconnected,  // the connection is new: a server (perhaps another one) answers
+};
+
+// Connects the entry's socket when it is not connected. A connection that the
+// server has closed in the meantime (it ended, or was killed) is noticed here,
+// before a request would go out on it, and made again.
+Probe connect_entry(ConnectionEntry& entry) {
+    if (entry.socket->refresh()) return Probe::Kept;
+    return entry.socket->connect(entry.host, entry.port == 0 ? kPortZeroMeans : entry.port)
+               ? Probe::Reconnected
+               : Probe::Unreachable;
 }
 
-bool probe_connection(long index) {
+bool ensure_connected(ConnectionEntry& entry) {
+    return connect_entry(entry) != Probe::Unreachable;
+}
+
+Probe probe_connection(long index) {
     Module& m = module();
     const std::lock_guard<std::mutex> lock(m.table_mutex);
-    if (!valid_index(index) || !m.table[index].socket) return false;
-    return ensure_connected(m.table[index]);
+    if (!valid_index(index) || !m.table[index].socket) return Probe::Unreachable;
+    return connect_entry(m.table[index]);
 }
 
 bool code_is(const std::vector<std::uint8_t>& payload, const char* code) {
@@ -175,19 +190,8 @@ int RECEIVE_reply(long index, std::vector<std::uint8_t>* buffer, long* value, in
         socket = m.table[index].socket.get();
         if (timeout_ms <= 0) timeout_ms = m.table[index].default_timeout_ms;
     }
-    const auto start = std::chrono::steady_clock::now();
     std::optional<ReceivedFrame> frame = socket->receive(timeout_ms);
-    if (!frame) {
-        // A closed connection answers at once; wait out the time-out all the
-        // same, so that the callers' time budgets keep their length.
-        if (timeout_ms > 0) {
-            const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now() - start)
-                                   .count();
-            if (spent < timeout_ms) platform::sleep_ms(static_cast<int>(timeout_ms - spent));
-        }
-        return kReceivedTimeout;
-    }
+    if (!frame) return socket->connected() ? kReceivedTimeout : kReceivedClosed;
     {
         const std::lock_guard<std::mutex> lock(m.table_mutex);
         m.table[index].payload = frame->payload;
@@ -206,8 +210,18 @@ bool run_test() {
             SEND_request(m.index, command_request("TEST"));
             trace("posiljam test");
         }
-        if (RECEIVE_reply(m.index, nullptr, nullptr, m.timings.test_reply_ms) < 0)
-            trace("Test timeout");
+        const auto start = std::chrono::steady_clock::now();
+        const int result = RECEIVE_reply(m.index, nullptr, nullptr, m.timings.test_reply_ms);
+        if (result < 0) trace("Test timeout");
+        if (result == kReceivedClosed) {
+            // No connection yet (a started server still loads): the pass
+            // lasts its time all the same, so the test waits as long as it should.
+            const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now() - start)
+                                   .count();
+            if (spent < m.timings.test_reply_ms)
+                platform::sleep_ms(static_cast<int>(m.timings.test_reply_ms - spent));
+        }
         if (m.state == kConnectionReady) break;
         if (!platform::pump_messages()) break;
         ++pass;
@@ -234,11 +248,6 @@ std::string up_to_nul(const std::string& text) {
     return text.substr(0, text.find('\0'));
 }
 
-// Some steps are traced twice in a row.
-void trace_twice(const char* message) {
-    for (int i = 0; i < 2; ++i) trace("%s", message);
-}
-
 constexpr const char* kSynthesizeEnd = "SYNTHESIZE_text: K---------------------------";
 constexpr const char* kSentenceEndEnd = "GET_sentence_end: K---------------------------";
 
@@ -247,6 +256,49 @@ void send_setting(const char* name, const std::string& request) {
     trace("%s: Z---------------------------", name);
     if (valid_index(m.index)) SEND_request(m.index, request);
     trace("%s: K---------------------------", name);
+}
+
+enum class Exchange {
+    Answered,
+    NoAnswer,     // the waits ran out, or the connection ended twice
+    Unreachable,  // the connection ended and the server could not be reached again
+};
+
+// Sends `request` and waits for the reply `wanted`, passing over other frames;
+// `name` opens the traces. A connection that ends during the wait (the server
+// died) is noticed at once: the check runs again, which restarts the server,
+// and the request goes out once more.
+Exchange request_and_wait(const std::string& request, int wanted, std::vector<std::uint8_t>* buffer,
+                          long* value, const char* name) {
+    Module& m = module();
+    // Some steps are traced twice in a row.
+    for (int i = 0; i < 2; ++i) trace("%s: pred posiljanjem besedila", name);
+    SEND_request(m.index, request);
+    trace("%s: po posiljanju besedila, pred cakanjem", name);
+    bool resent = false;
+    int waited = 0;
+    while (true) {
+        // In the ready state a result of 1 is audio; otherwise it is a late
+        // answer to a test, and the audio is still to come.
+        const bool was_ready = m.state == kConnectionReady;
+        const int result = RECEIVE_reply(m.index, buffer, value, m.timings.reply_wait_ms);
+        if (result == wanted && (wanted != kReceivedReady || was_ready)) return Exchange::Answered;
+        if (result == kReceivedClosed) {
+            if (resent) return Exchange::NoAnswer;
+            if (!CHECK_TTS_engine(m.server_path, m.lifespan, m.port)) return Exchange::Unreachable;
+            resent = true;
+            waited = 0;
+            SEND_request(m.index, request);
+        } else if (result == kReceivedTimeout) {
+            trace("%s: timeout", name);
+            waited += kWaitCount;
+            if (waited > m.timings.reply_budget) {
+                for (int i = 0; i < 2; ++i) trace("%s: predolgo brez odgovora - reset", name);
+                return Exchange::NoAnswer;
+            }
+            platform::sleep_ms(m.timings.reply_pause_ms);
+        }
+    }
 }
 
 }  // namespace
@@ -286,11 +338,16 @@ bool CHECK_TTS_engine(const std::string& server_path, int lifespan, int port) {
         if (!valid_index(m.index)) return false;
         created = true;
     }
-    if (!probe_connection(m.index)) {
+    const Probe probe = probe_connection(m.index);
+    if (probe == Probe::Unreachable) {
         trace("engine se ne deluje: zaganjam: lifespan:%d", lifespan);
         START_TTS_engine(server_path, lifespan);
         platform::sleep_ms(m.timings.start_pause_ms);
-    } else if (!created) {
+    } else if (!created && probe == Probe::Kept && m.state == kConnectionReady) {
+        // A ready server on an open connection is trusted without a new test.
+        // A new connection, or a server that has not passed the test (one that
+        // took longer to load than the test waited), is tested again: otherwise
+        // every later reply would be taken for a stray one and dropped.
         return true;
     }
     return run_test();
@@ -319,31 +376,15 @@ bool SYNTHESIZE_text(const std::string& text, std::vector<std::uint8_t>& audio) 
         trace("%s", kSynthesizeEnd);
         return false;
     }
-    trace_twice("SYNTHESIZE_text: pred posiljanjem besedila");
-    SEND_request(m.index, stream_request(up_to_nul(text)));
-    trace("SYNTHESIZE_text: po posiljanju besedila, pred cakanjem");
     std::vector<std::uint8_t> received;
-    bool have_audio = false;
-    int waited = 0;
-    while (true) {
-        long length = 0;
-        // In the ready state a result of 1 is audio; otherwise it is a late
-        // answer to a test, and the audio is still to come.
-        const bool was_ready = m.state == kConnectionReady;
-        const int result = RECEIVE_reply(m.index, &received, &length, m.timings.reply_wait_ms);
-        if (result == kReceivedTimeout) {
-            trace("SYNTHESIZE_text: timeout");
-            waited += kWaitCount;
-            if (waited > m.timings.reply_budget) {
-                trace_twice("SYNTHESIZE_text: predolgo brez odgovora - reset");
-                break;
-            }
-            platform::sleep_ms(m.timings.reply_pause_ms);
-        } else if (result == kReceivedReady && was_ready) {
-            have_audio = true;
-            break;
-        }
+    long length = 0;
+    const Exchange outcome = request_and_wait(stream_request(up_to_nul(text)), kReceivedReady,
+                                              &received, &length, "SYNTHESIZE_text");
+    if (outcome == Exchange::Unreachable) {
+        trace("%s", kSynthesizeEnd);
+        return false;
     }
+    const bool have_audio = outcome == Exchange::Answered;
     if (have_audio && received.size() >= kShortestAudio)
         audio = std::move(received);
     else
@@ -363,28 +404,23 @@ long GET_sentence_end(const std::string& text) {
         return -1;
     }
     const std::string sent = up_to_nul(text);
-    trace_twice("GET_sentence_end: pred posiljanjem besedila");
-    SEND_request(m.index, gfp_request(sent));
-    trace("GET_sentence_end: po posiljanju besedila, pred cakanjem");
-    int waited = 0;
-    while (true) {
-        long value = 0;
-        const int result = RECEIVE_reply(m.index, nullptr, &value, m.timings.reply_wait_ms);
-        if (result == kReceivedEnd) {
-            trace("GET_sentence_end: po cakanju");
-            trace("%s", kSentenceEndEnd);
+    bool unreachable = false;
+    const std::optional<long> answer =
+        find_sentence_end(sent, [&](std::string_view window) -> std::optional<long> {
+            long value = 0;
+            const Exchange outcome = request_and_wait(gfp_request(window), kReceivedEnd, nullptr,
+                                                      &value, "GET_sentence_end");
+            unreachable = outcome == Exchange::Unreachable;
+            if (outcome != Exchange::Answered) return std::nullopt;
             return value;
-        }
-        if (result == kReceivedTimeout) {
-            trace("GET_sentence_end: timeout");
-            waited += kWaitCount;
-            if (waited > m.timings.reply_budget) {
-                trace_twice("GET_sentence_end: predolgo brez odgovora - reset");
-                return static_cast<long>(sent.size());
-            }
-            platform::sleep_ms(m.timings.reply_pause_ms);
-        }
+        });
+    if (answer) {
+        trace("GET_sentence_end: po cakanju");
+        trace("%s", kSentenceEndEnd);
+        return *answer;
     }
+    // No server: nothing can be asked. A silent one: the whole text is one sentence.
+    return unreachable ? 0 : static_cast<long>(sent.size());
 }
 
 bool STOP_synthesis() {

@@ -46,7 +46,9 @@ bool aborted(ISpTTSEngineSite* site) {
 }
 
 // The text read as a signed decimal number: leading blanks and a sign allowed,
-// 0 when no number starts it; saturates at the range of a long.
+// 0 when no number starts it; a number beyond the range of a long saturates at
+// LONG_MAX or LONG_MIN. The magnitude is gathered unsigned and checked before
+// each step, so no digit count can overflow it.
 long read_number(const WCHAR* text, std::size_t length) {
     std::size_t i = 0;
     while (i < length && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\n' ||
@@ -54,15 +56,20 @@ long read_number(const WCHAR* text, std::size_t length) {
         ++i;
     bool negative = false;
     if (i < length && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
-    long long value = 0;
+    const unsigned long limit =
+        negative ? static_cast<unsigned long>(LONG_MAX) + 1 : static_cast<unsigned long>(LONG_MAX);
+    unsigned long magnitude = 0;
     for (; i < length && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        value = value * 10 + (text[i] - u'0');
-        if (value > LONG_MAX) {
-            value = LONG_MAX;
+        const unsigned long digit = static_cast<unsigned long>(text[i] - u'0');
+        if (magnitude > (limit - digit) / 10) {
+            magnitude = limit;
             break;
         }
+        magnitude = magnitude * 10 + digit;
     }
-    return negative ? -static_cast<long>(value) : static_cast<long>(value);
+    if (!negative) return static_cast<long>(magnitude);
+    // -(LONG_MAX + 1) is LONG_MIN, which has no positive counterpart.
+    return magnitude == limit ? LONG_MIN : -static_cast<long>(magnitude);
 }
 
 std::size_t even_floor(double position) {

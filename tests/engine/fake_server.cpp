@@ -98,6 +98,12 @@ void FakeServer::set_status_before_audio(bool on) {
     status_before_audio_ = on;
 }
 
+void FakeServer::set_oversized(std::uint32_t length, const std::string& code) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    oversized_length_ = length;
+    oversized_code_ = code;
+}
+
 void FakeServer::queue_sentence_ends(std::vector<long> answers) {
     const std::lock_guard<std::mutex> lock(mutex_);
     sentence_ends_.assign(answers.begin(), answers.end());
@@ -187,6 +193,12 @@ void FakeServer::answer(int fd, const std::string& request) {
     if (mode_ == Mode::Silent) return;
     if (mode_ == Mode::Garbage) {
         send_all(fd, std::vector<std::uint8_t>(300, 0x5A));
+        return;
+    }
+    if (mode_ == Mode::Oversized) {
+        std::vector<std::uint8_t> start = encode_frame(oversized_code_ + '\0', kFrameKindPlain);
+        put_u32(start.data() + 4, oversized_length_);
+        send_all(fd, start);
         return;
     }
     if (command == "GFP") {

@@ -23,6 +23,7 @@ public:
         Silent,         // GFP and STREAM get no answer
         CloseMidFrame,  // STREAM gets half a frame, then the connection closes
         Mute,           // not even TEST is answered
+        Oversized,      // GFP and STREAM get a header announcing set_oversized() bytes
     };
 
     // Listens on `port`, or on a free port when 0.
@@ -41,6 +42,9 @@ public:
     void set_sample_value(std::int16_t value);
     // STREAM is answered with a stray "SINT_NO" and "SINT_OK" before the audio.
     void set_status_before_audio(bool on);
+    // In Mode::Oversized: the announced payload length and the reply code that
+    // follows the header (the rest of the payload never comes).
+    void set_oversized(std::uint32_t length, const std::string& code);
     // GFP answers taken from this list first, then by the sentence rule.
     void queue_sentence_ends(std::vector<long> answers);
     // Closes the listener and every connection.
@@ -67,6 +71,8 @@ private:
     long audio_bytes_ = -1;
     std::int16_t sample_value_ = 1000;
     bool status_before_audio_ = false;
+    std::uint32_t oversized_length_ = 0;
+    std::string oversized_code_;
     std::deque<long> sentence_ends_;
     std::vector<std::string> requests_;
     std::atomic<bool> running_{false};

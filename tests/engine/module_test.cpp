@@ -98,6 +98,21 @@ TEST_F(ModuleTest, BothLibrariesRegisterSideBySide) {
     EXPECT_TRUE(registry().has_key(key + "\\InprocServer32"));
 }
 
+TEST_F(ModuleTest, UnregisteringLeavesNoKeyThatNamesTheModule) {
+    Library plain("MorvDll");
+    ASSERT_TRUE(plain.loaded());
+    ASSERT_EQ(plain.get<RegisterServer>("DllRegisterServer")(), S_OK);
+    const std::string key = "HKEY_CLASSES_ROOT\\CLSID\\" + class_of("MorvDll.TTSEngine");
+    const std::string module = registry().get(key + "\\InprocServer32", "").value_or("");
+    const std::string library = registry().get(key + "\\TypeLib", "").value_or("");
+    ASSERT_FALSE(module.empty());
+    ASSERT_TRUE(parse_guid(library));
+    ASSERT_EQ(plain.get<RegisterServer>("DllUnregisterServer")(), S_OK);
+    const std::string written = TempDir::read(registry_path);
+    EXPECT_EQ(written.find(module), std::string::npos) << written;
+    EXPECT_EQ(written.find(library), std::string::npos) << written;
+}
+
 TEST_F(ModuleTest, ClassFactoryCreatesEnginesAndHoldsTheModule) {
     for (const char* name : {"MorvDll", "MorvDllYu"}) {
         SCOPED_TRACE(name);

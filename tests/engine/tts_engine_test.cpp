@@ -1,6 +1,7 @@
 #include "engine/tts_engine.h"
 
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <thread>
 
@@ -113,6 +114,25 @@ TEST_F(SpeakTest, BookmarkFiresAfterTheAudioOfThePrecedingWord) {
     EXPECT_EQ(marks[0].type, SPET_LPARAM_IS_STRING);
     EXPECT_EQ(marks[0].text, u" -42abc");
     EXPECT_EQ(static_cast<long>(marks[0].wparam), -42);
+}
+
+TEST_F(SpeakTest, BookmarkNumbersBeyondALongSaturate) {
+    const struct {
+        std::u16string text;
+        long number;
+    } cases[] = {
+        {u"99999999999999999999", LONG_MAX},  {u"-99999999999999999999", LONG_MIN},
+        {u"9223372036854775807", LONG_MAX},   {u"9223372036854775808x", LONG_MAX},
+        {u"-9223372036854775808", LONG_MIN},  {u"-9223372036854775807", -LONG_MAX},
+        {u"+00000000000000000000000012", 12},
+    };
+    Fragments fragments;
+    for (const auto& c : cases) fragments.bookmark(c.text);
+    ASSERT_EQ(voice.speak(fragments, site), S_OK);
+    const auto marks = site.events_of(SPEI_TTS_BOOKMARK);
+    ASSERT_EQ(marks.size(), std::size(cases));
+    for (std::size_t i = 0; i < marks.size(); ++i)
+        EXPECT_EQ(static_cast<long>(marks[i].wparam), cases[i].number) << i;
 }
 
 TEST_F(SpeakTest, SilenceIsWrittenInPiecesAndCounted) {

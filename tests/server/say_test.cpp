@@ -11,6 +11,7 @@
 
 #include "core/cp1250.h"
 #include "core/frame.h"
+#include "core/protocol_client.h"
 #include "server/server_settings.h"
 #include "server/shell.h"
 #include "server/tcp_server.h"
@@ -124,6 +125,26 @@ TEST_F(SayProgram, WritesAWaveFileSentenceBySentence) {
     ASSERT_EQ(file.size(), 44 + 2 * samples);
     const auto header = wave_header(samples);
     EXPECT_EQ(file.substr(0, 44), std::string(header.begin(), header.end()));
+}
+
+// Each sentence query sends a small window of the rest, not all of it, and the
+// window grows over a stretch without a sentence end.
+TEST_F(SayProgram, SentenceQueriesSendSmallWindows) {
+    std::string text;
+    for (int i = 0; i < 40; ++i) text += "Ena dva tri stiri pet. ";
+    text += std::string(1500, 'a');
+    const SayRun run = say(port_option() + "--raw -f -", text);
+    ASSERT_EQ(run.code, 0) << run.err;
+    std::vector<std::size_t> windows;
+    for (const std::string& call : synthesis.calls("gfp")) windows.push_back(call.size() - 4);
+    // One window per sentence, then three for the letters (1501 bytes with
+    // the space before them).
+    std::vector<std::size_t> expected(40, kSentenceWindow);
+    for (const std::size_t window : {kSentenceWindow, 2 * kSentenceWindow, std::size_t{1501}})
+        expected.push_back(window);
+    EXPECT_EQ(windows, expected);
+    EXPECT_EQ(synthesis.calls("convert").size(), 41u);
+    EXPECT_EQ(run.out.size(), 2 * text.size() * test::FakeSynthesis::kSamplesPerChar);
 }
 
 TEST_F(SayProgram, RawSamplesWithSettingsFromStandardInput) {

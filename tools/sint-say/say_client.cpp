@@ -132,16 +132,20 @@ bool SayClient::open(std::string& error) {
 }
 
 long SayClient::sentence_length(std::string_view text, std::string& error) {
-    if (!connection_.send_request(gfp_request(text))) {
-        error = "the connection to the server broke";
-        return -1;
-    }
-    const auto reply = connection_.wait_for(ReplyType::SentenceEnd, kReplyTimeoutMs);
-    if (!reply) {
-        error = "the server did not answer the sentence query";
-        return -1;
-    }
-    return reply->value;
+    const std::optional<long> answer =
+        find_sentence_end(text, [&](std::string_view window) -> std::optional<long> {
+            if (!connection_.send_request(gfp_request(window))) {
+                error = "the connection to the server broke";
+                return std::nullopt;
+            }
+            const auto reply = connection_.wait_for(ReplyType::SentenceEnd, kReplyTimeoutMs);
+            if (!reply) {
+                error = "the server did not answer the sentence query";
+                return std::nullopt;
+            }
+            return reply->value;
+        });
+    return answer ? *answer : -1;
 }
 
 bool SayClient::speak(std::string_view text, AudioSink& sink,

@@ -49,6 +49,9 @@ public:
 
 private:
     bool wait_ready(int limit_ms);
+    // The server's answer for the first sentence of `text`, asked about a small
+    // window of it that grows only while no sentence end is found; -1 with
+    // `error` set when the server cannot be asked.
     long sentence_length(std::string_view text, std::string& error);
 
     SayOptions options_;

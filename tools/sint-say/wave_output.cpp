@@ -1,5 +1,6 @@
 #include "tools/sint-say/wave_output.h"
 
+#include <bit>
 #include <cstring>
 
 #include "core/frame.h"
@@ -44,10 +45,16 @@ AudioSink::~AudioSink() {
 
 bool AudioSink::write(std::span<const std::int16_t> samples) {
     if (!ok()) return false;
-    std::vector<std::uint8_t> bytes(samples.size() * 2);
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        put_u16(bytes.data() + 2 * i, static_cast<std::uint16_t>(samples[i]));
-    failed_ = std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size();
+    const std::size_t size = samples.size() * 2;
+    if constexpr (std::endian::native == std::endian::little) {
+        // The samples are already in the file's byte order.
+        failed_ = std::fwrite(samples.data(), 1, size, file_) != size;
+    } else {
+        std::vector<std::uint8_t> bytes(size);
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            put_u16(bytes.data() + 2 * i, static_cast<std::uint16_t>(samples[i]));
+        failed_ = std::fwrite(bytes.data(), 1, size, file_) != size;
+    }
     if (!owned_) std::fflush(file_);  // a player on the pipe starts at once
     count_ += samples.size();
     return !failed_;
