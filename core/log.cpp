@@ -13,6 +13,8 @@ std::string g_log_path = "sint.log";
 std::atomic<bool> g_log_disabled{true};
 std::string g_last_error;
 std::atomic<bool> g_error_flag{false};
+std::mutex g_listener_mutex;  // guards the listener; held while it runs
+ErrorListener g_error_listener;
 
 const std::string kStars(63, '*');
 
@@ -77,7 +79,14 @@ int report_error(std::string_view message) {
         g_last_error = cut(message, kLastErrorMax);
     }
     log_write(message);
+    std::lock_guard lock(g_listener_mutex);
+    if (g_error_listener) g_error_listener(message);
     return 0;
+}
+
+void set_error_listener(ErrorListener listener) {
+    std::lock_guard lock(g_listener_mutex);
+    g_error_listener = std::move(listener);
 }
 
 int report_error_text(std::string_view text) {

@@ -6,6 +6,7 @@
 // so entries reach the disk at once. All functions may be called from any thread.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,12 @@ void log_write_text(std::string_view text);
 // the message to the log. Returns 0.
 int report_error(std::string_view message);
 int report_error_text(std::string_view text);
+
+// Called with every reported error as well as the log, whether logging is on
+// or not (the server's start-up echoes its errors to standard error and to the
+// parent that relaunched it). An empty function removes it.
+using ErrorListener = std::function<void(std::string_view message)>;
+void set_error_listener(ErrorListener listener);
 
 // Clears the error flag (the facade does this before each conversion).
 void clear_error();

@@ -3,13 +3,16 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 #include "core/log.h"
 #include "core/process.h"
 #include "core/profile_file.h"
 #include "server/relaunch.h"
+#include "server/startup_status.h"
 
 namespace sint {
 namespace {
@@ -30,6 +33,37 @@ bool load_wave_database(ShellServices& services, const ServerSettings& settings)
         log_write("Baza posnetkov: " + seconds_text(std::chrono::steady_clock::now() - started));
     return ready;
 }
+
+// Echoes the errors of start-up to standard error and, in a relaunched child,
+// to the parent; stops at serving, after which errors go to the log alone.
+class StartupEcho {
+public:
+    explicit StartupEcho(int status_fd) : status_fd_(status_fd) {
+        set_error_listener([fd = status_fd_](std::string_view message) {
+            std::string line(message);
+            while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+            std::fprintf(stderr, "%s\n", line.c_str());
+            write_status_error(fd, line);
+        });
+    }
+    // A start-up that ends without serving closes the descriptor unsaid: the
+    // parent reads the end of the pipe as a child that has ended.
+    ~StartupEcho() {
+        set_error_listener(nullptr);
+        if (status_fd_ >= 0) close_status_fd(status_fd_);
+    }
+    StartupEcho(const StartupEcho&) = delete;
+    StartupEcho& operator=(const StartupEcho&) = delete;
+
+    void serving() {
+        set_error_listener(nullptr);
+        write_status_serving(status_fd_);
+        status_fd_ = -1;
+    }
+
+private:
+    int status_fd_;
+};
 
 }  // namespace
 
@@ -77,32 +111,46 @@ int run_shell(const std::vector<std::string>& args, ShellServices& services,
     // sint.ini is then missing and says so.
     (void)!chdir(folder.c_str());
 
+    // A relaunched copy is told so by its parent; it never relaunches again,
+    // whatever its options say.
+    const std::optional<int> status_fd = take_status_fd();
+    StartupEcho echo(status_fd.value_or(-1));
+
     std::unique_ptr<ProfileFile> ini = read_sint_ini(settings);
     const std::vector<std::string> options(args.empty() ? args.end() : args.begin() + 1,
                                            args.end());
     parse_command_line(settings, options);
+    if (status_fd) settings.background = false;
 
-    if (settings.background) {
-        relaunch_in_background(program, folder, options);
-        return 0;
-    }
+    if (settings.background) return relaunch_in_background(program, folder, options);
 
     services.configure(*ini, folder);
     bool facade_ready = services.facade_init() == 0;
+    if (!facade_ready) report_error(kFacadeFailed);
     bool wave_ready = false;
     bool server_started = false;
     if (facade_ready && settings.create_data) {
         settings.samples_in_memory = true;
-        if (services.wave_init_slow(kWaveListFile)) {
+        bool built = services.wave_init_slow(kWaveListFile);
+        if (built) {
             services.wave_save_tables();
             services.wave_free();
+        } else {
+            report_error(kWaveFailed);
         }
-        return 0;
+        return built ? 0 : kExitStartupFailed;
     }
-    if (facade_ready) wave_ready = load_wave_database(services, settings);
-    if (facade_ready && wave_ready) server_started = services.server_start(settings.port) == 0;
+    if (facade_ready) {
+        wave_ready = load_wave_database(services, settings);
+        if (!wave_ready) report_error(kWaveFailed);
+    }
+    if (facade_ready && wave_ready) {
+        server_started = services.server_start(settings.port) == 0;
+        if (!server_started) report_error(kServerFailed);
+    }
 
     if (server_started) {
+        echo.serving();
         while (!state.stop_requested()) {
             main_loop_tick(services, settings, state, wave_ready);
             std::this_thread::sleep_for(std::chrono::milliseconds(kTickMs));
@@ -113,7 +161,7 @@ int run_shell(const std::vector<std::string>& args, ShellServices& services,
     if (facade_ready) services.facade_free();
     if (wave_ready) services.wave_free();
     ini.reset();
-    return 0;
+    return server_started ? 0 : kExitStartupFailed;
 }
 
 }  // namespace sint

@@ -23,6 +23,11 @@ inline constexpr int kTickMs = 100;
 // The list file of the recordings, in the program folder.
 inline constexpr const char* kWaveListFile = "filenames.ini";
 
+// Start-up failures, reported after the message of the stage that failed.
+inline constexpr const char* kFacadeFailed = "Napaka: sintetizatorja ni mogoce inicializirati";
+inline constexpr const char* kWaveFailed = "Napaka: baze posnetkov ni mogoce naloziti";
+inline constexpr const char* kServerFailed = "Napaka: streznika TCP ni mogoce zagnati";
+
 // What the shell calls on the facade, the wave database and the TCP server.
 class ShellServices {
 public:
@@ -73,7 +78,9 @@ ShellState& shell_state();
 
 // Runs sintsrv: start-up, main loop and shutdown. `args` are the whole command
 // line, the program's absolute path first (its folder becomes the current
-// directory). Returns the exit code.
+// directory). Returns the exit code: 0 after serving (or after a relaunch
+// whose child has not failed), non-zero when start-up failed. Every start-up
+// error goes to standard error as well as the log.
 int run_shell(const std::vector<std::string>& args, ShellServices& services,
               ServerSettings& settings = server_settings(), ShellState& state = shell_state());
 

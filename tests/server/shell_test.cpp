@@ -8,6 +8,8 @@
 #include <thread>
 
 #include "core/log.h"
+#include "server/relaunch.h"
+#include "server/startup_status.h"
 #include "tests/support/temp_dir.h"
 
 namespace sint {
@@ -91,25 +93,46 @@ TEST_F(ShellTest, SlowStartReadsTheListFile) {
     EXPECT_EQ(services_.calls.at(1), "wave_init_slow filenames.ini");
 }
 
-TEST_F(ShellTest, FailuresShutDownWithoutServing) {
-    services_.facade_result = -1;
-    EXPECT_EQ(run({"-konzola"}), 0);
-    EXPECT_EQ(services_.joined(), "facade_init;");
+TEST_F(ShellTest, FailuresShutDownWithoutServingAndSaySoOnStandardError) {
+    struct Case {
+        int facade_result;
+        bool wave_result;
+        int server_result;
+        const char* calls;
+        const char* message;
+    };
+    const Case cases[] = {
+        {-1, true, 0, "facade_init;", kFacadeFailed},
+        {0, false, 0, "facade_init;wave_init_fast;facade_free;", kWaveFailed},
+        {0, true, -1, "facade_init;wave_init_fast;server_start 12345;facade_free;wave_free;",
+         kServerFailed},
+    };
+    for (const Case& c : cases) {
+        FakeServices services;
+        services.facade_result = c.facade_result;
+        services.wave_result = c.wave_result;
+        services.server_result = c.server_result;
+        ServerSettings settings;
+        ShellState state;
+        testing::internal::CaptureStderr();
+        const int code = run_shell({dir_.file("sintsrv"), "-konzola"}, services, settings, state);
+        const std::string printed = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(code, kExitStartupFailed) << c.message;
+        EXPECT_EQ(services.joined(), c.calls);
+        EXPECT_NE(printed.find(c.message), std::string::npos) << printed;
+    }
+    // A create-data run that cannot build the database fails too.
+    services_.wave_result = false;
+    EXPECT_EQ(run({"-konzola", "-ustvaripodatke"}), kExitStartupFailed);
+}
 
-    FakeServices no_wave;
-    no_wave.wave_result = false;
-    std::vector<std::string> args{dir_.file("sintsrv"), "-konzola"};
-    ServerSettings s;
-    ShellState st;
-    run_shell(args, no_wave, s, st);
-    EXPECT_EQ(no_wave.joined(), "facade_init;wave_init_fast;facade_free;");
-
-    FakeServices no_server;
-    no_server.server_result = -1;
-    ServerSettings s2;
-    run_shell(args, no_server, s2, st);
-    EXPECT_EQ(no_server.joined(),
-              "facade_init;wave_init_fast;server_start 12345;facade_free;wave_free;");
+// A copy relaunched by its parent serves, whatever its options say (a later
+// "-vozadju" would otherwise relaunch it again, and so on without end).
+TEST_F(ShellTest, ARelaunchedCopyNeverRelaunches) {
+    setenv(kStatusFdVariable, "-1", 1);
+    EXPECT_EQ(run({"-konzola", "-vozadju", "-lifespan", "1"}), 0);
+    EXPECT_EQ(services_.calls.at(0), "facade_init");
+    EXPECT_EQ(std::getenv(kStatusFdVariable), nullptr);  // nothing started later inherits it
 }
 
 TEST_F(ShellTest, CreateDataBuildsSavesAndEnds) {

@@ -3,7 +3,9 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <ifaddrs.h>
+#include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "core/protocol_client.h"
+#include "server/shell.h"
 #include "tests/support/sintsrv_process.h"
 
 namespace sint {
@@ -281,6 +284,40 @@ TEST_F(SintsrvTest, CreatedDataGiveAFastStart) {
     std::filesystem::remove(folder_.file("rec.wav"));
     start({"-hitro", "-ram"});
     EXPECT_EQ(stream("x"), slow);
+}
+
+// Runs a shell command; its exit code and what it printed on both streams.
+std::pair<int, std::string> run_command(const std::string& command) {
+    std::string output;
+    std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return {-1, output};
+    char buffer[512];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+    const int status = ::pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+TEST_F(SintsrvTest, AStartUpFailureIsPrintedAndEndsNonZero) {
+    // No packed database for a fast start; in the background it is the parent
+    // that prints the child's messages at the end of its wait.
+    for (const char* mode : {"-konzola", "-vozadju"}) {
+        const auto [code, output] =
+            run_command(folder_.file("sintsrv") + " " + mode + " -hitro -lifespan 20");
+        EXPECT_NE(code, 0) << mode;
+        EXPECT_NE(output.find(kWaveFailed), std::string::npos) << mode << ": " << output;
+    }
+}
+
+TEST_F(SintsrvTest, ABackgroundServerNeverRelaunchesItself) {
+    const auto [code, output] =
+        run_command(folder_.file("sintsrv") + " -vozadju -pocasi -ram -lifespan 50");
+    ASSERT_EQ(code, 0) << output;
+    ASSERT_TRUE(connect_ready(client_, folder_.port()));
+    EXPECT_EQ(recognise_reply(exchange(command_request("TERMINATE")).payload).type, ReplyType::End);
+    // Anchored, so that the shell running pgrep does not match itself.
+    const std::string any_copy = "pgrep -f '^" + folder_.file("sintsrv") + "' >/dev/null";
+    EXPECT_TRUE(poll_until([&] { return std::system(any_copy.c_str()) != 0; }, 5000));
 }
 
 TEST_F(SintsrvTest, SintSayStartsTheServerWhenNothingAnswers) {
