@@ -57,6 +57,9 @@ public:
     }
     bool wave_init_fast() override { return facade.wave_init_fast(); }
     void wave_save_tables() override { facade.wave_save_tables(); }
+    bool wave_reload(const std::string& list_file) override {
+        return facade.wave_reload(list_file);
+    }
     void wave_free() override { facade.wave_free(); }
 };
 

@@ -128,16 +128,17 @@ std::string numbered_file_name(std::string_view name, std::int32_t counter) {
     return result;
 }
 
-std::optional<std::string> wave_file_path(const std::string& folder, std::string_view name) {
+std::optional<std::string> wave_file_path(const std::string& folder, std::string_view name,
+                                          bool absolute_allowed) {
     namespace fs = std::filesystem;
     std::string relative(name);
     std::replace(relative.begin(), relative.end(), '\\', '/');
-    if (relative.empty() || relative.front() == '/') return std::nullopt;
-    if (relative.size() >= 2 && relative[1] == ':') return std::nullopt;  // a drive letter
-    if (relative.find('\0') != std::string::npos) return std::nullopt;
+    if (relative.empty() || relative.find('\0') != std::string::npos) return std::nullopt;
     const fs::path path(relative);
     for (const fs::path& part : path)
         if (part == "..") return std::nullopt;
+    if (relative.front() == '/') return absolute_allowed ? std::optional(relative) : std::nullopt;
+    if (relative.size() >= 2 && relative[1] == ':') return std::nullopt;  // a drive letter
     // A link inside the folder may still point out of it.
     std::error_code error;
     std::string folder_name = folder;
@@ -199,7 +200,13 @@ bool Protocol::run_command(int socket, const Request& request, const Sender& sen
     } else if (command == "TEST") {
         send(socket, reply_payload(synthesis_.ready() ? kReplyOk : kReplyNotReady), kFrameKindTest);
     } else if (command == "REINIT") {
-        shell_.request_reload(request.text);
+        // The list file follows the rule of wave file names.
+        const std::string_view list = trim(request.text, is_white);
+        if (const auto path =
+                wave_file_path(program_folder_, list, settings_.absolute_paths_allowed))
+            shell_.request_reload(*path);
+        else
+            log_write("REINIT: zavrnjena pot seznama posnetkov: " + std::string(list));
     } else if (command != "NOP" && command != "PAUSE" && command != "RESUME") {
         return false;  // any other command writes a wave file
     }
@@ -250,8 +257,8 @@ void Protocol::synthesise(int socket, const Request& request,
     file_counter_ = file_counter_ == INT32_MAX ? 0 : file_counter_ + 1;
     std::optional<std::string> path;
     if (!stream_) {
-        path =
-            wave_file_path(program_folder_, numbered_file_name(request.file_name, file_counter_));
+        path = wave_file_path(program_folder_, numbered_file_name(request.file_name, file_counter_),
+                              settings_.absolute_paths_allowed);
         if (!path) {
             log_write("Zavrnjeno ime datoteke: " + request.file_name);
             return;

@@ -43,10 +43,12 @@ std::optional<Request> parse_request(std::string_view decoded);
 std::int32_t read_number(std::string_view text);
 // `name` with "_%04X" of counter modulo 6 put before its extension.
 std::string numbered_file_name(std::string_view name, std::int32_t counter);
-// Where a client-chosen wave file name is written: inside `folder` (which ends
-// in "/"), or nothing when the name is absolute, climbs out with "..", or
-// leads out of the folder through a link.
-std::optional<std::string> wave_file_path(const std::string& folder, std::string_view name);
+// Where a file a client names (a wave file, a REINIT list) is: inside
+// `folder` (which ends in "/"), or nothing when the name climbs out with "..",
+// leads out of the folder through a link, or is absolute. An absolute name
+// without ".." is taken as it is when `absolute_allowed`.
+std::optional<std::string> wave_file_path(const std::string& folder, std::string_view name,
+                                          bool absolute_allowed = false);
 
 class Protocol {
 public:

@@ -99,6 +99,7 @@ std::unique_ptr<ProfileFile> read_sint_ini(ServerSettings& s) {
     read_flag(*ini, "SMS_delovanje", s.sms_mode, true, false);
     read_flag(*ini, "veckratni_zagon", s.single_instance, false, true);
     read_flag(*ini, "pisi_dnevnik", s.log_disabled, false, true);
+    read_flag(*ini, kAbsolutePathsKey, s.absolute_paths_allowed, true, false);
 
     set_log_path(s.log_dir + "sint.log");
     set_log_disabled(s.log_disabled);

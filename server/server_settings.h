@@ -16,6 +16,8 @@ class ProfileFile;
 
 // The port used when sint.ini names none.
 inline constexpr std::int32_t kDefaultPort = 10150;
+// The sint.ini key that lets requests name absolute paths ("true").
+inline constexpr const char* kAbsolutePathsKey = "dovoli_absolutne_poti";
 // Longest path kept from sint.ini (longer values are cut).
 inline constexpr std::size_t kSettingsPathMax = 255;
 // Main-loop ticks of 100 ms before an unused server ends (60 s).
@@ -32,6 +34,9 @@ struct ServerSettings {
     bool create_data = false;
     bool read_test = false;
     bool background = true;
+    // Absolute paths in requests (wave file names, REINIT list files) are
+    // accepted; otherwise every such path must lie inside the program folder.
+    bool absolute_paths_allowed = false;
     // Written by the protocol thread (NORMAL, YU) while text analysis reads it.
     std::atomic<bool> seven_bit_input{false};
     bool angle_bracket_filter = false;

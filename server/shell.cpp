@@ -91,8 +91,11 @@ void main_loop_tick(ShellServices& services, const ServerSettings& settings, She
     std::string list_file;
     if (state.take_reload(list_file)) {
         services.server_stop();
-        if (wave_ready) services.wave_free();
-        wave_ready = services.wave_init_slow(list_file);
+        if (!wave_ready) {
+            wave_ready = services.wave_init_slow(list_file);
+        } else if (!services.wave_reload(list_file)) {
+            log_write(std::string(kReloadFailed) + list_file);
+        }
         services.server_start(settings.port);
     }
     if (state.idle().exceeds(settings.lifespan)) state.request_stop();

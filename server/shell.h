@@ -28,6 +28,10 @@ inline constexpr const char* kFacadeFailed = "Napaka: sintetizatorja ni mogoce i
 inline constexpr const char* kWaveFailed = "Napaka: baze posnetkov ni mogoce naloziti";
 inline constexpr const char* kServerFailed = "Napaka: streznika TCP ni mogoce zagnati";
 
+// A REINIT whose list gave no database; the old one serves on.
+inline constexpr const char* kReloadFailed =
+    "REINIT: baze posnetkov ni mogoce zgraditi, ostaja dosedanja; seznam: ";
+
 // What the shell calls on the facade, the wave database and the TCP server.
 class ShellServices {
 public:
@@ -44,6 +48,10 @@ public:
     virtual bool wave_init_slow(const std::string& list_file) = 0;
     virtual bool wave_init_fast() = 0;
     virtual void wave_save_tables() = 0;
+    // Builds a new database from a list file (slow start) and replaces the
+    // current one only when it loaded; otherwise the current one stays. True
+    // when the new one is in place.
+    virtual bool wave_reload(const std::string& list_file) = 0;
     virtual void wave_free() = 0;
     // The TCP server: 0 when started.
     virtual int server_start(std::int32_t port) = 0;
@@ -84,8 +92,9 @@ ShellState& shell_state();
 int run_shell(const std::vector<std::string>& args, ShellServices& services,
               ServerSettings& settings = server_settings(), ShellState& state = shell_state());
 
-// One pass of the main loop (without the sleep): a pending reload, the idle
-// check and the idle counter.
+// One pass of the main loop (without the sleep): a pending reload (the new
+// database replaces the old one only when it loaded), the idle check and the
+// idle counter.
 void main_loop_tick(ShellServices& services, const ServerSettings& settings, ShellState& state,
                     bool& wave_ready);
 

@@ -271,6 +271,17 @@ bool Synthesiser::wave_init_fast() {
     return psola_ != nullptr;
 }
 
+bool Synthesiser::wave_reload(const std::string& list_file) {
+    try {
+        auto fresh =
+            std::make_unique<TPsola>(list_file, kAlophoneTrack, kPitchTrack, options_.wave);
+        psola_ = std::move(fresh);
+        return true;
+    } catch (const std::exception&) {
+        return false;  // the stage has reported why
+    }
+}
+
 void Synthesiser::wave_save_tables() {
     if (psola_) psola_->save_tables();
 }

@@ -80,6 +80,10 @@ public:
     bool wave_init_slow(const std::string& list_file);
     bool wave_init_fast();
     void wave_save_tables();
+    // Builds a database from `list_file` and, only when it loaded, replaces
+    // the current one with it; otherwise the current one stays. True when
+    // replaced.
+    bool wave_reload(const std::string& list_file);
     void wave_free();
     bool wave_ready() const { return psola_ != nullptr; }
 

@@ -109,6 +109,10 @@ TEST(ProtocolParsing, WaveFilesStayInsideTheProgramFolder) {
     for (const char* refused : {"/tmp/x.wav", "../x.wav", "sub/../../x.wav", "..\\x.wav",
                                 "C:\\x.wav", "c:x.wav", "root/tmp/x.wav", "", ".."})
         EXPECT_EQ(wave_file_path(base, refused), std::nullopt) << refused;
+    // A sint.ini key may allow absolute names, never a climb with "..".
+    EXPECT_EQ(wave_file_path(base, "/tmp/x.wav", true), "/tmp/x.wav");
+    EXPECT_EQ(wave_file_path(base, "/tmp/../x.wav", true), std::nullopt);
+    EXPECT_EQ(wave_file_path(base, "../x.wav", true), std::nullopt);
     fs::remove_all(folder);
 }
 
@@ -250,7 +254,7 @@ TEST_F(ProtocolCommands, ShellRequestsAndSevenBitInput) {
     request("REINIT\t\t other.ini ");
     std::string list;
     ASSERT_TRUE(shell.take_reload(list));
-    EXPECT_EQ(list, " other.ini ");
+    EXPECT_EQ(list, "/tmp/sint-program/other.ini");
     for (const char* quiet : {"NOP\t\t", "PAUSE\t\t", "RESUME\t\t"}) request(quiet);
     EXPECT_TRUE(sent.empty());
     request("STOP\t\t");
@@ -260,6 +264,26 @@ TEST_F(ProtocolCommands, ShellRequestsAndSevenBitInput) {
     EXPECT_EQ(last_reply().type, ReplyType::End);
     EXPECT_TRUE(shell.stop_requested());
     EXPECT_TRUE(synthesis.calls("prosody").empty());
+}
+
+TEST_F(ProtocolCommands, ReinitListsFollowTheRuleOfWaveFiles) {
+    const std::tuple<const char*, bool, const char*> cases[] = {
+        {"sub/list.ini", false, "/tmp/sint-program/sub/list.ini"},
+        {"../list.ini", false, nullptr},
+        {"/etc/list.ini", false, nullptr},
+        {"/etc/list.ini", true, "/etc/list.ini"},
+        {"/etc/../list.ini", true, nullptr},
+        {"", false, nullptr},
+    };
+    for (const auto& [path, allowed, expected] : cases) {
+        settings.absolute_paths_allowed = allowed;
+        request(std::string("REINIT\t\t") + path);
+        std::string list;
+        EXPECT_EQ(shell.take_reload(list), expected != nullptr) << path;
+        if (expected) {
+            EXPECT_EQ(list, expected);
+        }
+    }
 }
 
 TEST_F(ProtocolCommands, CommandsAreCaseSensitive) {

@@ -31,6 +31,10 @@ public:
         return wave_result;
     }
     void wave_save_tables() override { note("wave_save_tables"); }
+    bool wave_reload(const std::string& list) override {
+        note("wave_reload " + list);
+        return reload_result;
+    }
     void wave_free() override { note("wave_free"); }
     int server_start(std::int32_t port) override {
         return note("server_start " + std::to_string(port), server_result);
@@ -51,6 +55,7 @@ public:
     std::vector<std::string> calls;
     int facade_result = 0;
     bool wave_result = true;
+    bool reload_result = true;
     int server_result = 0;
     int clients = 0;
 };
@@ -172,10 +177,17 @@ TEST(MainLoop, ReloadRebuildsTheDatabaseWithTheServerStopped) {
     bool wave_ready = true;
     state.request_reload("nova.ini");
     main_loop_tick(services, settings, state, wave_ready);
-    EXPECT_EQ(services.joined(), "server_stop;wave_free;wave_init_slow nova.ini;server_start 7;");
+    EXPECT_EQ(services.joined(), "server_stop;wave_reload nova.ini;server_start 7;");
     services.calls.clear();
     main_loop_tick(services, settings, state, wave_ready);
     EXPECT_TRUE(services.calls.empty());  // the request is handled once
+
+    // A list that gives no database leaves the old one serving.
+    services.reload_result = false;
+    state.request_reload("manjka.ini");
+    main_loop_tick(services, settings, state, wave_ready);
+    EXPECT_EQ(services.joined(), "server_stop;wave_reload manjka.ini;server_start 7;");
+    EXPECT_TRUE(wave_ready);
 }
 
 // The real program: without "-konzola" it starts a detached copy of itself in

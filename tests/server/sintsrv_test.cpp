@@ -286,6 +286,23 @@ TEST_F(SintsrvTest, CreatedDataGiveAFastStart) {
     EXPECT_EQ(stream("x"), slow);
 }
 
+TEST_F(SintsrvTest, AReinitWithABadListKeepsTheOldDatabase) {
+    start();
+    ASSERT_TRUE(client_.send_request(command_request("REINIT") + "manjka.ini"));
+    ASSERT_TRUE(poll_until(
+        [&] { return folder_.read("sint.log").find(kReloadFailed) != std::string::npos; }, 5000));
+    // The reload restarted the listener, which closed the connection.
+    client_.close();
+    ASSERT_TRUE(connect_ready(client_, folder_.port()));
+    EXPECT_FALSE(stream("x").empty());
+    // Lists outside the program folder are refused without a reload.
+    for (const char* list : {"../filenames.ini", "/etc/passwd"}) {
+        ASSERT_TRUE(client_.send_request(command_request("REINIT") + list));
+        settle();
+        EXPECT_FALSE(stream("x").empty()) << list;
+    }
+}
+
 // Runs a shell command; its exit code and what it printed on both streams.
 std::pair<int, std::string> run_command(const std::string& command) {
     std::string output;

@@ -150,6 +150,18 @@ TEST_F(FacadeTest, SavedTablesLoadAtFastStart) {
     EXPECT_TRUE(sint.wave_init_fast());
 }
 
+TEST_F(FacadeTest, AReloadReplacesTheDatabaseOnlyWhenTheNewOneLoads) {
+    Synthesiser sint(settings_);
+    ASSERT_EQ(sint.init(), 0);
+    ASSERT_TRUE(sint.wave_init_slow(dir_.file("filenames.ini")));
+    EXPECT_FALSE(sint.wave_reload(dir_.file("manjka.ini")));
+    ASSERT_TRUE(sint.wave_ready());
+    ASSERT_EQ(sint.prosody(std::string_view("m a: m a")), 0);
+    EXPECT_GT(sint.synthesise_to_memory(100).size(), 0u);
+    EXPECT_TRUE(sint.wave_reload(dir_.file("filenames.ini")));
+    EXPECT_TRUE(sint.wave_ready());
+}
+
 TEST_F(FacadeTest, NoLogMeansNoDiagnosticFiles) {
     set_log_disabled(true);
     Synthesiser sint(settings_);
