@@ -33,10 +33,12 @@ Tserver_socket::~Tserver_socket() {
         if (slot.socket >= 0) ::close(slot.socket);
     if (listener_ >= 0) ::close(listener_);
     if (wake_fd_ >= 0) ::close(wake_fd_);
+    if (spare_fd_ >= 0) ::close(spare_fd_);
 }
 
 int Tserver_socket::open_listener() {
     wake_fd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    spare_fd_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (listener_ < 0 || wake_fd_ < 0) throw std::runtime_error("Tserver_socket: no socket");
     if (options_.receive_buffer_size > 0)
@@ -91,7 +93,8 @@ void Tserver_socket::run_loop() {
         waits.push_back({wake_fd_, POLLIN, 0});
         // With every slot taken the listener is not watched: further
         // connections wait in the backlog instead of waking the loop.
-        if (count_ < kMaxClients) waits.push_back({listener_, POLLIN, 0});
+        if (count_ < kMaxClients && OutputQueue::Clock::now() >= accept_resumes_)
+            waits.push_back({listener_, POLLIN, 0});
         const std::size_t first_client = waits.size();
         for (Slot& slot : slots_) {
             if (slot.socket < 0) continue;
@@ -102,6 +105,7 @@ void Tserver_socket::run_loop() {
             waiting_slots.push_back(&slot);
         }
         const int ready = ::poll(waits.data(), waits.size(), wait_ms(OutputQueue::Clock::now()));
+        ++passes_;
         if (ready < 0 && errno != EINTR) continue;
         if (ready > 0 && (waits[0].revents & POLLIN)) {
             std::uint64_t count;
@@ -140,6 +144,11 @@ void Tserver_socket::run_loop() {
 
 int Tserver_socket::wait_ms(OutputQueue::Clock::time_point now) const {
     int wait = options_.select_timeout_ms;
+    if (accept_resumes_ > now) {
+        const auto rest =
+            std::chrono::duration_cast<std::chrono::milliseconds>(accept_resumes_ - now).count();
+        wait = std::min<long long>(wait, rest + 1);
+    }
     for (const Slot& slot : slots_) {
         if (slot.socket < 0) continue;
         if (slot.frame_waiting || slot.drop) return 0;
@@ -157,6 +166,10 @@ int Tserver_socket::wait_ms(OutputQueue::Clock::time_point now) const {
 void Tserver_socket::accept_client() {
     while (count_ < kMaxClients) {
         const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0 && (errno == EMFILE || errno == ENFILE)) {
+            refuse_client();
+            return;
+        }
         if (fd < 0) return;  // nothing more pending, or a connection that vanished
         for (Slot& slot : slots_) {
             if (slot.socket != kFreeSlot) continue;
@@ -171,6 +184,19 @@ void Tserver_socket::accept_client() {
         }
         if (on_connect) on_connect(fd);
     }
+}
+
+void Tserver_socket::refuse_client() {
+    log_write("TCP: ni prostih deskriptorjev, povezava zavrnjena");
+    if (spare_fd_ >= 0) {
+        ::close(spare_fd_);
+        const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd >= 0) ::close(fd);
+        spare_fd_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) return;
+    }
+    // Not even the spare helped: let the listener rest instead of spinning.
+    accept_resumes_ = OutputQueue::Clock::now() + std::chrono::milliseconds(kAcceptPauseMs);
 }
 
 Tserver_socket::Slot* Tserver_socket::find_slot(int socket) {

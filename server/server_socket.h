@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -77,6 +78,8 @@ public:
     static constexpr int kBacklog = 60;
     // Bytes read from one connection per pass before the others get their turn.
     static constexpr std::size_t kReadPerPass = 4 * kSlotBufferSize;
+    // How long the listener rests when not even the spare descriptor helps.
+    static constexpr int kAcceptPauseMs = 100;
 
     enum State { kListening = 0, kNotOpened = 1, kBindFailed = 2, kListenFailed = 3 };
 
@@ -104,6 +107,8 @@ public:
     // The port actually listened on (useful when opened on port 0).
     int port() const { return bound_port_; }
     std::size_t client_count() const { return count_; }
+    // Passes the loop has made (each wait that returned counts one).
+    std::uint64_t loop_passes() const { return passes_; }
 
 private:
     // A free slot of the client table (0 is a valid descriptor on POSIX).
@@ -123,6 +128,8 @@ private:
     };
 
     void accept_client();
+    // Accepts and closes a connection when the process has no descriptor for it.
+    void refuse_client();
     // Reads what the client sent (up to kReadPerPass) into its buffer.
     void receive(Slot& slot);
     // Serves the next complete request of the connection, if any.
@@ -141,6 +148,13 @@ private:
     ServerSocketOptions options_;
     int listener_ = -1;
     int wake_fd_ = -1;  // an eventfd that ends the wait when stop is requested
+    // Held in reserve: when the process runs out of descriptors, it is freed to
+    // accept the waiting connection and close it at once, so that the
+    // listener does not stay readable and spin the loop.
+    int spare_fd_ = -1;
+    // While no descriptor can be had at all, the listener rests until then.
+    std::chrono::steady_clock::time_point accept_resumes_{};
+    std::atomic<std::uint64_t> passes_{0};
     int bound_port_ = 0;
     int state_ = kNotOpened;
     std::atomic<bool> loop_{false};

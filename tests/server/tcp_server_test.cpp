@@ -4,10 +4,12 @@
 #include "server/tcp_server.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -400,6 +402,43 @@ TEST_F(TcpServerTest, APortInUseLeavesTheServerWithoutListener) {
     second.server_stop();
     auto client = connect();
     EXPECT_TRUE(ask(*client, "TEST\t\t"));
+}
+
+// With every descriptor of the process taken, a waiting connection is
+// accepted and closed rather than left to wake the loop again and again.
+TEST(TcpServerDescriptors, RunningOutOfDescriptorsDoesNotSpinTheLoop) {
+    Tserver_socket server(0, ServerSocketOptions{});
+    ASSERT_EQ(server.open_listener(), Tserver_socket::kListening);
+    std::thread loop([&] { server.run_loop(); });
+    const int client = ::socket(AF_INET, SOCK_STREAM, 0);
+
+    rlimit saved{};
+    getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit low = saved;
+    low.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    std::vector<int> fillers;
+    for (int fd; (fd = ::open("/dev/null", O_RDONLY)) >= 0;) fillers.push_back(fd);
+
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(server.port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::uint64_t before = server.loop_passes();
+    pollfd p{client, POLLIN, 0};
+    const bool closed = ::poll(&p, 1, 1000) > 0;
+    std::this_thread::sleep_for(300ms);
+    const std::uint64_t passes = server.loop_passes() - before;
+
+    for (int fd : fillers) ::close(fd);
+    setrlimit(RLIMIT_NOFILE, &saved);
+    char byte;
+    EXPECT_TRUE(closed && ::recv(client, &byte, 1, 0) == 0) << "the connection is refused";
+    EXPECT_LT(passes, 50u);
+    ::close(client);
+    server.request_stop();
+    loop.join();
 }
 
 TEST(TcpServerAddress, TheLoopbackIsTheDefault) {
