@@ -90,8 +90,15 @@ private:
     std::vector<PsolaUnit> units_;
     std::vector<std::int16_t> output_;
     std::int32_t length_ = 0;
-    std::vector<std::int32_t> weights_;  // the window table stretched to one half length
-    std::int32_t weights_half_ = -1;
+    // The whole window (2 × half + 1 weights) for a half length, built when
+    // first needed and kept: the same half length always has the same weights.
+    const std::int16_t* weights_for(std::int32_t half);
+    std::vector<std::vector<std::int16_t>> weights_;
+    std::vector<std::int16_t> odd_weights_;  // a half length beyond the table's
+    // Reused between sentences: the samples under one window in disk mode, and
+    // each unit's recorded and target length.
+    std::vector<std::int16_t> window_samples_;
+    std::vector<std::int64_t> recorded_, target_;
 };
 
 }  // namespace sint

@@ -6,6 +6,7 @@
 
 #include "core/log.h"
 #include "core/status.h"
+#include "waveform/overlap_add.h"
 #include "waveform/psola.h"
 
 namespace sint {
@@ -16,8 +17,8 @@ namespace {
 constexpr std::int64_t kOutputSlack = 800;
 // The output buffer is halved when a sentence needs less than this part of it.
 constexpr std::int64_t kShrinkDivisor = 10;
-// Saturation bounds of the output samples.
-constexpr std::int32_t kSampleCeiling = 32760;
+// The longest half window: the longest period at the widest window.
+constexpr std::int32_t kMaxHalfWindow = kMaxPeriod * kMaxWindowWidth / 100;
 
 }  // namespace
 
@@ -109,7 +110,10 @@ int TPsola::overlap_add() {
     auto period = [&](std::int32_t mark) { return win[mark + 1] - win[mark]; };
 
     // Mark offsets, recorded and target lengths, and the buffer the sentence needs.
-    std::vector<std::int64_t> recorded(units_.size()), target(units_.size());
+    std::vector<std::int64_t>& recorded = recorded_;
+    std::vector<std::int64_t>& target = target_;
+    recorded.resize(units_.size());
+    target.resize(units_.size());
     std::int64_t need = kOutputSlack;
     // Every step is at most one longest period, and the widest half window
     // reaches two of them past the last step.
@@ -181,15 +185,29 @@ int TPsola::overlap_add() {
     return 0;
 }
 
+const std::int16_t* TPsola::weights_for(std::int32_t half) {
+    const auto& table = window_table();
+    const auto fill = [&](std::vector<std::int16_t>& weights) {
+        weights.resize(2 * static_cast<std::size_t>(half) + 1);
+        for (std::int32_t j = -half; j <= half; ++j) {
+            const std::int32_t k = j < 0 ? -j : j;
+            weights[j + half] =
+                static_cast<std::int16_t>(table[half == 0 ? 0 : k * kWindowSteps / half]);
+        }
+    };
+    if (half > kMaxHalfWindow) {
+        fill(odd_weights_);
+        return odd_weights_.data();
+    }
+    if (weights_.empty()) weights_.resize(kMaxHalfWindow + 1);
+    std::vector<std::int16_t>& weights = weights_[half];
+    if (weights.empty()) fill(weights);
+    return weights.data();
+}
+
 void TPsola::add_window(std::int64_t centre_in, std::int32_t half, std::int64_t centre_out,
                         bool& read_failed) {
-    if (half != weights_half_) {
-        const auto& table = window_table();
-        weights_.resize(static_cast<std::size_t>(half) + 1);
-        for (std::int32_t k = 0; k <= half; ++k)
-            weights_[k] = table[half == 0 ? 0 : k * kWindowSteps / half];
-        weights_half_ = half;
-    }
+    const std::int16_t* weights = weights_for(half);
     const std::int64_t first = centre_in - half;
     const std::int64_t span = 2 * static_cast<std::int64_t>(half) + 1;
     if (first < 0 || first + span > sample_total()) return;
@@ -205,19 +223,16 @@ void TPsola::add_window(std::int64_t centre_in, std::int32_t half, std::int64_t 
             }
         }
     } else {
-        if (read_samples(first, span) != 0) return;
-        source = disk_samples();
+        if (window_samples_.size() < static_cast<std::size_t>(span))
+            window_samples_.resize(std::max<std::size_t>(span, 2 * kMaxHalfWindow + 1));
+        if (copy_samples(first, span, window_samples_.data()) != 0) return;
+        source = window_samples_.data();
     }
-    std::int16_t* out = output_.data() + centre_out;
-    const std::int32_t* weights = weights_.data();
-    const std::int32_t begin =
-        static_cast<std::int32_t>(std::max<std::int64_t>(-half, -centre_out));
-    for (std::int32_t j = begin; j <= half; ++j) {
-        const std::int32_t value = out[j] + source[j + half] * weights[j < 0 ? -j : j] / kQ14;
-        out[j] = static_cast<std::int16_t>(value > kSampleCeiling    ? kSampleCeiling
-                                           : value < -kSampleCeiling ? -kSampleCeiling
-                                                                     : value);
-    }
+    // A window reaching before the start of the output loses its first samples.
+    const std::int64_t skip = std::max<std::int64_t>(0, half - centre_out);
+    if (skip >= span) return;
+    overlap_add_window(output_.data() + centre_out - half + skip, source + skip, weights + skip,
+                       static_cast<std::size_t>(span - skip));
 }
 
 }  // namespace sint
