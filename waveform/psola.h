@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,10 @@ struct PsolaUnit {
     std::int32_t f0_middle = 0;
     std::int32_t f0_end = 0;
     std::int32_t duration = 0;  // ms
-    std::vector<PitchMarkRef> marks;
+    // The unit's pitch marks: mark_count entries of the sentence's mark list
+    // from first_mark on (TPsola::marks_of).
+    std::int32_t first_mark = 0;
+    std::int32_t mark_count = 0;
 };
 
 class TPsola : public TTableSint {
@@ -76,6 +80,9 @@ public:
 
     // The units of the last sentence after gluing (for tests and tools).
     const std::vector<PsolaUnit>& units() const { return units_; }
+    std::span<const PitchMarkRef> marks_of(const PsolaUnit& unit) const {
+        return {marks_.data() + unit.first_mark, static_cast<std::size_t>(unit.mark_count)};
+    }
 
 private:
     int init(const AlophoneRecord* records);
@@ -87,7 +94,11 @@ private:
                     bool& read_failed);
 
     std::int32_t window_width_ = 100;
+    // The units of the sentence and the pitch marks they refer to; both keep
+    // their memory between sentences, so a sentence allocates nothing per unit.
     std::vector<PsolaUnit> units_;
+    std::vector<PsolaUnit> placed_;  // glue's new list
+    std::vector<PitchMarkRef> marks_;
     std::vector<std::int16_t> output_;
     std::int32_t length_ = 0;
     // The whole window (2 × half + 1 weights) for a half length, built when

@@ -23,7 +23,8 @@ constexpr std::int32_t kMaxHalfWindow = kMaxPeriod * kMaxWindowWidth / 100;
 }  // namespace
 
 void TPsola::glue() {
-    std::vector<PsolaUnit> placed;
+    std::vector<PsolaUnit>& placed = placed_;
+    placed.clear();
     if (units_.size() < 2) {
         units_.clear();  // a single unit is only ever pending
         return;
@@ -46,24 +47,28 @@ void TPsola::glue() {
             if (follows) {
                 PsolaUnit unit = units_[pending];
                 if (pending == 0) {
-                    unit.marks.erase(unit.marks.begin(),
-                                     unit.marks.begin() + static_cast<long>(unit.marks.size() / 2));
+                    unit.first_mark += unit.mark_count / 2;
+                    unit.mark_count -= unit.mark_count / 2;
                     unit.duration /= 2;
                 }
-                placed.push_back(std::move(unit));
+                placed.push_back(unit);
             }
             pending = q;
             p_placed = false;
             p_index = q;
         } else if (next.symbol == ref().symbol) {
             // The phone shared by two segments: its first half from the one, its
-            // second half from the other.
+            // second half from the other, as a new stretch of the mark list.
             if (follows) place_pending_whole();
             PsolaUnit& p = ref();
-            p.marks.resize(p.marks.size() / 2);
-            p.marks.insert(p.marks.end(),
-                           next.marks.begin() + static_cast<long>(next.marks.size() / 2),
-                           next.marks.end());
+            const std::int32_t keep = p.mark_count / 2;
+            const std::int32_t from = next.first_mark + next.mark_count / 2;
+            const std::int32_t take = next.mark_count - next.mark_count / 2;
+            const auto joined = static_cast<std::int32_t>(marks_.size());
+            for (std::int32_t k = 0; k < keep; ++k) marks_.push_back(marks_[p.first_mark + k]);
+            for (std::int32_t k = 0; k < take; ++k) marks_.push_back(marks_[from + k]);
+            p.first_mark = joined;
+            p.mark_count = keep + take;
             p.db_index = next.db_index;
             if (p.f0_start != 0 && next.f0_start != 0) {
                 p.f0_start = (p.f0_start + next.f0_start) / 2;
@@ -91,18 +96,17 @@ void TPsola::glue() {
                 p.f0_start = 0;
             }
             const std::int32_t d = units_[pending].db_index;
-            const auto recorded =
-                static_cast<std::size_t>(std::max(win_index()[d + 1] - win_index()[d], 0));
-            p.marks.resize(p.marks.size() - std::min(p.marks.size(), recorded / 10));
+            const std::int32_t recorded = std::max(win_index()[d + 1] - win_index()[d], 0);
+            p.mark_count -= std::min(p.mark_count, recorded / 10);
             PsolaUnit unit = next;
-            unit.marks.erase(unit.marks.begin(),
-                             unit.marks.begin() + static_cast<long>(unit.marks.size() / 10));
-            placed.push_back(std::move(unit));
+            unit.first_mark += unit.mark_count / 10;
+            unit.mark_count -= unit.mark_count / 10;
+            placed.push_back(unit);
             p_placed = true;
             p_index = placed.size() - 1;
         }
     }
-    units_ = std::move(placed);
+    units_.swap(placed);
 }
 
 int TPsola::overlap_add() {
@@ -119,20 +123,22 @@ int TPsola::overlap_add() {
     // reaches two of them past the last step.
     std::int64_t bound = kOutputSlack + 2 * kMaxPeriod * kMaxWindowWidth / 100;
     for (std::size_t u = 0; u < units_.size(); ++u) {
-        PsolaUnit& unit = units_[u];
+        const PsolaUnit& unit = units_[u];
+        const std::span<PitchMarkRef> marks(marks_.data() + unit.first_mark,
+                                            static_cast<std::size_t>(unit.mark_count));
         std::int32_t offset = 0;
-        for (std::size_t k = 0; k < unit.marks.size(); ++k) {
-            unit.marks[k].offset = offset;
-            offset += period(unit.marks[k].window);
+        for (std::size_t k = 0; k < marks.size(); ++k) {
+            marks[k].offset = offset;
+            offset += period(marks[k].window);
         }
-        recorded[u] = unit.marks.empty() ? 0 : unit.marks.back().offset;
+        recorded[u] = marks.empty() ? 0 : marks.back().offset;
         target[u] = unit.duration != 0 ? static_cast<std::int64_t>(unit.duration) * kSamplesPerMs
                                        : recorded[u];
         std::int64_t extra = 0;
         if (unit.f0_start != 0) {
             extra = kSampleRate / (unit.f0_end != 0 ? unit.f0_end : unit.f0_middle);
-        } else if (!unit.marks.empty()) {
-            extra = period(unit.marks.back().window);
+        } else if (!marks.empty()) {
+            extra = period(marks.back().window);
         }
         need += target[u] + extra;
         bound += target[u] + kMaxPeriod;
@@ -154,16 +160,16 @@ int TPsola::overlap_add() {
     std::int64_t w = kLeadingSilence;
     for (std::size_t u = 0; u < units_.size(); ++u) {
         const PsolaUnit& unit = units_[u];
-        if (unit.marks.empty()) continue;
+        const std::span<const PitchMarkRef> marks = marks_of(unit);
+        if (marks.empty()) continue;
         const std::int64_t d = target[u], r = recorded[u], h = d / 2;
         std::int64_t t = 0;
         std::size_t current = 0;
         bool read_failed = false;
         while (t < d && !read_failed) {
             const std::int64_t at = t * r / d;
-            while (current + 1 < unit.marks.size() &&
-                   std::llabs(unit.marks[current + 1].offset - at) <
-                       std::llabs(unit.marks[current].offset - at))
+            while (current + 1 < marks.size() && std::llabs(marks[current + 1].offset - at) <
+                                                     std::llabs(marks[current].offset - at))
                 ++current;
             std::int64_t p;
             if (unit.f0_start != 0) {
@@ -173,10 +179,10 @@ int TPsola::overlap_add() {
                 f = std::clamp<std::int64_t>(f, kMinPitchHz, kMaxPitchHz);
                 p = kSampleRate / f;
             } else {
-                p = period(unit.marks[current].window);
+                p = period(marks[current].window);
             }
             const auto half = static_cast<std::int32_t>(p * window_width_ / 100);
-            add_window(win[unit.marks[current].window], half, w + t, read_failed);
+            add_window(win[marks[current].window], half, w + t, read_failed);
             t += p;
         }
         w += t;
