@@ -25,7 +25,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -68,21 +67,23 @@ double self_cpu() {
     return cpu_seconds(u);
 }
 
-// User and system time of a running process from /proc (clock ticks), or -1.
+// CPU time of a running process: the sum of its threads' time on a CPU from
+// /proc (nanoseconds; clock ticks would be too coarse for a second of CPU), or
+// -1 when it cannot be read.
 double process_cpu(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), {});
-    const std::size_t close = stat.rfind(')');
-    if (close == std::string::npos) return -1;
-    std::istringstream fields(stat.substr(close + 2));
-    std::string field;
-    unsigned long long utime = 0, stime = 0;
-    // state is field 3; utime and stime are fields 14 and 15.
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i == 14) utime = std::stoull(field);
-        if (i == 15) stime = std::stoull(field);
+    std::error_code error;
+    double seconds = 0;
+    bool any = false;
+    for (const auto& task :
+         fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream in(task.path() / "schedstat");
+        unsigned long long nanoseconds = 0;
+        if (in >> nanoseconds) {
+            seconds += static_cast<double>(nanoseconds) / 1e9;
+            any = true;
+        }
     }
-    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+    return any ? seconds : -1;
 }
 
 // The peak resident set of a running process (VmHWM, KiB), or -1.
