@@ -64,7 +64,17 @@ fuzz: deps
 	    -DSINT_BUILD_FUZZ=ON -DSINT_BUILD_TESTS=OFF
 	cmake --build build-fuzz -j $(JOBS)
 
+# bench_voice compares the system with espeak-ng in the same run.
+BENCH_PACKAGES := espeak-ng
+
 bench: build
+	@missing=""; for p in $(BENCH_PACKAGES); do \
+	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:$$missing"; \
+	    $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
 	@for b in $$(find $(BUILD)/bench -type f -perm -u+x -name 'bench_*' | sort); do \
 	    echo "== $$b"; "$$b" || echo "($$b failed)"; \
 	done

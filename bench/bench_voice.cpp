@@ -1,10 +1,12 @@
 // Speed of the whole system with the default voice: the 200-sentence news text
-// (repeated ten times, and more if that makes less than 10 minutes of speech) synthesised sentence
-// by sentence through the facade in this process, then through a sintsrv
-// started from a copy of the program folder (one STREAM request per sentence,
-// and sint-say finding the sentences itself), then through `espeak-ng -v sl`
-// when it is installed. Prints seconds of audio per second of CPU for each and
-// the ratios.
+// (repeated ten times, and more if that makes less than 10 minutes of speech)
+// synthesised sentence by sentence through the facade in this process and
+// through a sintsrv started from a copy of the program folder (one STREAM
+// request per sentence), each with the samples read from disk and held in
+// memory, and sint-say finding the sentences itself, then through `espeak-ng -v sl` when it is
+// installed (apt package espeak-ng). Prints seconds of audio per second of CPU for each, the
+// ratios, the server's peak resident memory, and the speed of overlap-add alone against a plain
+// multiply-add loop over the same windows (the machine's floor).
 //
 //   bench_voice                 the build's program folder and the test text
 //   bench_voice DIR [TEXT]      another program folder and/or text (UTF-8, one
@@ -16,13 +18,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,6 +36,8 @@
 #include "core/protocol_client.h"
 #include "server/server_settings.h"
 #include "synth/facade.h"
+#include "waveform/overlap_add.h"
+#include "waveform/psola.h"
 
 namespace {
 
@@ -63,21 +67,32 @@ double self_cpu() {
     return cpu_seconds(u);
 }
 
-// User and system time of a running process from /proc (clock ticks), or -1.
+// CPU time of a running process: the sum of its threads' time on a CPU from
+// /proc (nanoseconds; clock ticks would be too coarse for a second of CPU), or
+// -1 when it cannot be read.
 double process_cpu(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), {});
-    const std::size_t close = stat.rfind(')');
-    if (close == std::string::npos) return -1;
-    std::istringstream fields(stat.substr(close + 2));
-    std::string field;
-    unsigned long long utime = 0, stime = 0;
-    // state is field 3; utime and stime are fields 14 and 15.
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i == 14) utime = std::stoull(field);
-        if (i == 15) stime = std::stoull(field);
+    std::error_code error;
+    double seconds = 0;
+    bool any = false;
+    for (const auto& task :
+         fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream in(task.path() / "schedstat");
+        unsigned long long nanoseconds = 0;
+        if (in >> nanoseconds) {
+            seconds += static_cast<double>(nanoseconds) / 1e9;
+            any = true;
+        }
     }
-    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+    return any ? seconds : -1;
+}
+
+// The peak resident set of a running process (VmHWM, KiB), or -1.
+long peak_resident_kib(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.starts_with("VmHWM:")) return std::stol(line.substr(6));
+    return -1;
 }
 
 struct Figure {
@@ -94,8 +109,8 @@ void print(const char* what, const Figure& f) {
 
 // The facade of this process over the folder's packed database. Sets `passes`
 // to the number of times the text had to be spoken for kMinimumAudioSeconds.
-bool bench_facade(const fs::path& folder, const std::vector<std::string>& sentences, int& passes,
-                  Figure& f) {
+bool bench_facade(const fs::path& folder, const std::vector<std::string>& sentences, bool in_memory,
+                  int& passes, Figure& f) {
     const fs::path old_dir = fs::current_path();
     fs::current_path(folder);
     sint::ServerSettings settings;
@@ -103,14 +118,20 @@ bool bench_facade(const fs::path& folder, const std::vector<std::string>& senten
     sint::set_log_disabled(true);
     bool ok = false;
     {
-        sint::Synthesiser sint(synthesiser_options(settings));
+        sint::SynthesiserOptions options = synthesiser_options(settings);
+        options.wave.samples_in_memory = in_memory;
+        sint::Synthesiser sint(options);
         if (sint.init() == 0 && sint.wave_init_fast()) {
             ok = true;
             std::int64_t samples = 0;
             const double cpu = self_cpu();
             const auto started = Clock::now();
+            // `passes` given: speak the text that often; 0: until enough speech.
+            const int fixed = passes;
             for (passes = 0;
-                 passes < kMinimumPasses || samples < kMinimumAudioSeconds * kSampleRate; ++passes)
+                 fixed ? passes < fixed
+                       : passes < kMinimumPasses || samples < kMinimumAudioSeconds * kSampleRate;
+                 ++passes)
                 for (const std::string& s : sentences) {
                     if (sint.convert(s) != 0 || sint.prosody(std::nullopt) != 0) continue;
                     samples += static_cast<std::int64_t>(sint.synthesise_to_memory(100).size());
@@ -129,10 +150,11 @@ bool bench_facade(const fs::path& folder, const std::vector<std::string>& senten
 // A sintsrv started from the folder: one STREAM request per sentence over one
 // connection. `server` is the server's CPU alone, `both` adds this client's.
 bool bench_server(const fs::path& folder, std::uint16_t port,
-                  const std::vector<std::string>& sentences, int passes, Figure& server,
-                  Figure& both) {
+                  const std::vector<std::string>& sentences, int passes, bool in_memory,
+                  Figure& server, Figure& both, long& peak_kib) {
     const auto started = Clock::now();
-    const pid_t pid = spawn({(folder / "sintsrv").string(), "-konzola", "-hitro"});
+    const pid_t pid =
+        spawn({(folder / "sintsrv").string(), "-konzola", "-hitro", in_memory ? "-ram" : "-disk"});
     sint::ProtocolConnection connection;
     bool ready = false;
     while (!ready &&
@@ -167,6 +189,7 @@ bool bench_server(const fs::path& folder, std::uint16_t port,
         server.cpu = process_cpu(pid) - server_cpu;
         both.cpu = server.cpu + self_cpu() - client_cpu;
         server.audio = both.audio = static_cast<double>(samples) / kSampleRate;
+        peak_kib = peak_resident_kib(pid);
         connection.send_request(sint::command_request("TERMINATE"));
         connection.wait_for(sint::ReplyType::End, 5000);
     } else {
@@ -259,10 +282,15 @@ bool bench_say(const fs::path& folder, std::uint16_t port, const std::vector<std
     return ok && server.audio > 0;
 }
 
-// Seconds of sound in a RIFF file of 16-bit samples (its fmt and data chunks).
+// Seconds of sound in a RIFF file of 16-bit samples (its fmt and data chunks);
+// only the chunk headers are read, the data size comes from the file's size.
 double wave_seconds(const std::string& path) {
+    std::error_code error;
+    const auto file_size = static_cast<std::size_t>(fs::file_size(path, error));
+    if (error) return 0;
     std::ifstream in(path, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    std::string bytes(std::min<std::size_t>(file_size, 4096), '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     const auto u32 = [&](std::size_t at) {
         return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])) |
                static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 1])) << 8 |
@@ -275,8 +303,8 @@ double wave_seconds(const std::string& path) {
         const std::string id = bytes.substr(at, 4);
         std::size_t size = u32(at + 4);
         // A streamed file may leave the data size unset: the rest of the file.
-        if (id == "data" && (size == 0 || size == 0xFFFFFFFFu || at + 8 + size > bytes.size()))
-            size = bytes.size() - at - 8;
+        if (id == "data" && (size == 0 || size == 0xFFFFFFFFu || at + 8 + size > file_size))
+            size = file_size - at - 8;
         if (id == "fmt " && size >= 16 && at + 24 <= bytes.size()) {
             rate = u32(at + 12);
             block = static_cast<unsigned char>(bytes[at + 20]) |
@@ -286,6 +314,50 @@ double wave_seconds(const std::string& path) {
         at += 8 + size + (size & 1);
     }
     return 0;
+}
+
+// Overlap-add alone: windows of the lengths speech uses laid at one period's
+// step over a second of output, from recorded samples in memory, against the
+// plain multiply-add loop over the same windows. Output samples per second.
+void bench_overlap_add() {
+    constexpr std::size_t kOutput = 16000;
+    constexpr int kRounds = 2000;
+    std::vector<std::int16_t> source(kOutput + 2000), out(kOutput + 2000);
+    std::uint32_t seed = 12345;
+    for (auto& s : source) {
+        seed = seed * 1664525u + 1013904223u;
+        s = static_cast<std::int16_t>(static_cast<std::int32_t>(seed >> 16) % 12000);
+    }
+    // Periods of 60 to 200 samples (80 to 267 Hz) at window width 100.
+    std::vector<std::vector<std::int16_t>> weights;
+    for (int half = 60; half <= 200; half += 10) {
+        std::vector<std::int16_t> w(2 * half + 1);
+        for (int j = -half; j <= half; ++j)
+            w[j + half] = static_cast<std::int16_t>(
+                sint::TPsola::window_table()[std::abs(j) * sint::kWindowSteps / half]);
+        weights.push_back(std::move(w));
+    }
+    const auto run = [&](auto kernel) {
+        std::int64_t samples = 0;
+        const double cpu = self_cpu();
+        for (int round = 0; round < kRounds; ++round) {
+            std::fill(out.begin(), out.end(), 0);
+            std::size_t at = 0, which = 0;
+            while (at + 500 < kOutput) {
+                const auto& w = weights[which++ % weights.size()];
+                kernel(out.data() + at, source.data() + at, w.data(), w.size());
+                samples += static_cast<std::int64_t>(w.size());
+                at += w.size() / 2;  // one period: windows overlap by half
+            }
+        }
+        const double seconds = self_cpu() - cpu;
+        return seconds > 0 ? static_cast<double>(samples) / seconds : 0.0;
+    };
+    const double ola = run(sint::overlap_add_window);
+    const double floor = run(sint::multiply_add_window);
+    std::printf("%-34s %10.0f M samples / s CPU\n", "overlap-add (Q14, saturating)", ola / 1e6);
+    std::printf("%-34s %10.0f M samples / s CPU\n", "plain multiply-add (the floor)", floor / 1e6);
+    std::printf("overlap-add / floor: %.2f\n", floor > 0 ? ola / floor : 0);
 }
 
 // espeak-ng reading the same UTF-8 text into a wave file; its CPU from wait4.
@@ -353,34 +425,51 @@ int run(const fs::path& source, const fs::path& text_file) {
 
     int result = 1;
     int passes = 0;
-    Figure facade, server, both, espeak;
-    if (bench_facade(folder, sentences, passes, facade)) {
+    Figure facade_disk, facade_memory, server_disk, both_disk, server_memory, both_memory, espeak;
+    long rss_disk = -1, rss_memory = -1;
+    if (bench_facade(folder, sentences, false, passes, facade_disk) &&
+        bench_facade(folder, sentences, true, passes, facade_memory)) {
         std::printf("the text spoken %d times (at least %d times and %.0f s of speech)\n", passes,
                     kMinimumPasses, kMinimumAudioSeconds);
-        print("facade in process", facade);
-        if (bench_server(folder, port, sentences, passes, server, both)) {
-            print("sintsrv (server CPU)", server);
-            print("sintsrv (server and client CPU)", both);
+        print("facade, samples from disk", facade_disk);
+        print("facade, samples in memory", facade_memory);
+        if (bench_server(folder, port, sentences, passes, false, server_disk, both_disk,
+                         rss_disk) &&
+            bench_server(folder, port, sentences, passes, true, server_memory, both_memory,
+                         rss_memory)) {
+            print("sintsrv -disk (server CPU)", server_disk);
+            print("sintsrv -disk (server and client)", both_disk);
+            print("sintsrv -ram (server CPU)", server_memory);
+            print("sintsrv -ram (server and client)", both_memory);
+            std::printf("sintsrv peak resident memory: -disk %.1f MiB, -ram %.1f MiB\n",
+                        rss_disk / 1024.0, rss_memory / 1024.0);
             result = 0;
         }
         if (!espeak_installed()) {
-            std::printf("espeak-ng is not installed: no comparison\n");
+            std::printf("espeak-ng is not installed (apt package espeak-ng): no comparison\n");
         } else if (bench_espeak(folder, utf8, passes, espeak)) {
             print("espeak-ng -v sl", espeak);
-            std::printf("ratio to espeak-ng: facade %.2f, sintsrv %.2f (with client %.2f)\n",
-                        facade.rate() / espeak.rate(), server.rate() / espeak.rate(),
-                        both.rate() / espeak.rate());
+            std::printf("ratio to espeak-ng: facade %.2f (memory %.2f), sintsrv -disk %.2f\n",
+                        facade_disk.rate() / espeak.rate(), facade_memory.rate() / espeak.rate(),
+                        server_disk.rate() / espeak.rate());
         } else {
             std::printf("espeak-ng -v sl failed on the text: no comparison\n");
         }
-        if (result == 0) std::printf("ratio sintsrv / facade: %.2f\n", both.rate() / facade.rate());
+        if (result == 0)
+            std::printf(
+                "ratio sintsrv / facade: -disk %.2f (with client %.2f), -ram %.2f (with client "
+                "%.2f)\n",
+                server_disk.rate() / facade_disk.rate(), both_disk.rate() / facade_disk.rate(),
+                server_memory.rate() / facade_memory.rate(),
+                both_memory.rate() / facade_memory.rate());
         Figure say_server, say_both;
         if (result == 0 && bench_say(folder, port, utf8, passes, say_server, say_both)) {
             print("sint-say (server CPU)", say_server);
             print("sint-say (server and client CPU)", say_both);
-            std::printf("ratio sint-say / facade: %.2f\n", say_both.rate() / facade.rate());
+            std::printf("ratio sint-say / facade: %.2f\n", say_both.rate() / facade_disk.rate());
         }
     }
+    bench_overlap_add();
     std::error_code ignored;
     fs::remove_all(folder, ignored);
     return result;

@@ -1,8 +1,10 @@
 #include "server/protocol.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "core/frame.h"
@@ -153,6 +155,28 @@ std::optional<std::string> wave_file_path(const std::string& folder, std::string
     return (fs::path(folder) / path).string();
 }
 
+void write_reply_samples(std::span<const std::int16_t> samples, std::int32_t volume,
+                         std::uint8_t* out) {
+    const auto store = [out](std::size_t i, std::int32_t value) {
+        const auto bits = static_cast<std::uint16_t>(value);
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(out + 2 * i, &bits, 2);
+        } else {
+            out[2 * i] = static_cast<std::uint8_t>(bits);
+            out[2 * i + 1] = static_cast<std::uint8_t>(bits >> 8);
+        }
+    };
+    // One plain loop over the whole reply (the compiler vectorises it), or a
+    // copy when nothing changes.
+    if (volume >= 1 && volume <= 99) {
+        for (std::size_t i = 0; i < samples.size(); ++i) store(i, samples[i] * volume / 100);
+    } else if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out, samples.data(), 2 * samples.size());
+    } else {
+        for (std::size_t i = 0; i < samples.size(); ++i) store(i, samples[i]);
+    }
+}
+
 Protocol::Protocol(SynthesisService& synthesis, Tclient_buffer& clients, ShellState& shell,
                    ServerSettings& settings, std::string program_folder)
     : synthesis_(synthesis),
@@ -276,18 +300,12 @@ void Protocol::synthesise(int socket, const Request& request,
         return;
     }
     const std::span<const std::int16_t> samples = synthesis_.synthesise_to_memory(voice.volume);
-    std::vector<std::uint8_t> reply = reply_payload(kReplyAudio);
-    const std::size_t header = reply.size();
-    reply.resize(header + 2 * samples.size());
-    const bool scale = voice.volume >= 1 && voice.volume <= 99;
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        std::int32_t sample = samples[i];
-        if (scale) sample = sample * voice.volume / 100;
-        const auto bits = static_cast<std::uint16_t>(static_cast<std::int16_t>(sample));
-        reply[header + 2 * i] = static_cast<std::uint8_t>(bits);
-        reply[header + 2 * i + 1] = static_cast<std::uint8_t>(bits >> 8);
-    }
-    send(socket, reply, kFrameKindPlain);
+    // The reply code and its NUL, then the samples written once, in place.
+    audio_reply_.resize(kReplyAudio.size() + 1 + 2 * samples.size());
+    std::copy(kReplyAudio.begin(), kReplyAudio.end(), audio_reply_.begin());
+    audio_reply_[kReplyAudio.size()] = 0;
+    write_reply_samples(samples, voice.volume, audio_reply_.data() + kReplyAudio.size() + 1);
+    send(socket, audio_reply_, kFrameKindPlain);
 }
 
 }  // namespace sint

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,12 @@ std::string numbered_file_name(std::string_view name, std::int32_t counter);
 std::optional<std::string> wave_file_path(const std::string& folder, std::string_view name,
                                           bool absolute_allowed = false);
 
+// Writes `samples` as the 16-bit little-endian audio of a reply into `out`
+// (room for 2 × size bytes); a volume of 1 to 99 scales each sample by
+// volume / 100, truncated toward zero, any other volume leaves them as they are.
+void write_reply_samples(std::span<const std::int16_t> samples, std::int32_t volume,
+                         std::uint8_t* out);
+
 class Protocol {
 public:
     // Sends one reply frame (payload and kind) to a socket; false when it
@@ -83,6 +90,8 @@ private:
     bool stream_ = false;
     bool sentence_end_ = false;
     std::int32_t file_counter_ = 0;
+    // The audio reply, kept between requests so that its memory is reused.
+    std::vector<std::uint8_t> audio_reply_;
 };
 
 }  // namespace sint

@@ -93,6 +93,7 @@ int TPsola::synthesise(const AlophoneRecord* records) {
 
 int TPsola::init(const AlophoneRecord* records) {
     units_.clear();
+    marks_.clear();
     std::vector<std::uint8_t> target;
     std::int32_t count = 0;
     for (; records[count].name[0] != '\0'; ++count) {
@@ -126,9 +127,11 @@ int TPsola::init(const AlophoneRecord* records) {
             const std::int32_t i = segment.target_pos + k;
             const AlophoneRecord& record = records[std::min(i, count)];
             bool adjusted = false;
+            const std::size_t marks_before = marks_.size();
             if (check_phone(record, segment.db_start + k, i, count, unit, adjusted)) {
-                units_.push_back(std::move(unit));
+                units_.push_back(unit);
             } else {
+                marks_.resize(marks_before);  // a skipped phone leaves no marks
                 result = -2;
             }
             if (adjusted) result = -2;
@@ -209,6 +212,7 @@ bool TPsola::check_phone(const AlophoneRecord& record, std::int32_t d, std::int3
             kMaxDurationMs, symbol, name, d, i, win[w0], win[w1]));
         return false;
     }
+    const std::size_t first_mark = marks_.size();
     const std::int64_t margin = static_cast<std::int64_t>(kWindowMargin) * window_width_ / 100;
     for (std::int32_t k = w0; k < w1; ++k) {
         const std::int64_t x = win[k];
@@ -239,9 +243,11 @@ bool TPsola::check_phone(const AlophoneRecord& record, std::int32_t d, std::int3
                 static_cast<int>(period == 0 ? 0 : kSampleRate / period)));
             return false;
         }
-        unit.marks.push_back({k, 0});
+        marks_.push_back({k, 0});
     }
-    if (unit.marks.empty()) {
+    unit.first_mark = static_cast<std::int32_t>(first_mark);
+    unit.mark_count = static_cast<std::int32_t>(marks_.size() - first_mark);
+    if (unit.mark_count == 0) {
         log_write(format(
             "TPsola::Init>>Empty alophone>>No markers were found for alophone in wave "
             "database. The alophone should probably be removed from the wave database. The "

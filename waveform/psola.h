@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,10 @@ struct PsolaUnit {
     std::int32_t f0_middle = 0;
     std::int32_t f0_end = 0;
     std::int32_t duration = 0;  // ms
-    std::vector<PitchMarkRef> marks;
+    // The unit's pitch marks: mark_count entries of the sentence's mark list
+    // from first_mark on (TPsola::marks_of).
+    std::int32_t first_mark = 0;
+    std::int32_t mark_count = 0;
 };
 
 class TPsola : public TTableSint {
@@ -76,6 +80,9 @@ public:
 
     // The units of the last sentence after gluing (for tests and tools).
     const std::vector<PsolaUnit>& units() const { return units_; }
+    std::span<const PitchMarkRef> marks_of(const PsolaUnit& unit) const {
+        return {marks_.data() + unit.first_mark, static_cast<std::size_t>(unit.mark_count)};
+    }
 
 private:
     int init(const AlophoneRecord* records);
@@ -87,11 +94,22 @@ private:
                     bool& read_failed);
 
     std::int32_t window_width_ = 100;
+    // The units of the sentence and the pitch marks they refer to; both keep
+    // their memory between sentences, so a sentence allocates nothing per unit.
     std::vector<PsolaUnit> units_;
+    std::vector<PsolaUnit> placed_;  // glue's new list
+    std::vector<PitchMarkRef> marks_;
     std::vector<std::int16_t> output_;
     std::int32_t length_ = 0;
-    std::vector<std::int32_t> weights_;  // the window table stretched to one half length
-    std::int32_t weights_half_ = -1;
+    // The whole window (2 × half + 1 weights) for a half length, built when
+    // first needed and kept: the same half length always has the same weights.
+    const std::int16_t* weights_for(std::int32_t half);
+    std::vector<std::vector<std::int16_t>> weights_;
+    std::vector<std::int16_t> odd_weights_;  // a half length beyond the table's
+    // Reused between sentences: the samples under one window in disk mode, and
+    // each unit's recorded and target length.
+    std::vector<std::int16_t> window_samples_;
+    std::vector<std::int64_t> recorded_, target_;
 };
 
 }  // namespace sint

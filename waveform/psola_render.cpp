@@ -6,6 +6,7 @@
 
 #include "core/log.h"
 #include "core/status.h"
+#include "waveform/overlap_add.h"
 #include "waveform/psola.h"
 
 namespace sint {
@@ -16,13 +17,14 @@ namespace {
 constexpr std::int64_t kOutputSlack = 800;
 // The output buffer is halved when a sentence needs less than this part of it.
 constexpr std::int64_t kShrinkDivisor = 10;
-// Saturation bounds of the output samples.
-constexpr std::int32_t kSampleCeiling = 32760;
+// The longest half window: the longest period at the widest window.
+constexpr std::int32_t kMaxHalfWindow = kMaxPeriod * kMaxWindowWidth / 100;
 
 }  // namespace
 
 void TPsola::glue() {
-    std::vector<PsolaUnit> placed;
+    std::vector<PsolaUnit>& placed = placed_;
+    placed.clear();
     if (units_.size() < 2) {
         units_.clear();  // a single unit is only ever pending
         return;
@@ -45,24 +47,28 @@ void TPsola::glue() {
             if (follows) {
                 PsolaUnit unit = units_[pending];
                 if (pending == 0) {
-                    unit.marks.erase(unit.marks.begin(),
-                                     unit.marks.begin() + static_cast<long>(unit.marks.size() / 2));
+                    unit.first_mark += unit.mark_count / 2;
+                    unit.mark_count -= unit.mark_count / 2;
                     unit.duration /= 2;
                 }
-                placed.push_back(std::move(unit));
+                placed.push_back(unit);
             }
             pending = q;
             p_placed = false;
             p_index = q;
         } else if (next.symbol == ref().symbol) {
             // The phone shared by two segments: its first half from the one, its
-            // second half from the other.
+            // second half from the other, as a new stretch of the mark list.
             if (follows) place_pending_whole();
             PsolaUnit& p = ref();
-            p.marks.resize(p.marks.size() / 2);
-            p.marks.insert(p.marks.end(),
-                           next.marks.begin() + static_cast<long>(next.marks.size() / 2),
-                           next.marks.end());
+            const std::int32_t keep = p.mark_count / 2;
+            const std::int32_t from = next.first_mark + next.mark_count / 2;
+            const std::int32_t take = next.mark_count - next.mark_count / 2;
+            const auto joined = static_cast<std::int32_t>(marks_.size());
+            for (std::int32_t k = 0; k < keep; ++k) marks_.push_back(marks_[p.first_mark + k]);
+            for (std::int32_t k = 0; k < take; ++k) marks_.push_back(marks_[from + k]);
+            p.first_mark = joined;
+            p.mark_count = keep + take;
             p.db_index = next.db_index;
             if (p.f0_start != 0 && next.f0_start != 0) {
                 p.f0_start = (p.f0_start + next.f0_start) / 2;
@@ -90,18 +96,17 @@ void TPsola::glue() {
                 p.f0_start = 0;
             }
             const std::int32_t d = units_[pending].db_index;
-            const auto recorded =
-                static_cast<std::size_t>(std::max(win_index()[d + 1] - win_index()[d], 0));
-            p.marks.resize(p.marks.size() - std::min(p.marks.size(), recorded / 10));
+            const std::int32_t recorded = std::max(win_index()[d + 1] - win_index()[d], 0);
+            p.mark_count -= std::min(p.mark_count, recorded / 10);
             PsolaUnit unit = next;
-            unit.marks.erase(unit.marks.begin(),
-                             unit.marks.begin() + static_cast<long>(unit.marks.size() / 10));
-            placed.push_back(std::move(unit));
+            unit.first_mark += unit.mark_count / 10;
+            unit.mark_count -= unit.mark_count / 10;
+            placed.push_back(unit);
             p_placed = true;
             p_index = placed.size() - 1;
         }
     }
-    units_ = std::move(placed);
+    units_.swap(placed);
 }
 
 int TPsola::overlap_add() {
@@ -109,26 +114,31 @@ int TPsola::overlap_add() {
     auto period = [&](std::int32_t mark) { return win[mark + 1] - win[mark]; };
 
     // Mark offsets, recorded and target lengths, and the buffer the sentence needs.
-    std::vector<std::int64_t> recorded(units_.size()), target(units_.size());
+    std::vector<std::int64_t>& recorded = recorded_;
+    std::vector<std::int64_t>& target = target_;
+    recorded.resize(units_.size());
+    target.resize(units_.size());
     std::int64_t need = kOutputSlack;
     // Every step is at most one longest period, and the widest half window
     // reaches two of them past the last step.
     std::int64_t bound = kOutputSlack + 2 * kMaxPeriod * kMaxWindowWidth / 100;
     for (std::size_t u = 0; u < units_.size(); ++u) {
-        PsolaUnit& unit = units_[u];
+        const PsolaUnit& unit = units_[u];
+        const std::span<PitchMarkRef> marks(marks_.data() + unit.first_mark,
+                                            static_cast<std::size_t>(unit.mark_count));
         std::int32_t offset = 0;
-        for (std::size_t k = 0; k < unit.marks.size(); ++k) {
-            unit.marks[k].offset = offset;
-            offset += period(unit.marks[k].window);
+        for (std::size_t k = 0; k < marks.size(); ++k) {
+            marks[k].offset = offset;
+            offset += period(marks[k].window);
         }
-        recorded[u] = unit.marks.empty() ? 0 : unit.marks.back().offset;
+        recorded[u] = marks.empty() ? 0 : marks.back().offset;
         target[u] = unit.duration != 0 ? static_cast<std::int64_t>(unit.duration) * kSamplesPerMs
                                        : recorded[u];
         std::int64_t extra = 0;
         if (unit.f0_start != 0) {
             extra = kSampleRate / (unit.f0_end != 0 ? unit.f0_end : unit.f0_middle);
-        } else if (!unit.marks.empty()) {
-            extra = period(unit.marks.back().window);
+        } else if (!marks.empty()) {
+            extra = period(marks.back().window);
         }
         need += target[u] + extra;
         bound += target[u] + kMaxPeriod;
@@ -150,16 +160,16 @@ int TPsola::overlap_add() {
     std::int64_t w = kLeadingSilence;
     for (std::size_t u = 0; u < units_.size(); ++u) {
         const PsolaUnit& unit = units_[u];
-        if (unit.marks.empty()) continue;
+        const std::span<const PitchMarkRef> marks = marks_of(unit);
+        if (marks.empty()) continue;
         const std::int64_t d = target[u], r = recorded[u], h = d / 2;
         std::int64_t t = 0;
         std::size_t current = 0;
         bool read_failed = false;
         while (t < d && !read_failed) {
             const std::int64_t at = t * r / d;
-            while (current + 1 < unit.marks.size() &&
-                   std::llabs(unit.marks[current + 1].offset - at) <
-                       std::llabs(unit.marks[current].offset - at))
+            while (current + 1 < marks.size() && std::llabs(marks[current + 1].offset - at) <
+                                                     std::llabs(marks[current].offset - at))
                 ++current;
             std::int64_t p;
             if (unit.f0_start != 0) {
@@ -169,10 +179,10 @@ int TPsola::overlap_add() {
                 f = std::clamp<std::int64_t>(f, kMinPitchHz, kMaxPitchHz);
                 p = kSampleRate / f;
             } else {
-                p = period(unit.marks[current].window);
+                p = period(marks[current].window);
             }
             const auto half = static_cast<std::int32_t>(p * window_width_ / 100);
-            add_window(win[unit.marks[current].window], half, w + t, read_failed);
+            add_window(win[marks[current].window], half, w + t, read_failed);
             t += p;
         }
         w += t;
@@ -181,15 +191,29 @@ int TPsola::overlap_add() {
     return 0;
 }
 
+const std::int16_t* TPsola::weights_for(std::int32_t half) {
+    const auto& table = window_table();
+    const auto fill = [&](std::vector<std::int16_t>& weights) {
+        weights.resize(2 * static_cast<std::size_t>(half) + 1);
+        for (std::int32_t j = -half; j <= half; ++j) {
+            const std::int32_t k = j < 0 ? -j : j;
+            weights[j + half] =
+                static_cast<std::int16_t>(table[half == 0 ? 0 : k * kWindowSteps / half]);
+        }
+    };
+    if (half > kMaxHalfWindow) {
+        fill(odd_weights_);
+        return odd_weights_.data();
+    }
+    if (weights_.empty()) weights_.resize(kMaxHalfWindow + 1);
+    std::vector<std::int16_t>& weights = weights_[half];
+    if (weights.empty()) fill(weights);
+    return weights.data();
+}
+
 void TPsola::add_window(std::int64_t centre_in, std::int32_t half, std::int64_t centre_out,
                         bool& read_failed) {
-    if (half != weights_half_) {
-        const auto& table = window_table();
-        weights_.resize(static_cast<std::size_t>(half) + 1);
-        for (std::int32_t k = 0; k <= half; ++k)
-            weights_[k] = table[half == 0 ? 0 : k * kWindowSteps / half];
-        weights_half_ = half;
-    }
+    const std::int16_t* weights = weights_for(half);
     const std::int64_t first = centre_in - half;
     const std::int64_t span = 2 * static_cast<std::int64_t>(half) + 1;
     if (first < 0 || first + span > sample_total()) return;
@@ -205,19 +229,16 @@ void TPsola::add_window(std::int64_t centre_in, std::int32_t half, std::int64_t 
             }
         }
     } else {
-        if (read_samples(first, span) != 0) return;
-        source = disk_samples();
+        if (window_samples_.size() < static_cast<std::size_t>(span))
+            window_samples_.resize(std::max<std::size_t>(span, 2 * kMaxHalfWindow + 1));
+        if (copy_samples(first, span, window_samples_.data()) != 0) return;
+        source = window_samples_.data();
     }
-    std::int16_t* out = output_.data() + centre_out;
-    const std::int32_t* weights = weights_.data();
-    const std::int32_t begin =
-        static_cast<std::int32_t>(std::max<std::int64_t>(-half, -centre_out));
-    for (std::int32_t j = begin; j <= half; ++j) {
-        const std::int32_t value = out[j] + source[j + half] * weights[j < 0 ? -j : j] / kQ14;
-        out[j] = static_cast<std::int16_t>(value > kSampleCeiling    ? kSampleCeiling
-                                           : value < -kSampleCeiling ? -kSampleCeiling
-                                                                     : value);
-    }
+    // A window reaching before the start of the output loses its first samples.
+    const std::int64_t skip = std::max<std::int64_t>(0, half - centre_out);
+    if (skip >= span) return;
+    overlap_add_window(output_.data() + centre_out - half + skip, source + skip, weights + skip,
+                       static_cast<std::size_t>(span - skip));
 }
 
 }  // namespace sint

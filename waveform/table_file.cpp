@@ -196,6 +196,7 @@ int TTableSint::load() {
         release();
         return kNotPossible;
     }
+    map_sources();
     return 0;
 }
 

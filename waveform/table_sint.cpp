@@ -82,9 +82,7 @@ void TTableSint::release() {
     costs_.fill(kDefaultJoinCost);
     cost_entries_ = 0;
     disk_buffer_.clear();
-    raw_buffer_.clear();
-    open_file_.reset();
-    open_source_ = -1;
+    maps_.clear();
 }
 
 int TTableSint::build(const std::string& list_file, int alophone_track, int pitch_track) {
@@ -168,6 +166,7 @@ int TTableSint::build(const std::string& list_file, int alophone_track, int pitc
         release();
         return kNotPossible;
     }
+    map_sources();
     return 0;
 }
 
@@ -321,33 +320,45 @@ std::string TTableSint::packed_path() const {
     return options_.work_dir + "data/MorvenaIdra.dat";
 }
 
+void TTableSint::map_sources() {
+    maps_.clear();
+    if (options_.samples_in_memory && !options_.read_test) return;
+    maps_.resize(sources_.size());
+    // A file that cannot be mapped fails every read from it.
+    for (std::size_t i = 0; i < sources_.size(); ++i) maps_[i].open(sources_[i].path);
+}
+
 int TTableSint::read_samples(std::int64_t first, std::int64_t count) {
+    if (first < 0 || count < 0) return kNotPossible;
+    disk_buffer_.resize(static_cast<std::size_t>(count));
+    return copy_samples(first, count, disk_buffer_.data());
+}
+
+int TTableSint::copy_samples(std::int64_t first, std::int64_t count, std::int16_t* out) const {
     if (first < 0 || count < 0) return kNotPossible;
     // The first file that ends after `first` must hold the whole span.
     const auto at = std::upper_bound(
         sources_.begin(), sources_.end(), first,
         [](std::int64_t sample, const SourceEntry& e) { return sample < e.cumulative; });
-    disk_buffer_.resize(static_cast<std::size_t>(count));
     if (at == sources_.end() || first + count > at->cumulative) return kNotPossible;
-    const int index = static_cast<int>(at - sources_.begin());
+    const auto index = static_cast<std::size_t>(at - sources_.begin());
+    if (index >= maps_.size() || !maps_[index].is_open()) return kNotPossible;
+    const MappedFile& map = maps_[index];
     const std::int64_t previous = index == 0 ? 0 : sources_[index - 1].cumulative;
-    const SourceEntry& source = sources_[index];
-    if (open_source_ != index) {
-        open_file_.reset(std::fopen(source.path.c_str(), "rb"));
-        open_source_ = open_file_ ? index : -1;
-        if (!open_file_) return kNotPossible;
-    }
+    const SourceEntry& source = *at;
     const int bytes_per_sample = source.bits / 8;
     const std::int64_t offset = source.data_offset + bytes_per_sample * (first - previous);
-    raw_buffer_.resize(static_cast<std::size_t>(count * bytes_per_sample));
-    if (fseeko(open_file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) return kNotPossible;
-    const std::size_t got = std::fread(raw_buffer_.data(), 1, raw_buffer_.size(), open_file_.get());
-    if (source.scrambled)
-        scramble_bytes(reinterpret_cast<char*>(raw_buffer_.data()), got,
-                       static_cast<std::size_t>(offset));
-    widen_samples(raw_buffer_.data(), got / bytes_per_sample, source.format, source.bits,
-                  disk_buffer_.data());
-    return got == raw_buffer_.size() ? 0 : -1;
+    // A file shorter than its header said gives what it holds and fails.
+    const auto size = static_cast<std::int64_t>(map.size());
+    const std::int64_t available =
+        offset >= size ? 0 : std::min(count, (size - offset) / bytes_per_sample);
+    const unsigned char* bytes = map.data() + (offset < size ? offset : 0);
+    if (source.scrambled && bytes_per_sample == 2)
+        descramble_samples(bytes, static_cast<std::size_t>(available),
+                           static_cast<std::size_t>(offset), out);
+    else
+        widen_samples(bytes, static_cast<std::size_t>(available), source.format, source.bits, out);
+    return available == count ? 0 : kNotPossible;
 }
 
 }  // namespace sint

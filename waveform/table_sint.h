@@ -10,10 +10,10 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
+
+#include "waveform/mapped_file.h"
 
 namespace sint {
 
@@ -101,6 +101,9 @@ public:
     // Makes `count` samples from `first` on readable through disk_samples().
     // 0, or -1 when the span is not inside one source file or a read fails.
     int read_samples(std::int64_t first, std::int64_t count);
+    // The same into `out` (room for `count` samples): reads the mapped source
+    // files and changes nothing, so several threads may call it at once.
+    int copy_samples(std::int64_t first, std::int64_t count, std::int16_t* out) const;
     const std::int16_t* disk_samples() const { return disk_buffer_.data(); }
 
     // Unit selection: the longest continuous stretches of the recordings that
@@ -164,14 +167,11 @@ private:
     std::array<int, 256> costs_{};
     int cost_entries_ = 0;
 
-    // Disk mode: the reusable buffer and the file kept open between reads.
+    // Disk mode (and the read test): every source file mapped read-only,
+    // parallel to sources_, and the reusable buffer of read_samples.
+    void map_sources();
+    std::vector<MappedFile> maps_;
     std::vector<std::int16_t> disk_buffer_;
-    std::vector<unsigned char> raw_buffer_;
-    struct FileCloser {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, FileCloser> open_file_;
-    int open_source_ = -1;
 };
 
 }  // namespace sint

@@ -337,6 +337,32 @@ TEST_F(ProtocolCommands, VolumeScalesStreamedSamplesTowardZero) {
     EXPECT_EQ(last_reply().samples[0], -1000);
 }
 
+TEST(ReplySamples, AreLittleEndianAndScaledTowardZero) {
+    struct Case {
+        std::int32_t volume;
+        std::int16_t sample, expected;
+    };
+    const Case cases[] = {
+        {33, -1, 0},          {33, 4, 1},      {50, -199, -99},
+        {99, -32768, -32440}, {1, 32767, 327}, {100, -32768, -32768},
+        {100, 12345, 12345},  {0, 777, 777},   {250, -5, -5},
+        {99, 258, 255},
+    };
+    // Each case at several positions of a reply longer than one vector step.
+    for (const Case& c : cases) {
+        std::vector<std::int16_t> samples(37, 0);
+        for (std::size_t at = 0; at < samples.size(); at += 6) samples[at] = c.sample;
+        std::vector<std::uint8_t> out(2 * samples.size() + 1, 0xEE);
+        write_reply_samples(samples, c.volume, out.data());
+        for (std::size_t at = 0; at < samples.size(); ++at) {
+            const auto value = static_cast<std::int16_t>(out[2 * at] | out[2 * at + 1] << 8);
+            ASSERT_EQ(value, at % 6 == 0 ? c.expected : 0)
+                << c.sample << " at volume " << c.volume << ", sample " << at;
+        }
+        EXPECT_EQ(out.back(), 0xEE) << "written past the end";
+    }
+}
+
 TEST_F(ProtocolCommands, WaveFilesAreNumberedAndRefusedOutsideTheFolder) {
     for (int i = 0; i < 7; ++i) request("SINT\t\tDober dan.");
     request("\t\tDober dan.");

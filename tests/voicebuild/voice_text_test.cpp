@@ -5,8 +5,6 @@
 // phone, at most one missing diphone per 1000 phones, and (almost) no clipping.
 // SINT_VOICE_FOLDER=DIR checks the voice of another program folder instead.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +19,7 @@
 #include "core/profile_file.h"
 #include "server/server_settings.h"
 #include "synth/facade.h"
+#include "tests/support/packed_voice.h"
 #include "tests/support/temp_dir.h"
 #include "tools/voicebuild/voice_check.h"
 
@@ -64,46 +63,14 @@ std::int64_t count_lines_with(const std::string& log, const char* what, std::str
     return n;
 }
 
-// Runs `program` with `args` in its own folder and waits for it: its exit code,
-// or -1 when it did not end normally.
-int run_program(const std::string& program, std::vector<std::string> args) {
-    args.insert(args.begin(), program);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-}
-
 // The program folder copied without its packed database and logs, the
 // database made there by the server, and the text spoken through the facade.
 Figures speak_text(const TempDir& dir) {
     Figures f;
     // Another voice's program folder may be checked the same way.
     const char* other = std::getenv("SINT_VOICE_FOLDER");
-    const fs::path built(other && *other ? other : SINT_PROGRAM_DIR);
-    if (!fs::exists(built / "sintsrv") || !fs::exists(built / "filenames.ini")) {
-        f.failure = built.string() + " holds no sintsrv or no filenames.ini";
-        return f;
-    }
-    for (const auto& entry : fs::directory_iterator(built)) {
-        const std::string name = entry.path().filename().string();
-        if (name == "data" || name == "sint.log" || name.ends_with(".out")) continue;
-        fs::copy(entry.path(), dir.path() / name, fs::copy_options::recursive);
-    }
-    fs::create_directories(dir.path() / "data");
-    const int code = run_program(dir.file("sintsrv"), {"-konzola", "-ustvaripodatke"});
-    if (code != 0 || !fs::exists(dir.path() / "data/MorvenaIdra.dat")) {
-        f.failure = "sintsrv -ustvaripodatke ended with " + std::to_string(code) +
-                    " and made no data/MorvenaIdra.dat";
-        return f;
-    }
+    f.failure = make_packed_voice(other && *other ? other : SINT_PROGRAM_DIR, dir);
+    if (!f.failure.empty()) return f;
 
     const fs::path old_dir = fs::current_path();
     fs::current_path(dir.path());

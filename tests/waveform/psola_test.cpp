@@ -74,9 +74,9 @@ TEST_F(PsolaTest, AWholeStringFromTheRecordingsIsOneSegment) {
     ASSERT_EQ(psola.synthesise(in.data()), 0);
     // The first m from its middle (2 of 4 marks), a: and m whole, the last a left out.
     ASSERT_EQ(psola.units().size(), 3u);
-    EXPECT_EQ(psola.units()[0].marks.size(), 2u);
-    EXPECT_EQ(psola.units()[1].marks.size(), 6u);
-    EXPECT_EQ(psola.units()[2].marks.size(), 4u);
+    EXPECT_EQ(psola.units()[0].mark_count, 2);
+    EXPECT_EQ(psola.units()[1].mark_count, 6);
+    EXPECT_EQ(psola.units()[2].mark_count, 4);
     // Each unit lasts the recorded periods between its first and last mark.
     EXPECT_EQ(psola.sample_count(), kLeadingSilence + 90 + 5 * 80 + 3 * 90);
     const std::vector<std::int16_t> out = output(psola);
@@ -138,7 +138,7 @@ TEST_F(PsolaTest, AMissingDiphoneIsLoggedOnceAndTheUnitsAreButted) {
     ASSERT_EQ(psola.units().size(), 3u);
     EXPECT_EQ(psola.units()[1].symbol, 'A');
     EXPECT_EQ(psola.units()[2].symbol, 'm');
-    EXPECT_EQ(psola.units()[2].marks.size(), 4u);  // 4 / 10 marks dropped
+    EXPECT_EQ(psola.units()[2].mark_count, 4);  // 4 / 10 marks dropped
     EXPECT_GT(psola.sample_count(), kLeadingSilence + 5 * 80);
 }
 
