@@ -5,13 +5,16 @@
 #   make install  sintsrv, the tools and the voice into PREFIX/lib/sint (links in
 #               PREFIX/bin), sd_sint into Speech Dispatcher's module folder and
 #               sint.conf into /etc/speech-dispatcher/modules; DESTDIR stages it
+#   make deb    the Debian package dist/sint_<version>_<arch>.deb, checked by lintian
+#   make test-deb  installs that package, speaks, runs the service's command and purges (root)
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-APT_PACKAGES := cmake g++ make libgtest-dev libgmock-dev ninja-build sox speech-dispatcher
+APT_PACKAGES := cmake g++ make libgtest-dev libgmock-dev ninja-build sox speech-dispatcher \
+                dpkg-dev lintian adduser
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 PREFIX  ?= /usr/local
@@ -21,7 +24,7 @@ SD_MODULE_DIR ?= $(firstword $(wildcard /usr/lib/speech-dispatcher-modules \
                      /usr/libexec/speech-dispatcher-modules) /usr/lib/speech-dispatcher-modules)
 SD_CONF_DIR   ?= /etc/speech-dispatcher/modules
 
-.PHONY: all build asan test test-release test-asan run deps fuzz bench clean format install
+.PHONY: all build asan test test-release test-asan test-deb run deps fuzz bench clean format install deb
 
 all: build
 
@@ -49,7 +52,13 @@ test-asan: asan
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	    ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-test: test-release test-asan
+test: test-release test-asan test-deb
+
+deb: build
+	deploy/make-deb.sh $(BUILD) dist
+
+test-deb: deb
+	tests/deb/install_test.sh dist/sint_*_$$(dpkg-architecture -qDEB_HOST_ARCH).deb
 
 install: build
 	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX) \
@@ -83,7 +92,7 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz dist
 
 # make voice: rebuild the default voice (voice/wave/*.wav, voice/filenames.ini,
 # voice/Cost.dat) from the donor voice espeak-ng, check it with the wave database

@@ -68,6 +68,11 @@ std::string directory_value(std::string value) {
     return value;
 }
 
+std::string state_folder() {
+    const char* value = std::getenv(kStateFolderEnvironment);
+    return value ? directory_value(value) : std::string();
+}
+
 std::unique_ptr<ProfileFile> read_sint_ini(ServerSettings& s) {
     auto ini = std::make_unique<ProfileFile>(s.config_path, false);
     if (!ini->is_loaded()) {
@@ -101,6 +106,7 @@ std::unique_ptr<ProfileFile> read_sint_ini(ServerSettings& s) {
     read_flag(*ini, "pisi_dnevnik", s.log_disabled, false, true);
     read_flag(*ini, kAbsolutePathsKey, s.absolute_paths_allowed, true, false);
 
+    if (std::string state = state_folder(); !state.empty()) s.log_dir = std::move(state);
     set_log_path(s.log_dir + "sint.log");
     set_log_disabled(s.log_disabled);
     return ini;

@@ -22,6 +22,11 @@ inline constexpr const char* kAbsolutePathsKey = "dovoli_absolutne_poti";
 inline constexpr std::size_t kSettingsPathMax = 255;
 // Main-loop ticks of 100 ms before an unused server ends (60 s).
 inline constexpr std::int32_t kDefaultLifespan = 600;
+// The environment variable that names the folder for everything the server
+// writes (the log, the diagnostic files and the wave files clients name) in
+// place of log_dir and the program folder: an installed program folder is
+// read-only, so a service points it at its own state folder.
+inline constexpr const char* kStateFolderEnvironment = "SINT_STATE_DIR";
 
 struct ServerSettings {
     bool log_disabled = true;
@@ -58,6 +63,9 @@ ServerSettings& server_settings();
 // every missing file or key; sets the log path and the log switch at the end.
 // Returns the profile object, which the shell keeps open until shutdown.
 std::unique_ptr<ProfileFile> read_sint_ini(ServerSettings& settings);
+
+// The folder named by SINT_STATE_DIR, ending in "/"; empty when it is unset or empty.
+std::string state_folder();
 
 // Applies the options (the arguments after the program path), first to last,
 // then the "-testbranja" rule. Unknown arguments are ignored.

@@ -1,5 +1,7 @@
 #include "server/tcp_services.h"
 
+#include "server/server_settings.h"
+
 namespace sint {
 
 TcpShellServices::TcpShellServices(SynthesisService& synthesis, TcpServerOptions options,
@@ -8,7 +10,8 @@ TcpShellServices::TcpShellServices(SynthesisService& synthesis, TcpServerOptions
 
 void TcpShellServices::configure(const ProfileFile& sint_ini, const std::string& program_folder) {
     tcp_.set_listen_address(listen_address(&sint_ini));
-    tcp_.set_program_folder(program_folder);
+    const std::string state = state_folder();
+    tcp_.set_program_folder(state.empty() ? program_folder : state);
 }
 
 int TcpShellServices::server_start(std::int32_t port) {

@@ -18,7 +18,8 @@ public:
                      ServerSettings& settings = server_settings());
 
     // Takes the listen address from sint.ini (key naslov_streznika, else
-    // 127.0.0.1) and writes wave files into the program folder.
+    // 127.0.0.1) and writes wave files into the program folder, or into the
+    // folder of SINT_STATE_DIR when that is set.
     void configure(const ProfileFile& sint_ini, const std::string& program_folder) override;
     int server_start(std::int32_t port) override;
     void server_stop() override;

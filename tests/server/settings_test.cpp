@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include "core/log.h"
 #include "core/profile_file.h"
@@ -61,6 +62,13 @@ TEST_F(SettingsTest, ReadsEveryKey) {
     EXPECT_FALSE(settings_.single_instance);
     EXPECT_TRUE(settings_.log_disabled);
     EXPECT_EQ(log_path(), "logs/sint.log");
+}
+
+TEST_F(SettingsTest, TheStateFolderReplacesTheLogFolder) {
+    setenv(kStateFolderEnvironment, "/var/lib/sint", 1);
+    read(kFullIni);
+    unsetenv(kStateFolderEnvironment);
+    EXPECT_EQ(settings_.log_dir, "/var/lib/sint/");
 }
 
 TEST_F(SettingsTest, MissingFileAndMissingPathKey) {

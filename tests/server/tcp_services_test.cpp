@@ -3,6 +3,7 @@
 #include "server/tcp_services.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <chrono>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "core/protocol_client.h"
 #include "server/server_settings.h"
 #include "tests/support/fake_synthesis.h"
+#include "tests/support/temp_dir.h"
 
 namespace sint {
 namespace {
@@ -152,6 +154,31 @@ TEST(TcpServicesAddress, TheListenAddressComesFromSintIni) {
             on_loopback.connect("127.0.0.1", static_cast<std::uint16_t>(services.tcp().port())));
     }
     fs::remove(ini);
+}
+
+TEST(TcpServicesStateFolder, WaveFilesGoToTheStateFolderWhenItIsSet) {
+    test::TempDir state_dir;
+    test::FakeSynthesis synthesis;
+    ShellState state;
+    ServerSettings settings;
+    TcpServerOptions options;
+    options.socket.select_timeout_ms = 100;
+    setenv(kStateFolderEnvironment, state_dir.path().c_str(), 1);
+    {
+        Services services(synthesis, options, state, settings);
+        services.configure(ProfileFile("", false), "/tmp/");
+        ASSERT_EQ(services.server_start(0), 0);
+        ProtocolConnection client;
+        ASSERT_TRUE(client.connect("127.0.0.1", static_cast<std::uint16_t>(services.tcp().port())));
+        ASSERT_TRUE(client.send_request("SINT\tout.wav\tDober dan."));
+        ASSERT_TRUE(client.send_request("TEST\t\t"));
+        ASSERT_TRUE(client.receive(5000));  // the first request was served before this answer
+    }
+    unsetenv(kStateFolderEnvironment);
+    const std::vector<std::string> files = synthesis.calls("file");
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].rfind("file:" + state_dir.path().string() + "/out_0001.wav:", 0), 0u)
+        << files[0];
 }
 
 }  // namespace
