@@ -1,17 +1,12 @@
 #include "core/protocol_client.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+
+#include "core/socket_platform.h"
 
 namespace sint {
 namespace {
@@ -119,33 +114,25 @@ ProtocolConnection::~ProtocolConnection() {
 
 bool ProtocolConnection::connect(const std::string& host, std::uint16_t port) {
     close();
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
-        errno = EINVAL;
-        return false;
-    }
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = net::tcp_socket();
     if (fd < 0) return false;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    if (!net::connect_socket(fd, host, port)) {
         const int error = errno;
-        ::close(fd);
+        net::close_socket(fd);
         errno = error;
         return false;
     }
     // Requests are small and several go out before a reply is awaited (the
     // settings, then STREAM): without this, Nagle's algorithm holds the last
     // one back until the server's delayed acknowledgement, some 40 ms.
-    const int on = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    net::set_no_delay(fd);
     fd_ = fd;
     reader_ = FrameReader();
     return true;
 }
 
 void ProtocolConnection::close() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) net::close_socket(fd_);
     fd_ = -1;
 }
 
@@ -156,8 +143,8 @@ bool ProtocolConnection::send_request(std::string_view text) {
     const std::vector<std::uint8_t> frame = encode_frame(payload, kFrameKindTest);
     std::size_t sent = 0;
     while (sent < frame.size()) {
-        const ssize_t n = ::send(fd_, frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
+        const long n = net::send_bytes(fd_, frame.data() + sent, frame.size() - sent);
+        if (n < 0 && net::interrupted()) continue;
         if (n <= 0) {
             close();
             return false;
@@ -181,12 +168,12 @@ std::optional<ReceivedFrame> ProtocolConnection::receive(int timeout_ms) {
             if (left.count() <= 0) return std::nullopt;
             wait = static_cast<int>(left.count());
         }
-        pollfd p{fd_, POLLIN, 0};
-        const int ready = ::poll(&p, 1, wait);
-        if (ready < 0 && errno == EINTR) continue;
+        net::SocketWait p{fd_, net::kWaitRead, 0};
+        const int ready = net::wait_sockets(&p, 1, wait);
+        if (ready < 0 && net::interrupted()) continue;
         if (ready <= 0) return std::nullopt;
-        const ssize_t n = ::recv(fd_, chunk.data(), chunk.size(), 0);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        const long n = net::receive_bytes(fd_, chunk.data(), chunk.size());
+        if (n < 0 && (net::interrupted() || net::would_block())) continue;
         if (n <= 0) {
             close();
             continue;  // a frame already buffered is still delivered

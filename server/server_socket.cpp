@@ -1,30 +1,17 @@
 #include "server/server_socket.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <stdexcept>
 #include <thread>
 
 #include "core/log.h"
+#include "core/socket_platform.h"
 
 namespace sint {
 namespace {
 
 // A send that fails outright is tried once more after this pause.
 constexpr int kSendRetryMs = 10;
-
-void set_non_blocking(int fd) {
-    const int flags = fcntl(fd, F_GETFL, 0);
-    if (flags >= 0) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-}
 
 }  // namespace
 
@@ -33,85 +20,69 @@ Tserver_socket::Tserver_socket(int port, ServerSocketOptions options)
 
 Tserver_socket::~Tserver_socket() {
     for (Slot& slot : slots_)
-        if (slot.socket >= 0) ::close(slot.socket);
-    if (listener_ >= 0) ::close(listener_);
-    if (wake_fd_ >= 0) ::close(wake_fd_);
+        if (slot.socket >= 0) net::close_socket(slot.socket);
+    if (listener_ >= 0) net::close_socket(listener_);
 }
 
 int Tserver_socket::open_listener() {
-    wake_fd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (listener_ < 0 || wake_fd_ < 0) throw std::runtime_error("Tserver_socket: no socket");
+    const bool woken = wake_up_.open();
+    listener_ = net::tcp_socket();
+    if (listener_ < 0 || !woken) throw std::runtime_error("Tserver_socket: no socket");
     if (options_.receive_buffer_size > 0)
-        setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &options_.receive_buffer_size,
-                   sizeof options_.receive_buffer_size);
+        net::set_receive_buffer(listener_, options_.receive_buffer_size);
     // Connections of a stopped server in TIME_WAIT must not keep a restarted
     // server (REINIT) from binding the port again.
-    const int on = 1;
-    setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    net::set_reuse_address(listener_);
 
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port_));
-    const bool address_ok = inet_pton(AF_INET, options_.address.c_str(), &address.sin_addr) == 1;
-    if (!address_ok ||
-        bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    if (!net::bind_socket(listener_, options_.address, port_)) {
         log_write("TCP: bind " + options_.address + ":" + std::to_string(port_) + " ni uspel");
         if (on_error) on_error(listener_, nullptr, 0, kErrorListen);
-        ::close(listener_);
+        net::close_socket(listener_);
         listener_ = -1;
         return state_ = kBindFailed;
     }
-    if (listen(listener_, kBacklog) != 0) {
+    if (!net::listen_socket(listener_, kBacklog)) {
         log_write("TCP: listen ni uspel");
         if (on_error) on_error(listener_, nullptr, 0, kErrorListen);
-        ::close(listener_);
+        net::close_socket(listener_);
         listener_ = -1;
         return state_ = kListenFailed;
     }
-    set_non_blocking(listener_);
-    socklen_t size = sizeof address;
-    if (getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-        bound_port_ = ntohs(address.sin_port);
+    net::set_non_blocking(listener_);
+    bound_port_ = net::local_port(listener_);
     loop_ = true;
     return state_ = kListening;
 }
 
 void Tserver_socket::request_stop() {
     loop_ = false;
-    if (wake_fd_ >= 0) {
-        const std::uint64_t one = 1;
-        (void)!::write(wake_fd_, &one, sizeof one);
-    }
+    wake_up_.signal();
 }
 
 void Tserver_socket::run_loop() {
-    std::vector<pollfd> waits;
+    std::vector<net::SocketWait> waits;
     std::vector<Slot*> waiting_slots;
     while (state_ == kListening && loop_) {
         waits.clear();
         waiting_slots.clear();
-        waits.push_back({wake_fd_, POLLIN, 0});
+        waits.push_back({wake_up_.handle(), net::kWaitRead, 0});
         // With every slot taken the listener is not watched: further
         // connections wait in the backlog instead of waking the loop.
-        if (count_ < kMaxClients) waits.push_back({listener_, POLLIN, 0});
+        if (count_ < kMaxClients) waits.push_back({listener_, net::kWaitRead, 0});
         const std::size_t first_client = waits.size();
         for (Slot& slot : slots_) {
             if (slot.socket < 0) continue;
-            waits.push_back({slot.socket, POLLIN, 0});
+            waits.push_back({slot.socket, net::kWaitRead, 0});
             waiting_slots.push_back(&slot);
         }
-        const int ready = ::poll(waits.data(), waits.size(), options_.select_timeout_ms);
+        const int ready = net::wait_sockets(waits.data(), waits.size(), options_.select_timeout_ms);
         if (ready <= 0) continue;
-        if (waits[0].revents & POLLIN) {
-            std::uint64_t count;
-            (void)!::read(wake_fd_, &count, sizeof count);
-        }
+        if (waits[0].revents & net::kReadable) wake_up_.drain();
         if (!loop_) break;
-        if (first_client == 2 && (waits[1].revents & POLLIN)) accept_client();
+        if (first_client == 2 && (waits[1].revents & net::kReadable)) accept_client();
         for (std::size_t i = first_client; i < waits.size(); ++i) {
             Slot& slot = *waiting_slots[i - first_client];
-            if (waits[i].revents != 0 && slot.socket == waits[i].fd) serve_client(slot);
+            if (waits[i].revents != 0 && slot.socket == waits[i].socket) serve_client(slot);
         }
         for (Slot& slot : slots_)
             if (slot.socket >= 0 && slot.drop) close_client(slot);
@@ -120,14 +91,14 @@ void Tserver_socket::run_loop() {
     // and reconnect to the next one instead of waiting for replies forever.
     for (Slot& slot : slots_)
         if (slot.socket >= 0) close_client(slot);
-    if (listener_ >= 0) ::close(listener_);
+    if (listener_ >= 0) net::close_socket(listener_);
     listener_ = -1;
     stopped_ = true;
 }
 
 void Tserver_socket::accept_client() {
     while (count_ < kMaxClients) {
-        const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        const int fd = net::accept_socket(listener_);
         if (fd < 0) return;  // nothing more pending, or a connection that vanished
         for (Slot& slot : slots_) {
             if (slot.socket != kFreeSlot) continue;
@@ -163,7 +134,7 @@ void Tserver_socket::serve_client(Slot& slot) {
             if (on_error) on_error(fd, nullptr, 0, kErrorOverflow);
             slot.buffer.clear();
         }
-        const ssize_t n = ::recv(fd, slot.buffer.tail(), slot.buffer.room(), 0);
+        const long n = net::receive_bytes(fd, slot.buffer.tail(), slot.buffer.room());
         if (n > 0) {
             taken += static_cast<std::size_t>(n);
             slot.buffer.commit(static_cast<std::size_t>(n));
@@ -174,8 +145,8 @@ void Tserver_socket::serve_client(Slot& slot) {
             }
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        if (n < 0 && net::interrupted()) continue;
+        if (n < 0 && net::would_block()) break;
         gone = true;  // end of stream, or the connection failed
         break;
     }
@@ -184,8 +155,8 @@ void Tserver_socket::serve_client(Slot& slot) {
 
 void Tserver_socket::close_client(Slot& slot) {
     const int fd = slot.socket;
-    ::shutdown(fd, SHUT_RDWR);
-    ::close(fd);
+    net::shutdown_socket(fd);
+    net::close_socket(fd);
     slot.socket = kFreeSlot;
     slot.drop = false;
     slot.buffer.clear();
@@ -207,21 +178,22 @@ long Tserver_socket::send(int socket, const void* data, long length, std::uint16
     std::size_t sent = 0;
     bool retried = false;
     while (sent < frame.size()) {
-        const ssize_t n = ::send(socket, frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
+        const long n = net::send_bytes(socket, frame.data() + sent, frame.size() - sent);
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
+        const bool blocked = n < 0 && net::would_block();
+        if (n < 0 && net::interrupted()) continue;
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && left > 0) {
+        if (blocked && left > 0) {
             // The client's window is full: wait until it reads.
-            pollfd p{socket, POLLOUT, 0};
-            ::poll(&p, 1, static_cast<int>(left));
+            net::SocketWait p{socket, net::kWaitWrite, 0};
+            net::wait_sockets(&p, 1, static_cast<int>(left));
             continue;
         }
-        if (!retried && left > 0 && !(n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))) {
+        if (!retried && left > 0 && !blocked) {
             retried = true;
             std::this_thread::sleep_for(std::chrono::milliseconds(kSendRetryMs));
             continue;

@@ -12,6 +12,7 @@
 
 #include "core/frame.h"
 #include "server/frame_slot.h"
+#include "server/wake_up.h"
 
 namespace sint {
 
@@ -106,7 +107,7 @@ private:
     int port_;
     ServerSocketOptions options_;
     int listener_ = -1;
-    int wake_fd_ = -1;  // an eventfd that ends the wait when stop is requested
+    WakeUp wake_up_;  // ends the wait when stop is requested
     int bound_port_ = 0;
     int state_ = kNotOpened;
     std::atomic<bool> loop_{false};
