@@ -8,6 +8,7 @@
 #pragma once
 
 #ifdef _WIN32
+// windows.h first: the other two build on its types.
 #include <mmreg.h>
 #include <objbase.h>
 #include <windows.h>

@@ -7,10 +7,11 @@
 ; Silent with /S; run again, it upgrades in place.
 
 Unicode true
-SetCompressor /SOLID lzma
+SetCompressor zlib
 RequestExecutionLevel admin
 
 !include "x64.nsh"
+!include "FileFunc.nsh"
 
 !define PRODUCT "sint-sl"
 !define DISPLAY_NAME "Slovenski govor sint"
@@ -126,6 +127,15 @@ Section "Uninstall"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
 
     ; Everything in the folder came with the installer or was made by the
-    ; server beside it (log, wave files, the packed database).
-    RMDir /r "$INSTDIR"
+    ; server beside it (log, wave files); the folder goes whole, unless it is
+    ; not the installer's own folder (a folder chosen by hand that may hold
+    ; other files), where only the empty folder is removed.
+    ${GetFileName} "$INSTDIR" $0
+    StrCmp $0 "${PRODUCT}" 0 keep_folder
+        RMDir /r "$INSTDIR"
+        Goto folder_done
+    keep_folder:
+        Delete "$INSTDIR\uninstall.exe"
+        RMDir "$INSTDIR"
+    folder_done:
 SectionEnd

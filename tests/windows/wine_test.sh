@@ -10,8 +10,9 @@
 #                 the same events and the same audio as the Linux host
 #   server        sintsrv.exe answers the Linux sint-say with the Linux server's audio
 #   autostart     with no server running, the engine starts sintsrv.exe from EnginePath
-#   installer     the installer in silent mode, the tokens, speaking, the uninstaller
-#   exports32     the 32-bit engine libraries' exports and resources (objdump -p)
+#   host32        the 32-bit engine library and host, registered in the 32-bit view
+#   installer     the installer (INSTALLER) in silent mode, the tokens, speaking, the uninstaller
+#   exports32     the 32-bit engine libraries' exports and resources (OBJDUMP32 -p)
 #   end           ends the prefix's wineserver
 set -euo pipefail
 
@@ -79,13 +80,69 @@ start_linux_server() {
 }
 stop_server() { kill "$1" 2>/dev/null || true; wait "$1" 2>/dev/null || true; }
 
-# A voice token $1 for class $2 with the server path $3 and port $4.
+# Asks the server on port $1 to end (TERMINATE) and waits until the port is free.
+terminate_server() {
+    python3 - "$1" <<'PY' || true
+import socket, struct, sys, time
+try:
+    s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=2)
+    payload = b"TERMINATE\t\t\0"
+    s.sendall(b"Z!MF" + struct.pack("<IHH", len(payload), 1, 0) + payload)
+    s.close()
+except OSError:
+    pass
+for _ in range(150):
+    try:
+        socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=1).close()
+        time.sleep(0.2)
+    except OSError:
+        break
+PY
+}
+
+# The events and audio of the Linux host for SENTENCES (made once per run).
+linux_reference() {
+    [ -s "$WORK/linux.wav" ] && return 0
+    start_linux_server linux
+    (cd "$WORK" && SINT_REGISTRY_FILE="$WORK/registry.reg" "$LINUX/sint-sapi-host" --clsid "$CLSID_NORMAL" \
+        --port "$SERVER_PORT" "$LINUX/libMorvDll.so" "${SENTENCES[@]}" --out linux.wav) \
+        | grep ' ms ' > "$WORK/linux-events.txt"
+    stop_server "$SERVER_PID"
+}
+
+# A Windows program folder copy in $WORK/$1 on a fresh port (WIN_PORT), with
+# the packed wave database that the fast start of the engine's server reads.
+windows_folder() {
+    WIN_PORT=$(free_port)
+    program_copy "${2:-$WIN64}" "$WORK/$1" "$WIN_PORT"
+    if [ ! -s "$WORK/$1/data/MorvenaIdra.dat" ]; then
+        program_copy "$LINUX" "$WORK/pack" 1
+        (cd "$WORK/pack" && ./sintsrv -ustvaripodatke -konzola >/dev/null 2>&1)
+        cp -r "$WORK/pack/data" "$WORK/$1/"
+    fi
+}
+
+# Speaks SENTENCES with the host $1 through token $2 into $WORK/$3.wav and
+# compares events and audio with the Linux host's.
+speak_and_compare() {
+    local started
+    started=$(date +%s%N)
+    (cd "$WORK" && wine "$1" --token "$2" "${SENTENCES[@]}" --out "$3.wav") \
+        | tr -d '\r' | tee "$WORK/$3-output.txt" | grep ' ms ' > "$WORK/$3-events.txt" || true
+    echo "$3: host run $(( ($(date +%s%N) - started) / 1000000 )) ms;" \
+        "$(grep 'first audio' "$WORK/$3-output.txt" || true)" >&2
+    diff "$WORK/linux-events.txt" "$WORK/$3-events.txt" >&2 || fail "$3: events differ"
+    cmp "$WORK/linux.wav" "$WORK/$3.wav" || fail "$3: audio differs"
+}
+
+# A voice token $1 for class $2 with the server path $3 and port $4, in the
+# registry view $5 (64 or 32; 64 when not given).
 write_token() {
-    wine reg add "$TOKENS\\$1" /ve /d "$1" /reg:64 /f >/dev/null
-    wine reg add "$TOKENS\\$1" /v CLSID /d "$2" /reg:64 /f >/dev/null
-    wine reg add "$TOKENS\\$1" /v EnginePath /d "$3" /reg:64 /f >/dev/null
-    wine reg add "$TOKENS\\$1" /v Port /t REG_DWORD /d "$4" /reg:64 /f >/dev/null
-    wine reg add "$TOKENS\\$1" /v Lifespan /t REG_DWORD /d 30 /reg:64 /f >/dev/null
+    wine reg add "$TOKENS\\$1" /ve /d "$1" /reg:"${5:-64}" /f >/dev/null
+    wine reg add "$TOKENS\\$1" /v CLSID /d "$2" /reg:"${5:-64}" /f >/dev/null
+    wine reg add "$TOKENS\\$1" /v EnginePath /d "$3" /reg:"${5:-64}" /f >/dev/null
+    wine reg add "$TOKENS\\$1" /v Port /t REG_DWORD /d "$4" /reg:"${5:-64}" /f >/dev/null
+    wine reg add "$TOKENS\\$1" /v Lifespan /t REG_DWORD /d 30 /reg:"${5:-64}" /f >/dev/null
 }
 
 case "$case_name" in
@@ -126,7 +183,7 @@ registration)
             "    (Default)    REG_SZ    $clsid")
         actual=$( (reg_dump "HKCR\\CLSID\\$clsid"; reg_dump "HKCR\\$name.TTSEngine"; reg_dump "HKCR\\$name.TTSEngine.1") )
         [ "$actual" = "$expected" ] || { diff <(echo "$expected") <(echo "$actual") >&2; fail "keys of $name"; }
-        reg_dump "HKCR\\TypeLib\\$libid" | grep -qx "    (Default)    REG_SZ    $name 1.0 Type Library" ||
+        grep -qx "    (Default)    REG_SZ    $name 1.0 Type Library" <<<"$(reg_dump "HKCR\\TypeLib\\$libid")" ||
             fail "type library of $name not registered"
     done
     # Unregistering one leaves the other; twice is no error.
@@ -146,23 +203,41 @@ host)
     wine regsvr32 /s "$(win_path "$WIN64/MorvDll.dll")" || fail "registering MorvDll"
     # The same sentences through the Wine host (registry token, COM) and the
     # Linux host, each against a fresh Linux server: the same events, the same bytes.
-    start_linux_server wine
-    write_token SINT-TEST "$CLSID_NORMAL" 'C:\nowhere\sintsrv.exe' "$SERVER_PORT"
-    started=$(date +%s%N)
-    (cd "$WORK" && wine "$WIN64/sint-sapi-host.exe" --token SINT-TEST "${SENTENCES[@]}" --out wine.wav) \
-        | tr -d '\r' | grep ' ms ' > "$WORK/wine-events.txt" || true
-    echo "one Speak under Wine (two sentences): $(( ($(date +%s%N) - started) / 1000000 )) ms" >&2
-    stop_server "$SERVER_PID"
-    start_linux_server linux
-    (cd "$WORK" && SINT_REGISTRY_FILE="$WORK/registry.reg" "$LINUX/sint-sapi-host" --clsid "$CLSID_NORMAL" \
-        --port "$SERVER_PORT" "$LINUX/libMorvDll.so" "${SENTENCES[@]}" --out linux.wav) \
-        | grep ' ms ' > "$WORK/linux-events.txt"
-    stop_server "$SERVER_PID"
+    linux_reference
     [ "$(grep -c sentence "$WORK/linux-events.txt")" = 2 ] || fail "two sentences expected"
     grep -q 'bookmark  "7" (7)' "$WORK/linux-events.txt" || fail "the bookmark is missing"
-    diff "$WORK/linux-events.txt" "$WORK/wine-events.txt" >&2 || fail "events differ"
     [ "$(stat -c %s "$WORK/linux.wav")" -gt 16044 ] || fail "no speech from the Linux host"
-    cmp "$WORK/linux.wav" "$WORK/wine.wav" || fail "audio differs"
+    start_linux_server wine
+    write_token SINT-TEST "$CLSID_NORMAL" 'C:\nowhere\sintsrv.exe' "$SERVER_PORT"
+    speak_and_compare "$WIN64/sint-sapi-host.exe" SINT-TEST host
+    stop_server "$SERVER_PID"
+    ;;
+
+autostart)
+    # No server runs: the engine starts sintsrv.exe from the token's EnginePath.
+    linux_reference
+    wine regsvr32 /s "$(win_path "$WIN64/MorvDll.dll")" || fail "registering MorvDll"
+    windows_folder auto
+    write_token SINT-AUTO "$CLSID_NORMAL" "$(win_path "$WORK/auto/sintsrv.exe")" "$WIN_PORT"
+    speak_and_compare "$WIN64/sint-sapi-host.exe" SINT-AUTO autostart
+    terminate_server "$WIN_PORT"
+    ;;
+
+host32)
+    # The 32-bit library, registered by the 32-bit regsvr32 into the 32-bit
+    # view, created by the 32-bit host from a token in that view.
+    linux_reference
+    wine "C:\windows\syswow64\regsvr32.exe" /s "$(win_path "$WIN32/MorvDll.dll")" ||
+        fail "registering the 32-bit MorvDll"
+    grep -qF "$(win_path "$WIN32/MorvDll.dll")" \
+        <<<"$(wine reg query "HKCR\\CLSID\\$CLSID_NORMAL\\InprocServer32" /reg:32)" ||
+        fail "the 32-bit view lacks the class"
+    start_linux_server wine32
+    write_token SINT-TEST32 "$CLSID_NORMAL" 'C:\nowhere\sintsrv.exe' "$SERVER_PORT" 32
+    speak_and_compare "$WIN32/sint-sapi-host.exe" SINT-TEST32 host32
+    stop_server "$SERVER_PID"
+    wine "C:\windows\syswow64\regsvr32.exe" /s /u "$(win_path "$WIN32/MorvDll.dll")" ||
+        fail "unregistering the 32-bit MorvDll"
     ;;
 
 server)
@@ -180,6 +255,73 @@ server)
     stop_server "$SERVER_PID"
     [ "$(stat -c %s "$WORK/say-linux.wav")" -gt 16044 ] || fail "no speech from the Linux server"
     cmp "$WORK/say-linux.wav" "$WORK/say-wine.wav" || fail "sintsrv.exe's audio differs"
+    ;;
+
+exports32)
+    # No decorated names, the type library, the string table with entry 100
+    # (block 7) and the version resource with its strings.
+    for name in MorvDll MorvDllYu; do
+        dump=$("${OBJDUMP32:?}" -p "$WIN32/$name.dll")
+        exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$dump" | awk 'NR > 1 && NF == 3 {print $3}')
+        [ "$exports" = $'DllCanUnloadNow\nDllGetClassObject\nDllRegisterServer\nDllUnregisterServer' ] ||
+            fail "$name exports: $exports"
+        grep -q 'file format pei-i386' <<<"$dump" || fail "$name is not a 32-bit library"
+        resources=$(sed -n '/Resource Directory section/,/Resources start/p' <<<"$dump")
+        grep -q ': TYPELIB, ' <<<"$resources" || fail "$name has no TYPELIB resource"
+        strings_block=$(grep -A2 'Entry: ID: 0x000006,' <<<"$resources")
+        grep -q 'Entry: ID: 0x000007,' <<<"$strings_block" || fail "$name has no string 100"
+        grep -q 'Entry: ID: 0x000010,' <<<"$resources" || fail "$name has no version resource"
+        texts=$(strings -el "$WIN32/$name.dll")
+        grep -qx "$name.dll" <<<"$texts" || fail "$name: no file name in its version"
+        grep -qx "0.9.0.0" <<<"$texts" || fail "$name: no version text"
+    done
+    ;;
+
+installer)
+    # Silent install into the prefix: files, registrations, tokens in both
+    # views; the host speaks through the installed token and server; the
+    # silent uninstaller leaves nothing behind.
+    linux_reference
+    wine "$(win_path "${INSTALLER:?}")" /S || fail "the installer failed"
+    folder="$WINEPREFIX/drive_c/Program Files/sint-sl"
+    for f in sintsrv.exe sint-say.exe sint-g2p.exe MorvDll.dll MorvDllYu.dll sint-sapi-host.exe \
+        sint.ini data/MorvenaIdra.dat x86/MorvDll.dll x86/MorvDllYu.dll uninstall.exe; do
+        [ -s "$folder/$f" ] || fail "not installed: $f"
+    done
+    for view in 64 32; do
+        for token in SINT-SL-Morvena:0:$CLSID_NORMAL SINT-SL-Morvena-YU:1:$CLSID_YU; do
+            IFS=: read -r name mode clsid <<<"$token"
+            dump=$(wine reg query "$TOKENS\\$name" /s /reg:$view 2>/dev/null | tr -d '\r')
+            grep -q "CLSID    REG_SZ    $clsid" <<<"$dump" || fail "$name ($view-bit): CLSID"
+            grep -q "Mode    REG_DWORD    0x$mode" <<<"$dump" || fail "$name ($view-bit): Mode"
+            grep -q 'EnginePath    REG_SZ    C:\\Program Files\\sint-sl\\sintsrv.exe' <<<"$dump" ||
+                fail "$name ($view-bit): EnginePath"
+            grep -q 'Language    REG_SZ    424' <<<"$dump" || fail "$name ($view-bit): Language"
+        done
+    done
+    grep -qF 'C:\Program Files\sint-sl\MorvDllYu.dll' \
+        <<<"$(wine reg query "HKCR\\CLSID\\$CLSID_YU\\InprocServer32" /reg:64)" ||
+        fail "MorvDllYu not registered"
+    grep -qF 'C:\Program Files\sint-sl\x86\MorvDllYu.dll' \
+        <<<"$(wine reg query "HKCR\\CLSID\\$CLSID_YU\\InprocServer32" /reg:32)" ||
+        fail "32-bit MorvDllYu not registered"
+    # The installed voice on a port of this run instead of the default one.
+    port=$(free_port)
+    sed -i "s/^port *=.*/port = $port/" "$folder/sint.ini"
+    wine reg add "$TOKENS\\SINT-SL-Morvena" /v Port /t REG_DWORD /d "$port" /reg:64 /f >/dev/null
+    speak_and_compare "$folder/sint-sapi-host.exe" SINT-SL-Morvena installed
+    terminate_server "$port"
+    # The uninstaller runs from a copy of itself: wait for the folder to go.
+    wine "C:\\Program Files\\sint-sl\\uninstall.exe" /S || fail "the uninstaller failed"
+    for ((i = 0; i < 150; ++i)); do [ -e "$folder" ] || break; sleep 0.2; done
+    [ ! -e "$folder" ] || fail "files left: $(ls -R "$folder" | head)"
+    for view in 64 32; do
+        for key in "$TOKENS\\SINT-SL-Morvena" "$TOKENS\\SINT-SL-Morvena-YU" "HKCR\\CLSID\\$CLSID_NORMAL" \
+            "HKCR\\CLSID\\$CLSID_YU" "HKCR\\MorvDll.TTSEngine" "HKCR\\TypeLib\\$LIBID_YU" \
+            'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\sint-sl'; do
+            ! wine reg query "$key" /reg:$view >/dev/null 2>&1 || fail "left after uninstalling: $key ($view-bit)"
+        done
+    done
     ;;
 
 end)

@@ -4,6 +4,7 @@
 // wave file. On Windows it can instead take a voice token from the speech
 // registry and create the engine through COM, as the speech API does. A way
 // to see the engine work without the speech API.
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -98,8 +100,11 @@ std::string to_utf8(const WideString& text) {
 // The output site: prints every event and collects the audio.
 class Site final : public ISpTTSEngineSite {
 public:
+    using Clock = std::chrono::steady_clock;
     std::vector<std::uint8_t> audio;
-    const WideString* source = nullptr;  // all fragment texts, joined as offsets count
+    Clock::time_point speak_started;
+    std::optional<Clock::duration> first_audio;  // from Speak to the first written byte
+    const WideString* source = nullptr;          // all fragment texts, joined as offsets count
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
         *object = nullptr;
@@ -117,6 +122,7 @@ public:
     }
     DWORD STDMETHODCALLTYPE GetActions() override { return SPVES_CONTINUE; }
     HRESULT STDMETHODCALLTYPE Write(const void* data, ULONG size, ULONG* written) override {
+        if (!first_audio && size > 0) first_audio = Clock::now() - speak_started;
         const auto* bytes = static_cast<const std::uint8_t*>(data);
         audio.insert(audio.end(), bytes, bytes + size);
         if (written) *written = size;
@@ -343,12 +349,18 @@ int main(int argc, char** argv) {
         std::printf("the server does not answer; speaking goes on without audio\n");
     Site site;
     site.source = &source;
+    site.speak_started = Site::Clock::now();
     const HRESULT spoken = engine->Speak(0, SPDFID_WaveFormatEx, nullptr, fragments.data(), &site);
     with_token->Release();
     engine->Release();
     if (voice_token != &token) voice_token->Release();
     if (FAILED(spoken)) fail("Speak failed");
     if (!write_wave(output, site.audio)) fail("cannot write " + output);
+    if (site.first_audio)
+        std::printf(
+            "first audio after %lld ms\n",
+            static_cast<long long>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(*site.first_audio).count()));
     std::printf("%zu bytes of audio (%.2f s) written to %s\n", site.audio.size(),
                 static_cast<double>(site.audio.size()) / 32000.0, output.c_str());
     return 0;
