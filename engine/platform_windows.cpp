@@ -1,5 +1,7 @@
-#include <oleauto.h>
+// clang-format off
 #include <windows.h>
+#include <oleauto.h>
+// clang-format on
 
 #include <string>
 

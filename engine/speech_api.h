@@ -9,9 +9,11 @@
 
 #ifdef _WIN32
 // windows.h first: the other two build on its types.
+// clang-format off
+#include <windows.h>
 #include <mmreg.h>
 #include <objbase.h>
-#include <windows.h>
+// clang-format on
 #else
 
 #include <cstddef>
