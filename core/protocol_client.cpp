@@ -201,17 +201,12 @@ std::optional<Reply> ProtocolConnection::wait_for(ReplyType type, int timeout_ms
 }
 
 std::uint16_t free_loopback_port() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int fd = net::tcp_socket();
     if (fd < 0) return 0;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
     std::uint16_t port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-        port = ntohs(address.sin_port);
-    ::close(fd);
+    if (net::bind_socket(fd, "127.0.0.1", 0))
+        port = static_cast<std::uint16_t>(net::local_port(fd));
+    net::close_socket(fd);
     return port;
 }
 
