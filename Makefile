@@ -7,6 +7,7 @@
 #               sint.conf into /etc/speech-dispatcher/modules; DESTDIR stages it
 #   make deb    the Debian package dist/sint_<version>_<arch>.deb, checked by lintian
 #   make test-deb  installs that package, speaks, runs the service's command and purges (root)
+#   make windows  cross-build the Windows program folders and the installer
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
@@ -45,7 +46,12 @@ asan: deps
 	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSINT_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
-test-release: build
+# The Wine tests need the Windows program folders: where the cross tools are
+# installed, make test builds them first (make windows installs the tools).
+WINDOWS_FIRST := $(shell command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 && \
+                   command -v wine >/dev/null 2>&1 && echo windows)
+
+test-release: $(WINDOWS_FIRST) build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-asan: asan
@@ -92,7 +98,7 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz dist
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz build-win64 build-win32 dist
 
 # make voice: rebuild the default voice (voice/wave/*.wav, voice/filenames.ini,
 # voice/Cost.dat) from the donor voice espeak-ng, check it with the wave database
@@ -115,3 +121,44 @@ voice:
 	$(BUILD)/sintsrv/sint-voicecheck
 	rm -f $(BUILD)/sintsrv/data/MorvenaIdra.dat
 	cd $(BUILD)/sintsrv && ./sintsrv -ustvaripodatke -konzola
+
+# make windows: cross-build the Windows program folders build-win64/sintsrv and
+# build-win32/sintsrv with mingw-w64 (sintsrv.exe, sint-say.exe, sint-g2p.exe,
+# MorvDll.dll, MorvDllYu.dll, sint-sapi-host.exe, sint.ini and the default
+# voice with its packed database, made by the Linux sintsrv), and the installer
+# dist/sint-sl-setup.exe with makensis. Installs the cross compilers, NSIS and
+# Wine when missing; 32-bit Wine (wine32, for the installer and the 32-bit
+# libraries under Wine) needs the i386 architecture, which is added for it.
+WINDOWS_PACKAGES := mingw-w64 mingw-w64-tools nsis wine wine64 python3
+WIN64_BUILD ?= build-win64
+WIN32_BUILD ?= build-win32
+INSTALLER   := dist/sint-sl-setup.exe
+
+.PHONY: windows windows-deps
+windows-deps:
+	@missing=""; for p in $(WINDOWS_PACKAGES); do \
+	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
+	done; \
+	dpkg-query -W -f='$${Status}' wine32:i386 2>/dev/null | grep -q "ok installed" || { \
+	    $(SUDO) dpkg --add-architecture i386; missing="$$missing wine32:i386"; }; \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:$$missing"; \
+	    $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq \
+	        --no-install-recommends $$missing; \
+	fi
+
+windows: windows-deps deps
+	cmake -S . -B $(WIN64_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+	cmake --build $(WIN64_BUILD) -j $(JOBS)
+	cmake -S . -B $(WIN32_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+	cmake --build $(WIN32_BUILD) -j $(JOBS)
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS) --target sintsrv voice_files
+	rm -rf $(BUILD)/voice-pack && cp -r $(BUILD)/sintsrv $(BUILD)/voice-pack && rm -rf $(BUILD)/voice-pack/data
+	cd $(BUILD)/voice-pack && ./sintsrv -ustvaripodatke -konzola
+	for d in $(WIN64_BUILD) $(WIN32_BUILD); do rm -rf $$d/sintsrv/data && cp -r $(BUILD)/voice-pack/data $$d/sintsrv/; done
+	mkdir -p dist
+	makensis -V2 -DWIN64_DIR=$(CURDIR)/$(WIN64_BUILD)/sintsrv -DWIN32_DIR=$(CURDIR)/$(WIN32_BUILD)/sintsrv \
+	    -DOUT_FILE=$(CURDIR)/$(INSTALLER) deploy/windows/sint-sl.nsi

@@ -13,11 +13,16 @@ namespace sint {
 // `argv0` made absolute, or "" when that fails too).
 std::string program_path(const std::string& argv0 = {});
 
-// The folder of the running program, ending in "/" ("./" when unknown).
+// The folder of the running program, ending in the path separator ("./" when
+// unknown).
 std::string program_folder(const std::string& argv0 = {});
 
-// Starts `args[0]` with `args` as a detached child: a new session, standard
-// streams on /dev/null, `folder` as its working directory. Returns true when
+// The file name of a program of the system on this platform ("sintsrv" or
+// "sintsrv.exe").
+std::string executable_name(const std::string& stem);
+
+// Starts `args[0]` with `args` as a detached child: a new session (no console
+// on Windows), standard streams on /dev/null, `folder` as its working directory. Returns true when
 // the program was executed; never waits for the child.
 bool spawn_detached(const std::vector<std::string>& args, const std::string& folder);
 

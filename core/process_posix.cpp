@@ -27,6 +27,10 @@ std::string program_folder(const std::string& argv0) {
     return folder;
 }
 
+std::string executable_name(const std::string& stem) {
+    return stem;
+}
+
 bool spawn_detached(const std::vector<std::string>& args, const std::string& folder) {
     if (args.empty()) return false;
     std::vector<char*> argv;

@@ -1,18 +1,13 @@
 #include "core/protocol_client.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+
+#include "core/socket_platform.h"
 
 namespace sint {
 namespace {
@@ -150,33 +145,25 @@ ProtocolConnection::~ProtocolConnection() {
 
 bool ProtocolConnection::connect(const std::string& host, std::uint16_t port) {
     close();
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
-        errno = EINVAL;
-        return false;
-    }
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = net::tcp_socket();
     if (fd < 0) return false;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    if (!net::connect_socket(fd, host, port)) {
         const int error = errno;
-        ::close(fd);
+        net::close_socket(fd);
         errno = error;
         return false;
     }
     // Requests are small and several go out before a reply is awaited (the
     // settings, then STREAM): without this, Nagle's algorithm holds the last
     // one back until the server's delayed acknowledgement, some 40 ms.
-    const int on = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    net::set_no_delay(fd);
     fd_ = fd;
     reader_ = FrameReader();
     return true;
 }
 
 void ProtocolConnection::close() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) net::close_socket(fd_);
     fd_ = -1;
 }
 
@@ -187,8 +174,8 @@ bool ProtocolConnection::send_request(std::string_view text) {
     const std::vector<std::uint8_t> frame = encode_frame(payload, kFrameKindTest);
     std::size_t sent = 0;
     while (sent < frame.size()) {
-        const ssize_t n = ::send(fd_, frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
+        const long n = net::send_bytes(fd_, frame.data() + sent, frame.size() - sent);
+        if (n < 0 && net::interrupted()) continue;
         if (n <= 0) {
             close();
             return false;
@@ -202,8 +189,9 @@ bool ProtocolConnection::read_some() {
     // One read area for the connection's life: a fresh one per read would cost
     // more than the read itself.
     if (chunk_.empty()) chunk_.resize(kReadChunk);
-    const ssize_t n = ::recv(fd_, chunk_.data(), chunk_.size(), MSG_DONTWAIT);
-    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+    // Called only when the socket is readable, so the read does not block.
+    const long n = net::receive_bytes(fd_, chunk_.data(), chunk_.size());
+    if (n < 0 && (net::interrupted() || net::would_block())) return true;
     if (n <= 0) {
         close();
         return false;
@@ -226,9 +214,9 @@ std::optional<ReceivedFrame> ProtocolConnection::receive(int timeout_ms) {
             if (left.count() <= 0) return std::nullopt;
             wait = static_cast<int>(left.count());
         }
-        pollfd p{fd_, POLLIN, 0};
-        const int ready = ::poll(&p, 1, wait);
-        if (ready < 0 && errno == EINTR) continue;
+        net::SocketWait p{fd_, net::kWaitRead, 0};
+        const int ready = net::wait_sockets(&p, 1, wait);
+        if (ready < 0 && net::interrupted()) continue;
         if (ready <= 0) return std::nullopt;
         // A connection that ended still delivers a frame already buffered.
         read_some();
@@ -237,9 +225,9 @@ std::optional<ReceivedFrame> ProtocolConnection::receive(int timeout_ms) {
 
 bool ProtocolConnection::refresh() {
     while (fd_ >= 0) {
-        pollfd p{fd_, POLLIN, 0};
-        const int ready = ::poll(&p, 1, 0);
-        if (ready < 0 && errno == EINTR) continue;
+        net::SocketWait p{fd_, net::kWaitRead, 0};
+        const int ready = net::wait_sockets(&p, 1, 0);
+        if (ready < 0 && net::interrupted()) continue;
         if (ready <= 0 || !read_some()) break;
     }
     if (reader_.failed()) close();
@@ -265,17 +253,12 @@ std::optional<Reply> ProtocolConnection::wait_for(ReplyType type, int timeout_ms
 }
 
 std::uint16_t free_loopback_port() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int fd = net::tcp_socket();
     if (fd < 0) return 0;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
     std::uint16_t port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-        port = ntohs(address.sin_port);
-    ::close(fd);
+    if (net::bind_socket(fd, "127.0.0.1", 0))
+        port = static_cast<std::uint16_t>(net::local_port(fd));
+    net::close_socket(fd);
     return port;
 }
 

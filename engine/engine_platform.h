@@ -1,7 +1,7 @@
 // What the engine library needs from the operating system, behind one small
 // interface: starting the server, sleeping, the message pump, pointer checks,
 // text conversion, the module's own path and the registry. Each platform
-// provides these in a file of its own (platform_linux.cpp on Linux).
+// provides these in a file of its own (platform_linux.cpp, platform_windows.cpp).
 #pragma once
 
 #include <cstddef>
@@ -51,5 +51,25 @@ using RegistryValues = std::vector<std::pair<std::string, std::string>>;
 HRESULT registry_write(const std::string& key, const RegistryValues& values);
 // Removes the key with all its subkeys; a missing key is not an error.
 HRESULT registry_remove(const std::string& key);
+
+// Registers the type library of the module at `module_path` (resource 1 on
+// Windows; the keys of its registration elsewhere), and removes that
+// registration; removing what is not registered is not an error.
+HRESULT register_type_library(const GUID& library, const std::string& description,
+                              const std::string& module_path);
+HRESULT unregister_type_library(const GUID& library);
+
+// While alive, the thread's locale is the system default (registration writes
+// locale-dependent text on Windows); a no-op elsewhere.
+class RegistrationLocale {
+public:
+    RegistrationLocale();
+    ~RegistrationLocale();
+    RegistrationLocale(const RegistrationLocale&) = delete;
+    RegistrationLocale& operator=(const RegistrationLocale&) = delete;
+
+private:
+    [[maybe_unused]] unsigned long saved_ = 0;
+};
 
 }  // namespace sint::platform

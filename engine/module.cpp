@@ -6,7 +6,9 @@
 #include "engine/registration.h"
 
 #ifdef _WIN32
-#define SINT_EXPORT extern "C" __declspec(dllexport)
+// The exports are named in the module definition file (engine.def), without
+// the decoration of __stdcall names.
+#define SINT_EXPORT extern "C"
 #else
 #define SINT_EXPORT extern "C" __attribute__((visibility("default")))
 #endif
@@ -29,18 +31,19 @@ constexpr sint::EngineIdentity kIdentity = {
 
 }  // namespace
 
-SINT_EXPORT HRESULT DllCanUnloadNow() {
+SINT_EXPORT HRESULT STDMETHODCALLTYPE DllCanUnloadNow() {
     return sint::module_lock_count() == 0 ? S_OK : S_FALSE;
 }
 
-SINT_EXPORT HRESULT DllGetClassObject(REFCLSID class_id, REFIID riid, void** object) {
+SINT_EXPORT HRESULT STDMETHODCALLTYPE DllGetClassObject(REFCLSID class_id, REFIID riid,
+                                                        void** object) {
     return sint::get_class_object(kIdentity.class_id, class_id, riid, object);
 }
 
-SINT_EXPORT HRESULT DllRegisterServer() {
+SINT_EXPORT HRESULT STDMETHODCALLTYPE DllRegisterServer() {
     return sint::register_engine(kIdentity, sint::platform::module_path());
 }
 
-SINT_EXPORT HRESULT DllUnregisterServer() {
+SINT_EXPORT HRESULT STDMETHODCALLTYPE DllUnregisterServer() {
     return sint::unregister_engine(kIdentity);
 }

@@ -13,6 +13,7 @@
 #include "core/cp1250.h"
 #include "core/process.h"
 #include "engine/engine_platform.h"
+#include "engine/guid_text.h"
 #include "engine/registry_file.h"
 
 // The Linux side of the engine library: processes through the shared detached
@@ -174,5 +175,28 @@ HRESULT registry_remove(const std::string& key) {
     if (!registry.remove_tree(key)) return S_OK;
     return registry.save(path) ? S_OK : E_FAIL;
 }
+
+HRESULT register_type_library(const GUID& library, const std::string& description,
+                              const std::string& module_path) {
+    // The keys a type library registration leaves: the description, the file
+    // per platform, the flags and the help folder.
+    const std::string key = "HKEY_CLASSES_ROOT\\TypeLib\\" + format_guid(library) + "\\1.0";
+    const std::size_t last = module_path.find_last_of("\\/");
+    const std::string folder =
+        last == std::string::npos ? std::string() : module_path.substr(0, last + 1);
+    HRESULT hr = registry_write(key, {{"", description}});
+    if (SUCCEEDED(hr)) hr = registry_write(key + "\\0\\win32", {{"", module_path}});
+    if (SUCCEEDED(hr)) hr = registry_write(key + "\\FLAGS", {{"", "0"}});
+    if (SUCCEEDED(hr)) hr = registry_write(key + "\\HELPDIR", {{"", folder}});
+    return hr;
+}
+
+HRESULT unregister_type_library(const GUID& library) {
+    return registry_remove("HKEY_CLASSES_ROOT\\TypeLib\\" + format_guid(library));
+}
+
+RegistrationLocale::RegistrationLocale() = default;
+
+RegistrationLocale::~RegistrationLocale() = default;
 
 }  // namespace sint::platform

@@ -14,15 +14,6 @@ std::string class_key(const EngineIdentity& identity) {
     return root_key("CLSID\\" + format_guid(identity.class_id));
 }
 
-std::string type_library_key(const EngineIdentity& identity) {
-    return root_key("TypeLib\\" + format_guid(identity.type_library_id));
-}
-
-std::string folder_of(const std::string& path) {
-    const std::size_t last = path.find_last_of("\\/");
-    return last == std::string::npos ? std::string() : path.substr(0, last + 1);
-}
-
 // Writes the keys one after another and keeps the first failure.
 class KeyWriter {
 public:
@@ -53,7 +44,12 @@ std::string class_description(const EngineIdentity& identity) {
     return std::string(identity.name) + " TTSEngine Class";
 }
 
+std::string type_library_description(const EngineIdentity& identity) {
+    return std::string(identity.name) + " 1.0 Type Library";
+}
+
 HRESULT register_engine(const EngineIdentity& identity, const std::string& module_path) {
+    const platform::RegistrationLocale locale;
     const std::string description = class_description(identity);
     const std::string class_id = format_guid(identity.class_id);
     const std::string versioned = versioned_prog_id(identity);
@@ -72,22 +68,19 @@ HRESULT register_engine(const EngineIdentity& identity, const std::string& modul
     keys.write(clsid + "\\VersionIndependentProgID", {{"", plain}});
     keys.write(clsid + "\\InprocServer32", {{"", module_path}, {"ThreadingModel", "Both"}});
     keys.write(clsid + "\\TypeLib", {{"", format_guid(identity.type_library_id)}});
-    // The type library's own registration.
-    const std::string library = type_library_key(identity) + "\\1.0";
-    keys.write(library, {{"", std::string(identity.name) + " 1.0 Type Library"}});
-    keys.write(library + "\\0\\win32", {{"", module_path}});
-    keys.write(library + "\\FLAGS", {{"", "0"}});
-    keys.write(library + "\\HELPDIR", {{"", folder_of(module_path)}});
-    return keys.result();
+    if (FAILED(keys.result())) return keys.result();
+    return platform::register_type_library(identity.type_library_id,
+                                           type_library_description(identity), module_path);
 }
 
 HRESULT unregister_engine(const EngineIdentity& identity) {
+    const platform::RegistrationLocale locale;
     KeyWriter keys;
     keys.remove(root_key(versioned_prog_id(identity)));
     keys.remove(root_key(prog_id(identity)));
     keys.remove(class_key(identity));
-    keys.remove(type_library_key(identity));
-    return keys.result();
+    const HRESULT library = platform::unregister_type_library(identity.type_library_id);
+    return FAILED(keys.result()) ? keys.result() : library;
 }
 
 }  // namespace sint

@@ -20,6 +20,9 @@ std::string versioned_prog_id(const EngineIdentity& identity);
 std::string prog_id(const EngineIdentity& identity);
 std::string class_description(const EngineIdentity& identity);
 
+// "<name> 1.0 Type Library".
+std::string type_library_description(const EngineIdentity& identity);
+
 // Under HKEY_CLASSES_ROOT.
 inline constexpr const char* kClassesRoot = "HKEY_CLASSES_ROOT";
 

@@ -1,14 +1,19 @@
 // The parts of COM and of the speech API (SAPI 5) that the engine library uses:
 // base types, HRESULT codes, IUnknown, IClassFactory, the token and engine
 // interfaces, and the structures they pass. Identifiers, method order and
-// structure layouts are those of the speech API, so that the same engine sources
-// build against the real headers on Windows (where this file steps aside).
+// structure layouts are those of the speech API. On Windows the system headers
+// give the COM base (types, HRESULT codes, IUnknown, IClassFactory, task memory)
+// and this file adds the speech API's engine side, which the compiler's
+// headers lack; elsewhere it declares the COM base too.
 #pragma once
 
 #ifdef _WIN32
-#include <sapi.h>
-#include <sapiddk.h>
+// windows.h first: the other two build on its types.
+// clang-format off
 #include <windows.h>
+#include <mmreg.h>
+#include <objbase.h>
+// clang-format on
 #else
 
 #include <cstddef>
@@ -71,9 +76,6 @@ inline constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000E);
 inline constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057);
 inline constexpr HRESULT CLASS_E_NOAGGREGATION = static_cast<HRESULT>(0x80040110);
 inline constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = static_cast<HRESULT>(0x80040111);
-inline constexpr HRESULT SPERR_UNINITIALIZED = static_cast<HRESULT>(0x80045001);
-inline constexpr HRESULT SPERR_ALREADY_INITIALIZED = static_cast<HRESULT>(0x80045002);
-inline constexpr HRESULT SPERR_NOT_FOUND = static_cast<HRESULT>(0x8004503A);
 
 inline bool SUCCEEDED(HRESULT hr) {
     return hr >= 0;
@@ -94,6 +96,36 @@ struct WAVEFORMATEX {
     WORD cbSize;
 };
 inline constexpr WORD WAVE_FORMAT_PCM = 1;
+
+struct IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) = 0;
+    virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
+    virtual ULONG STDMETHODCALLTYPE Release() = 0;
+};
+
+struct IClassFactory : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid,
+                                                     void** ppvObject) = 0;
+    virtual HRESULT STDMETHODCALLTYPE LockServer(BOOL fLock) = 0;
+};
+
+inline constexpr IID IID_IUnknown = {
+    0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr IID IID_IClassFactory = {
+    0x00000001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// Task memory: what a callee hands to its caller (strings of GetStringValue,
+// the format of GetOutputFormat) and what the receiver frees.
+void* CoTaskMemAlloc(std::size_t size);
+void CoTaskMemFree(void* block);
+
+#endif  // _WIN32
+
+// ---- The speech API's engine side ----------------------------------------------
+
+inline constexpr HRESULT SPERR_UNINITIALIZED = static_cast<HRESULT>(0x80045001);
+inline constexpr HRESULT SPERR_ALREADY_INITIALIZED = static_cast<HRESULT>(0x80045002);
+inline constexpr HRESULT SPERR_NOT_FOUND = static_cast<HRESULT>(0x8004503A);
 
 enum SPVACTIONS {
     SPVA_Speak = 0,
@@ -194,18 +226,6 @@ enum SPSTREAMFORMAT { SPSF_16kHz16BitMono = 18 };
 
 // ---- Interfaces ----------------------------------------------------------------
 
-struct IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) = 0;
-    virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
-    virtual ULONG STDMETHODCALLTYPE Release() = 0;
-};
-
-struct IClassFactory : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid,
-                                                     void** ppvObject) = 0;
-    virtual HRESULT STDMETHODCALLTYPE LockServer(BOOL fLock) = 0;
-};
-
 struct ISpObjectTokenCategory;
 
 struct ISpDataKey : IUnknown {
@@ -280,10 +300,6 @@ struct ISpTTSEngine : IUnknown {
 
 // ---- Interface and format identifiers ------------------------------------------
 
-inline constexpr IID IID_IUnknown = {
-    0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr IID IID_IClassFactory = {
-    0x00000001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr IID IID_ISpDataKey = {
     0x14056581, 0xE16C, 0x11D2, {0xBB, 0x90, 0x00, 0xC0, 0x4F, 0x8E, 0xE6, 0xC0}};
 inline constexpr IID IID_ISpObjectToken = {
@@ -298,13 +314,6 @@ inline constexpr IID IID_ISpTTSEngine = {
     0xA74D7C8E, 0x4CC5, 0x4F2F, {0xA6, 0xEB, 0x80, 0x4D, 0xEE, 0x18, 0x50, 0x0E}};
 inline constexpr GUID SPDFID_WaveFormatEx = {
     0xC31ADBAE, 0x527F, 0x4FF5, {0xA2, 0x30, 0xF6, 0x2B, 0xB6, 0x1F, 0xF7, 0x0C}};
-
-// Task memory: what a callee hands to its caller (strings of GetStringValue,
-// the format of GetOutputFormat) and what the receiver frees.
-void* CoTaskMemAlloc(std::size_t size);
-void CoTaskMemFree(void* block);
-
-#endif  // _WIN32
 
 #include <string>
 

@@ -15,8 +15,8 @@ namespace sint {
 
 class ValueToken final : public ISpObjectToken {
 public:
-    std::map<std::u16string, std::u16string> strings;
-    std::map<std::u16string, DWORD> numbers;
+    std::map<WideString, WideString> strings;
+    std::map<WideString, DWORD> numbers;
     ULONG references = 1;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
@@ -38,7 +38,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetStringValue(LPCWSTR name, LPWSTR* value) override {
         const auto found = strings.find(name);
         if (found == strings.end()) return SPERR_NOT_FOUND;
-        const std::u16string& text = found->second;
+        const WideString& text = found->second;
         auto* copy = static_cast<WCHAR*>(CoTaskMemAlloc((text.size() + 1) * sizeof(WCHAR)));
         std::copy(text.begin(), text.end(), copy);
         copy[text.size()] = 0;

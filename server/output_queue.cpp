@@ -1,8 +1,6 @@
 #include "server/output_queue.h"
 
-#include <sys/socket.h>
-
-#include <cerrno>
+#include "core/socket_platform.h"
 
 namespace sint {
 
@@ -16,8 +14,8 @@ void OutputQueue::push(std::vector<std::uint8_t> frame, Clock::time_point now) {
 OutputQueue::Flush OutputQueue::flush(int socket, Clock::time_point now) {
     while (!frames_.empty()) {
         const std::vector<std::uint8_t>& front = frames_.front();
-        const ssize_t n = ::send(socket, front.data() + written_, front.size() - written_,
-                                 MSG_NOSIGNAL | MSG_DONTWAIT);
+        // Client sockets are non-blocking: a full socket reports "would block".
+        const long n = net::send_bytes(socket, front.data() + written_, front.size() - written_);
         if (n > 0) {
             written_ += static_cast<std::size_t>(n);
             pending_ -= static_cast<std::size_t>(n);
@@ -28,8 +26,8 @@ OutputQueue::Flush OutputQueue::flush(int socket, Clock::time_point now) {
             }
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return Flush::Blocked;
+        if (n < 0 && net::interrupted()) continue;
+        if (n < 0 && net::would_block()) return Flush::Blocked;
         return Flush::Failed;
     }
     return Flush::Drained;

@@ -1,125 +1,96 @@
 #include "server/server_socket.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <stdexcept>
 
 #include "core/log.h"
+#include "core/socket_platform.h"
 
 namespace sint {
-namespace {
-
-void set_non_blocking(int fd) {
-    const int flags = fcntl(fd, F_GETFL, 0);
-    if (flags >= 0) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-}
-
-}  // namespace
 
 Tserver_socket::Tserver_socket(int port, ServerSocketOptions options)
     : port_(port), options_(std::move(options)), slots_(kMaxClients) {}
 
 Tserver_socket::~Tserver_socket() {
     for (Slot& slot : slots_)
-        if (slot.socket >= 0) ::close(slot.socket);
-    if (listener_ >= 0) ::close(listener_);
-    if (wake_fd_ >= 0) ::close(wake_fd_);
-    if (spare_fd_ >= 0) ::close(spare_fd_);
+        if (slot.socket >= 0) net::close_socket(slot.socket);
+    if (listener_ >= 0) net::close_socket(listener_);
+    if (spare_fd_ >= 0) net::close_socket(spare_fd_);
 }
 
 int Tserver_socket::open_listener() {
-    wake_fd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    spare_fd_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (listener_ < 0 || wake_fd_ < 0) throw std::runtime_error("Tserver_socket: no socket");
+    const bool woken = wake_up_.open();
+    // A descriptor held in reserve for running out of them (see refuse_client).
+    spare_fd_ = net::udp_socket();
+    listener_ = net::tcp_socket();
+    if (listener_ < 0 || !woken) throw std::runtime_error("Tserver_socket: no socket");
     if (options_.receive_buffer_size > 0)
-        setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &options_.receive_buffer_size,
-                   sizeof options_.receive_buffer_size);
+        net::set_receive_buffer(listener_, options_.receive_buffer_size);
     // Connections of a stopped server in TIME_WAIT must not keep a restarted
     // server (REINIT) from binding the port again.
-    const int on = 1;
-    setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    net::set_reuse_address(listener_);
 
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port_));
-    const bool address_ok = inet_pton(AF_INET, options_.address.c_str(), &address.sin_addr) == 1;
-    if (!address_ok ||
-        bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    if (!net::bind_socket(listener_, options_.address, port_)) {
         log_write("TCP: bind " + options_.address + ":" + std::to_string(port_) + " ni uspel");
         if (on_error) on_error(listener_, nullptr, 0, kErrorListen);
-        ::close(listener_);
+        net::close_socket(listener_);
         listener_ = -1;
         return state_ = kBindFailed;
     }
-    if (listen(listener_, kBacklog) != 0) {
+    if (!net::listen_socket(listener_, kBacklog)) {
         log_write("TCP: listen ni uspel");
         if (on_error) on_error(listener_, nullptr, 0, kErrorListen);
-        ::close(listener_);
+        net::close_socket(listener_);
         listener_ = -1;
         return state_ = kListenFailed;
     }
-    set_non_blocking(listener_);
-    socklen_t size = sizeof address;
-    if (getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-        bound_port_ = ntohs(address.sin_port);
+    net::set_non_blocking(listener_);
+    bound_port_ = net::local_port(listener_);
     loop_ = true;
     return state_ = kListening;
 }
 
 void Tserver_socket::request_stop() {
     loop_ = false;
-    if (wake_fd_ >= 0) {
-        const std::uint64_t one = 1;
-        (void)!::write(wake_fd_, &one, sizeof one);
-    }
+    wake_up_.signal();
 }
 
 void Tserver_socket::run_loop() {
-    std::vector<pollfd> waits;
+    std::vector<net::SocketWait> waits;
     std::vector<Slot*> waiting_slots;
     while (state_ == kListening && loop_) {
         waits.clear();
         waiting_slots.clear();
-        waits.push_back({wake_fd_, POLLIN, 0});
+        waits.push_back({wake_up_.handle(), net::kWaitRead, 0});
         // With every slot taken the listener is not watched: further
         // connections wait in the backlog instead of waking the loop.
         if (count_ < kMaxClients && OutputQueue::Clock::now() >= accept_resumes_)
-            waits.push_back({listener_, POLLIN, 0});
+            waits.push_back({listener_, net::kWaitRead, 0});
         const std::size_t first_client = waits.size();
         for (Slot& slot : slots_) {
             if (slot.socket < 0) continue;
             short events = 0;
-            if (!slot.input_ended && !slot.frame_waiting) events |= POLLIN;
-            if (!slot.output.empty()) events |= POLLOUT;
+            if (!slot.input_ended && !slot.frame_waiting) events |= net::kWaitRead;
+            if (!slot.output.empty()) events |= net::kWaitWrite;
             waits.push_back({slot.socket, events, 0});
             waiting_slots.push_back(&slot);
         }
-        const int ready = ::poll(waits.data(), waits.size(), wait_ms(OutputQueue::Clock::now()));
+        const int ready =
+            net::wait_sockets(waits.data(), waits.size(), wait_ms(OutputQueue::Clock::now()));
         ++passes_;
-        if (ready < 0 && errno != EINTR) continue;
-        if (ready > 0 && (waits[0].revents & POLLIN)) {
-            std::uint64_t count;
-            (void)!::read(wake_fd_, &count, sizeof count);
-        }
+        if (ready < 0 && !net::interrupted()) continue;
+        if (ready > 0 && (waits[0].revents & net::kReadable)) wake_up_.drain();
         if (!loop_) break;
         if (ready > 0) {
-            if (first_client == 2 && (waits[1].revents & POLLIN)) accept_client();
+            if (first_client == 2 && (waits[1].revents & net::kReadable)) accept_client();
             for (std::size_t i = first_client; i < waits.size(); ++i) {
                 Slot& slot = *waiting_slots[i - first_client];
                 const short revents = waits[i].revents;
-                if (revents == 0 || slot.socket != waits[i].fd) continue;
+                if (revents == 0 || slot.socket != waits[i].socket) continue;
                 if (!slot.output.empty()) flush(slot);
-                if ((waits[i].events & POLLIN) && (revents & (POLLIN | POLLHUP | POLLERR)))
+                if ((waits[i].events & net::kWaitRead) &&
+                    (revents & (net::kReadable | net::kClosed)))
                     receive(slot);
             }
         }
@@ -137,7 +108,7 @@ void Tserver_socket::run_loop() {
         if (!slot.output.empty()) slot.output.flush(slot.socket);
         close_client(slot);
     }
-    if (listener_ >= 0) ::close(listener_);
+    if (listener_ >= 0) net::close_socket(listener_);
     listener_ = -1;
     stopped_ = true;
 }
@@ -165,8 +136,8 @@ int Tserver_socket::wait_ms(OutputQueue::Clock::time_point now) const {
 
 void Tserver_socket::accept_client() {
     while (count_ < kMaxClients) {
-        const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0 && (errno == EMFILE || errno == ENFILE)) {
+        const int fd = net::accept_socket(listener_);
+        if (fd < 0 && net::out_of_descriptors()) {
             refuse_client();
             return;
         }
@@ -189,10 +160,10 @@ void Tserver_socket::accept_client() {
 void Tserver_socket::refuse_client() {
     log_write("TCP: ni prostih deskriptorjev, povezava zavrnjena");
     if (spare_fd_ >= 0) {
-        ::close(spare_fd_);
-        const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd >= 0) ::close(fd);
-        spare_fd_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        net::close_socket(spare_fd_);
+        const int fd = net::accept_socket(listener_);
+        if (fd >= 0) net::close_socket(fd);
+        spare_fd_ = net::udp_socket();
         if (fd >= 0) return;
     }
     // Not even the spare helped: let the listener rest instead of spinning.
@@ -209,15 +180,15 @@ void Tserver_socket::receive(Slot& slot) {
     std::size_t taken = 0;
     // A buffer without a waiting frame holds at most part of one, so it has room.
     while (taken < kReadPerPass && slot.buffer.room() > 0) {
-        const ssize_t n = ::recv(slot.socket, slot.buffer.tail(), slot.buffer.room(), 0);
+        const long n = net::receive_bytes(slot.socket, slot.buffer.tail(), slot.buffer.room());
         if (n > 0) {
             taken += static_cast<std::size_t>(n);
             slot.buffer.commit(static_cast<std::size_t>(n));
             slot.frame_waiting = true;
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+        if (n < 0 && net::interrupted()) continue;
+        if (n < 0 && net::would_block()) return;
         // End of stream: the client has shut its side, or the connection failed.
         slot.input_ended = true;
         if (n < 0) slot.drop = true;
@@ -271,8 +242,8 @@ void Tserver_socket::close_finished(OutputQueue::Clock::time_point now) {
 
 void Tserver_socket::close_client(Slot& slot) {
     const int fd = slot.socket;
-    ::shutdown(fd, SHUT_RDWR);
-    ::close(fd);
+    net::shutdown_socket(fd);
+    net::close_socket(fd);
     slot.socket = kFreeSlot;
     slot.drop = false;
     slot.input_ended = false;

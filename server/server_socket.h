@@ -17,6 +17,7 @@
 #include "core/frame.h"
 #include "server/frame_slot.h"
 #include "server/output_queue.h"
+#include "server/wake_up.h"
 
 namespace sint {
 
@@ -147,7 +148,7 @@ private:
     int port_;
     ServerSocketOptions options_;
     int listener_ = -1;
-    int wake_fd_ = -1;  // an eventfd that ends the wait when stop is requested
+    WakeUp wake_up_;  // ends the wait when stop is requested
     // Held in reserve: when the process runs out of descriptors, it is freed to
     // accept the waiting connection and close it at once, so that the
     // listener does not stay readable and spin the loop.

@@ -1,10 +1,10 @@
 // sint-sapi-host: loads an engine library by path, creates its engine through
 // DllGetClassObject, gives it a voice token from the command line, and speaks
 // text given as fragments, printing the events and writing the audio to a
-// wave file. A way to see the engine work without the speech API.
-#include <dlfcn.h>
-#include <unistd.h>
-
+// wave file. On Windows it can instead take a voice token from the speech
+// registry and create the engine through COM, as the speech API does. A way
+// to see the engine work without the speech API.
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,26 +12,28 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/process.h"
 #include "engine/guid_text.h"
-#include "engine/registry_file.h"
 #include "engine/speech_api.h"
 #include "engine/value_token.h"
+#include "tools/sint-sapi-host/host_platform.h"
 
 namespace {
 
-using GetClassObject = HRESULT (*)(REFCLSID, REFIID, void**);
-using RegisterServer = HRESULT (*)();
-
 constexpr const char* kUsage =
     "usage: sint-sapi-host [options] LIBRARY FRAGMENT...\n"
+    "       sint-sapi-host [options] --token NAME FRAGMENT...   (Windows)\n"
     "Speaks the fragments through the engine library LIBRARY (libMorvDll.so or\n"
-    "libMorvDllYu.so), prints its events and writes the audio to a wave file.\n"
+    "libMorvDllYu.so; MorvDll.dll or MorvDllYu.dll), prints its events and writes\n"
+    "the audio to a wave file. With --token the engine and its values come from\n"
+    "the voice token NAME of the speech registry instead.\n"
     "A fragment is text to speak (UTF-8), \"bookmark:NAME\" or \"silence:MS\".\n"
     "options:\n"
+    "  --token NAME        the voice token (the engine is created by its CLSID)\n"
     "  --register          register the library first (registry file: $SINT_REGISTRY_FILE)\n"
     "  --unregister        unregister the library and stop\n"
     "  --clsid GUID        the engine's class (default: <library name>.TTSEngine\n"
@@ -48,8 +50,8 @@ constexpr const char* kUsage =
     std::exit(1);
 }
 
-std::u16string from_utf8(const std::string& text) {
-    std::u16string out;
+WideString from_utf8(const std::string& text) {
+    WideString out;
     for (std::size_t i = 0; i < text.size();) {
         const auto byte = static_cast<unsigned char>(text[i]);
         std::uint32_t c = byte;
@@ -69,18 +71,18 @@ std::u16string from_utf8(const std::string& text) {
             c = (c << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
         if (c >= 0x10000) {
             c -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (c >> 10));
-            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+            out += static_cast<WCHAR>(0xD800 + (c >> 10));
+            out += static_cast<WCHAR>(0xDC00 + (c & 0x3FF));
         } else {
-            out += static_cast<char16_t>(c);
+            out += static_cast<WCHAR>(c);
         }
     }
     return out;
 }
 
-std::string to_utf8(const std::u16string& text) {
+std::string to_utf8(const WideString& text) {
     std::string out;
-    for (char16_t c : text) {
+    for (WCHAR c : text) {
         if (c < 0x80) {
             out += static_cast<char>(c);
         } else if (c < 0x800) {
@@ -98,8 +100,11 @@ std::string to_utf8(const std::u16string& text) {
 // The output site: prints every event and collects the audio.
 class Site final : public ISpTTSEngineSite {
 public:
+    using Clock = std::chrono::steady_clock;
     std::vector<std::uint8_t> audio;
-    const std::u16string* source = nullptr;  // all fragment texts, joined as offsets count
+    Clock::time_point speak_started;
+    std::optional<Clock::duration> first_audio;  // from Speak to the first written byte
+    const WideString* source = nullptr;          // all fragment texts, joined as offsets count
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
         *object = nullptr;
@@ -117,6 +122,7 @@ public:
     }
     DWORD STDMETHODCALLTYPE GetActions() override { return SPVES_CONTINUE; }
     HRESULT STDMETHODCALLTYPE Write(const void* data, ULONG size, ULONG* written) override {
+        if (!first_audio && size > 0) first_audio = Clock::now() - speak_started;
         const auto* bytes = static_cast<const std::uint8_t*>(data);
         audio.insert(audio.end(), bytes, bytes + size);
         if (written) *written = size;
@@ -203,17 +209,55 @@ std::string library_name(const std::string& path) {
     return name;
 }
 
+// Loads the library, registers or unregisters it when asked, and creates its
+// engine; nothing when only unregistering or registering was asked for.
+ISpTTSEngine* engine_from_library(const std::string& library_path, bool do_register,
+                                  bool do_unregister, std::string clsid_text, bool speak) {
+    if (library_path.empty()) fail("no library given (see --help)");
+    const std::string absolute = std::filesystem::absolute(library_path).string();
+    sint::host::EngineExports exports;
+    std::string error;
+    if (!sint::host::load_library(absolute, exports, error)) fail(error);
+    if (do_unregister) {
+        if (FAILED(exports.unregister_server())) fail("unregistering failed");
+        std::printf("unregistered %s from %s\n", library_name(absolute).c_str(),
+                    sint::host::registry_place().c_str());
+        return nullptr;
+    }
+    if (do_register) {
+        if (FAILED(exports.register_server())) fail("registering failed");
+        std::printf("registered %s in %s\n", library_name(absolute).c_str(),
+                    sint::host::registry_place().c_str());
+    }
+    if (!speak) return nullptr;
+    if (clsid_text.empty()) {
+        clsid_text = sint::host::registered_class(library_name(absolute)).value_or("");
+        if (clsid_text.empty()) fail("the class is not registered; give --register or --clsid");
+    }
+    const auto clsid = sint::parse_guid(clsid_text);
+    if (!clsid) fail("not a class identifier: " + clsid_text);
+    void* object = nullptr;
+    if (FAILED(exports.get_class(*clsid, IID_IClassFactory, &object)))
+        fail("the library does not serve class " + clsid_text);
+    auto* factory = static_cast<IClassFactory*>(object);
+    if (FAILED(factory->CreateInstance(nullptr, IID_ISpTTSEngine, &object)))
+        fail("the engine object cannot be created");
+    factory->Release();
+    return static_cast<ISpTTSEngine*>(object);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     bool do_register = false, do_unregister = false;
-    std::string clsid_text, output = "out.wav", library_path;
+    std::string clsid_text, output = "out.wav", library_path, token_name;
     // The voice token: the values given on the command line, else these.
     sint::ValueToken token;
-    token.strings[u"EnginePath"] = from_utf8(sint::program_folder() + "sintsrv");
-    token.numbers[u"Port"] = 10150;
-    token.numbers[u"Lifespan"] = 30;
-    token.numbers[u"Mode"] = 0;
+    token.strings[SINT_WIDE("EnginePath")] =
+        from_utf8(sint::program_folder() + sint::executable_name("sintsrv"));
+    token.numbers[SINT_WIDE("Port")] = 10150;
+    token.numbers[SINT_WIDE("Lifespan")] = 30;
+    token.numbers[SINT_WIDE("Mode")] = 0;
     std::vector<std::string> pieces;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -228,78 +272,52 @@ int main(int argc, char** argv) {
             do_register = true;
         } else if (arg == "--unregister") {
             do_unregister = true;
+        } else if (arg == "--token") {
+            token_name = value();
         } else if (arg == "--clsid") {
             clsid_text = value();
         } else if (arg == "--engine-path") {
-            token.strings[u"EnginePath"] = from_utf8(value());
+            token.strings[SINT_WIDE("EnginePath")] = from_utf8(value());
         } else if (arg == "--port") {
-            token.numbers[u"Port"] = number_argument(arg, value());
+            token.numbers[SINT_WIDE("Port")] = number_argument(arg, value());
         } else if (arg == "--lifespan") {
-            token.numbers[u"Lifespan"] = number_argument(arg, value());
+            token.numbers[SINT_WIDE("Lifespan")] = number_argument(arg, value());
         } else if (arg == "--mode") {
-            token.numbers[u"Mode"] = number_argument(arg, value());
+            token.numbers[SINT_WIDE("Mode")] = number_argument(arg, value());
         } else if (arg == "--out") {
             output = value();
         } else if (arg.rfind("--", 0) == 0) {
             fail("unknown option " + arg + " (see --help)");
-        } else if (library_path.empty()) {
+        } else if (library_path.empty() && token_name.empty()) {
             library_path = arg;
         } else {
             pieces.push_back(arg);
         }
     }
-    if (library_path.empty()) fail("no library given (see --help)");
-
-    const std::string absolute = std::filesystem::absolute(library_path).string();
-    void* library = dlopen(absolute.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) fail(std::string("cannot load the library: ") + dlerror());
-    const auto get_class = reinterpret_cast<GetClassObject>(dlsym(library, "DllGetClassObject"));
-    const auto register_server =
-        reinterpret_cast<RegisterServer>(dlsym(library, "DllRegisterServer"));
-    const auto unregister_server =
-        reinterpret_cast<RegisterServer>(dlsym(library, "DllUnregisterServer"));
-    if (!get_class || !register_server || !unregister_server) fail("not an engine library");
-
-    if (do_unregister) {
-        if (FAILED(unregister_server())) fail("unregistering failed");
-        std::printf("unregistered %s from %s\n", library_name(absolute).c_str(),
-                    sint::registry_file_path().c_str());
-        return 0;
+    ISpTTSEngine* engine = nullptr;
+    ISpObjectToken* voice_token = &token;
+    if (!token_name.empty()) {
+        if (pieces.empty()) fail("nothing to speak (see --help)");
+        std::string error;
+        ISpObjectToken* registry_token = nullptr;
+        if (FAILED(sint::host::create_from_token(token_name, &engine, &registry_token, error)))
+            fail(error);
+        voice_token = registry_token;
+        std::printf("voice token %s\n", token_name.c_str());
+    } else {
+        engine = engine_from_library(library_path, do_register, do_unregister, clsid_text,
+                                     !pieces.empty());
+        if (engine == nullptr) return 0;
     }
-    if (do_register) {
-        if (FAILED(register_server())) fail("registering failed");
-        std::printf("registered %s in %s\n", library_name(absolute).c_str(),
-                    sint::registry_file_path().c_str());
-    }
-    if (pieces.empty()) return 0;
-
-    if (clsid_text.empty()) {
-        sint::RegistryFile registry;
-        registry.load(sint::registry_file_path());
-        const std::string key =
-            std::string("HKEY_CLASSES_ROOT\\") + library_name(absolute) + ".TTSEngine\\CLSID";
-        clsid_text = registry.get(key, "").value_or("");
-        if (clsid_text.empty()) fail("the class is not registered; give --register or --clsid");
-    }
-    const auto clsid = sint::parse_guid(clsid_text);
-    if (!clsid) fail("not a class identifier: " + clsid_text);
-
     void* object = nullptr;
-    if (FAILED(get_class(*clsid, IID_IClassFactory, &object)))
-        fail("the library does not serve class " + clsid_text);
-    auto* factory = static_cast<IClassFactory*>(object);
-    if (FAILED(factory->CreateInstance(nullptr, IID_ISpTTSEngine, &object)))
-        fail("the engine object cannot be created");
-    factory->Release();
-    auto* engine = static_cast<ISpTTSEngine*>(object);
     if (FAILED(engine->QueryInterface(IID_ISpObjectWithToken, &object)))
         fail("the engine takes no token");
     auto* with_token = static_cast<ISpObjectWithToken*>(object);
 
     // The fragments, with source offsets into one joined text.
-    std::deque<std::u16string> texts;
+    std::deque<WideString> texts;
     std::vector<SPVTEXTFRAG> fragments(pieces.size());
-    std::u16string source;
+    WideString source;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         SPVTEXTFRAG& f = fragments[i];
         f = SPVTEXTFRAG{};
@@ -319,22 +337,30 @@ int main(int argc, char** argv) {
         f.pTextStart = texts.back().c_str();
         f.ulTextLen = static_cast<ULONG>(texts.back().size());
         f.ulTextSrcOffset = static_cast<ULONG>(source.size());
-        source += texts.back() + u" ";
+        source += texts.back() + SINT_WIDE(" ");
         f.pNext = i + 1 < pieces.size() ? &fragments[i + 1] : nullptr;
     }
 
-    std::printf("starting the voice (server %s, port %u)\n",
-                to_utf8(token.strings[u"EnginePath"]).c_str(),
-                static_cast<unsigned>(token.numbers[u"Port"]));
-    if (FAILED(with_token->SetObjectToken(&token)))
+    if (token_name.empty())
+        std::printf("starting the voice (server %s, port %u)\n",
+                    to_utf8(token.strings[SINT_WIDE("EnginePath")]).c_str(),
+                    static_cast<unsigned>(token.numbers[SINT_WIDE("Port")]));
+    if (FAILED(with_token->SetObjectToken(voice_token)))
         std::printf("the server does not answer; speaking goes on without audio\n");
     Site site;
     site.source = &source;
+    site.speak_started = Site::Clock::now();
     const HRESULT spoken = engine->Speak(0, SPDFID_WaveFormatEx, nullptr, fragments.data(), &site);
     with_token->Release();
     engine->Release();
+    if (voice_token != &token) voice_token->Release();
     if (FAILED(spoken)) fail("Speak failed");
     if (!write_wave(output, site.audio)) fail("cannot write " + output);
+    if (site.first_audio)
+        std::printf(
+            "first audio after %lld ms\n",
+            static_cast<long long>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(*site.first_audio).count()));
     std::printf("%zu bytes of audio (%.2f s) written to %s\n", site.audio.size(),
                 static_cast<double>(site.audio.size()) / 32000.0, output.c_str());
     return 0;

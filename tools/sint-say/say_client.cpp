@@ -29,12 +29,6 @@ bool is_local(const std::string& host) {
     return host == "127.0.0.1" || host == "localhost";
 }
 
-std::string own_folder() {
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string(".") : self.parent_path().string();
-}
-
 bool blank(std::string_view text) {
     for (char c : text)
         if (!(c == ' ' || c == '\t' || c == '\r' || c == '\n')) return false;
@@ -57,7 +51,7 @@ std::optional<std::uint16_t> configured_port(const std::string& server_path) {
 std::string server_program(const SayOptions& options) {
     if (!options.server_path.empty()) return options.server_path;
     if (const char* named = std::getenv(kServerEnvironment); named && *named) return named;
-    return own_folder() + "/sintsrv";
+    return program_folder() + executable_name("sintsrv");
 }
 
 bool SayClient::wait_ready(int limit_ms) {

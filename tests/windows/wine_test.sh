@@ -1,0 +1,334 @@
+#!/usr/bin/env bash
+# The Windows programs under Wine, one case per call:
+#   wine_test.sh CASE
+# with WIN64 and WIN32 (the cross-built program folders), LINUX (the Linux
+# program folder) and WORK (a folder of this run; the Wine prefix lives in
+# WORK/prefix) in the environment. Cases:
+#   prefix        a fresh Wine prefix
+#   registration  regsvr32 of both engine libraries: the keys, unregistering one, twice
+#   host          sint-sapi-host.exe speaks through a voice token and a Linux sintsrv:
+#                 the same events and the same audio as the Linux host
+#   server        sintsrv.exe answers the Linux sint-say with the Linux server's audio
+#   autostart     with no server running, the engine starts sintsrv.exe from EnginePath
+#   host32        the 32-bit engine library and host, registered in the 32-bit view
+#   installer     the installer (INSTALLER) in silent mode, the tokens, speaking, the uninstaller
+#   exports32     the 32-bit engine libraries' exports and resources (OBJDUMP32 -p)
+#   end           ends the prefix's wineserver
+set -euo pipefail
+
+case_name=${1:?case}
+: "${WIN64:?}" "${WIN32:?}" "${LINUX:?}" "${WORK:?}"
+export WINEPREFIX="$WORK/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
+WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+[ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
+
+CLSID_NORMAL="{724AB2C6-4717-4385-9FFB-C576165BD81D}"
+CLSID_YU="{C3EF0B9A-B383-4D31-9CBC-CD28E81B0611}"
+LIBID_NORMAL="{67915CB2-8453-4F29-9C5B-1A76F48B9220}"
+LIBID_YU="{9BC1ED90-29CD-47E6-BB75-072CEA044CDC}"
+TOKENS='HKLM\SOFTWARE\Microsoft\Speech\Voices\Tokens'
+SENTENCES=("Dober dan." "bookmark:7" "Kako ste danes?")
+SAY_TEXT="Danes je 3. maj. Ura je 12:30."
+# Bounds of the waits (seconds).
+SERVER_START_LIMIT=60
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+win_path() { winepath -w "$1" 2>/dev/null; }
+# The registry in the 64-bit view (reg.exe may run as 32-bit).
+reg_has() { wine reg query "$1" /reg:64 >/dev/null 2>&1; }
+# Every line of `wine reg query /s` for a key, without blank lines and CRs.
+reg_dump() { wine reg query "$1" /s /reg:64 2>/dev/null | tr -d '\r' | sed '/^$/d'; }
+
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+
+# A copy of a program folder in $2 listening on port $3.
+program_copy() {
+    rm -rf "$2"; mkdir -p "$2"; cp -r "$1"/. "$2"/
+    sed -i "s/^port *=.*/port = $3/" "$2/sint.ini"
+}
+
+# Waits until a server answers TEST on port $1.
+wait_server() {
+    local port=$1 i
+    for ((i = 0; i < SERVER_START_LIMIT * 5; ++i)); do
+        if python3 - "$port" <<'PY' 2>/dev/null; then return 0; fi
+import socket, struct, sys
+s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=1)
+payload = b"TEST\t\t\0"
+s.sendall(b"Z!MF" + struct.pack("<IHH", len(payload), 1, 0) + payload)
+s.settimeout(2)
+data = b""
+while len(data) < 19:
+    part = s.recv(100)
+    if not part: break
+    data += part
+sys.exit(0 if b"SINT_OK" in data else 1)
+PY
+        sleep 0.2
+    done
+    fail "no server answers on port $port"
+}
+
+# A Linux sintsrv in a copy of the Linux program folder, on a fresh port;
+# sets SERVER_PORT and SERVER_PID.
+start_linux_server() {
+    SERVER_PORT=$(free_port)
+    program_copy "$LINUX" "$WORK/linux-$1" "$SERVER_PORT"
+    (cd "$WORK/linux-$1" && exec ./sintsrv -konzola -pocasi -lifespan 600 >/dev/null 2>&1) &
+    SERVER_PID=$!
+    wait_server "$SERVER_PORT"
+}
+stop_server() { kill "$1" 2>/dev/null || true; wait "$1" 2>/dev/null || true; }
+
+# Asks the server on port $1 to end (TERMINATE) and waits until the port is free.
+terminate_server() {
+    python3 - "$1" <<'PY' || true
+import socket, struct, sys, time
+try:
+    s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=2)
+    payload = b"TERMINATE\t\t\0"
+    s.sendall(b"Z!MF" + struct.pack("<IHH", len(payload), 1, 0) + payload)
+    s.close()
+except OSError:
+    pass
+for _ in range(150):
+    try:
+        socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=1).close()
+        time.sleep(0.2)
+    except OSError:
+        break
+PY
+}
+
+# The events and audio of the Linux host for SENTENCES (made once per run).
+linux_reference() {
+    [ -s "$WORK/linux.wav" ] && return 0
+    start_linux_server linux
+    (cd "$WORK" && SINT_REGISTRY_FILE="$WORK/registry.reg" "$LINUX/sint-sapi-host" --clsid "$CLSID_NORMAL" \
+        --port "$SERVER_PORT" "$LINUX/libMorvDll.so" "${SENTENCES[@]}" --out linux.wav) \
+        | grep ' ms ' > "$WORK/linux-events.txt"
+    stop_server "$SERVER_PID"
+}
+
+# A Windows program folder copy in $WORK/$1 on a fresh port (WIN_PORT), with
+# the packed wave database that the fast start of the engine's server reads.
+windows_folder() {
+    WIN_PORT=$(free_port)
+    program_copy "${2:-$WIN64}" "$WORK/$1" "$WIN_PORT"
+    if [ ! -s "$WORK/$1/data/MorvenaIdra.dat" ]; then
+        program_copy "$LINUX" "$WORK/pack" 1
+        (cd "$WORK/pack" && ./sintsrv -ustvaripodatke -konzola >/dev/null 2>&1)
+        cp -r "$WORK/pack/data" "$WORK/$1/"
+    fi
+}
+
+# Speaks SENTENCES with the host $1 through token $2 into $WORK/$3.wav and
+# compares events and audio with the Linux host's.
+speak_and_compare() {
+    local started
+    started=$(date +%s%N)
+    (cd "$WORK" && wine "$1" --token "$2" "${SENTENCES[@]}" --out "$3.wav") \
+        | tr -d '\r' | tee "$WORK/$3-output.txt" | grep ' ms ' > "$WORK/$3-events.txt" || true
+    echo "$3: host run $(( ($(date +%s%N) - started) / 1000000 )) ms;" \
+        "$(grep 'first audio' "$WORK/$3-output.txt" || true)" >&2
+    diff "$WORK/linux-events.txt" "$WORK/$3-events.txt" >&2 || fail "$3: events differ"
+    cmp "$WORK/linux.wav" "$WORK/$3.wav" || fail "$3: audio differs"
+}
+
+# A voice token $1 for class $2 with the server path $3 and port $4, in the
+# registry view $5 (64 or 32; 64 when not given).
+write_token() {
+    wine reg add "$TOKENS\\$1" /ve /d "$1" /reg:"${5:-64}" /f >/dev/null
+    wine reg add "$TOKENS\\$1" /v CLSID /d "$2" /reg:"${5:-64}" /f >/dev/null
+    wine reg add "$TOKENS\\$1" /v EnginePath /d "$3" /reg:"${5:-64}" /f >/dev/null
+    wine reg add "$TOKENS\\$1" /v Port /t REG_DWORD /d "$4" /reg:"${5:-64}" /f >/dev/null
+    wine reg add "$TOKENS\\$1" /v Lifespan /t REG_DWORD /d 30 /reg:"${5:-64}" /f >/dev/null
+}
+
+case "$case_name" in
+prefix)
+    "$WINESERVER" -k 2>/dev/null || true
+    rm -rf "$WORK"; mkdir -p "$WORK"
+    wine wineboot -i >/dev/null 2>&1
+    ;;
+
+registration)
+    normal=$(win_path "$WIN64/MorvDll.dll"); yu=$(win_path "$WIN64/MorvDllYu.dll")
+    wine regsvr32 /s "$normal" || fail "registering MorvDll"
+    wine regsvr32 /s "$yu" || fail "registering MorvDllYu"
+    for n in "MorvDll:$CLSID_NORMAL:$LIBID_NORMAL:$normal" "MorvDllYu:$CLSID_YU:$LIBID_YU:$yu"; do
+        IFS=: read -r name clsid libid _ <<<"$n"
+        path=$(win_path "$WIN64/$name.dll")
+        expected=$(printf '%s\n' \
+            "HKEY_CLASSES_ROOT\\CLSID\\$clsid" \
+            "    (Default)    REG_SZ    $name TTSEngine Class" \
+            "HKEY_CLASSES_ROOT\\CLSID\\$clsid\\InprocServer32" \
+            "    (Default)    REG_SZ    $path" \
+            "    ThreadingModel    REG_SZ    Both" \
+            "HKEY_CLASSES_ROOT\\CLSID\\$clsid\\ProgID" \
+            "    (Default)    REG_SZ    $name.TTSEngine.1" \
+            "HKEY_CLASSES_ROOT\\CLSID\\$clsid\\TypeLib" \
+            "    (Default)    REG_SZ    $libid" \
+            "HKEY_CLASSES_ROOT\\CLSID\\$clsid\\VersionIndependentProgID" \
+            "    (Default)    REG_SZ    $name.TTSEngine" \
+            "HKEY_CLASSES_ROOT\\$name.TTSEngine" \
+            "    (Default)    REG_SZ    $name TTSEngine Class" \
+            "HKEY_CLASSES_ROOT\\$name.TTSEngine\\CLSID" \
+            "    (Default)    REG_SZ    $clsid" \
+            "HKEY_CLASSES_ROOT\\$name.TTSEngine\\CurVer" \
+            "    (Default)    REG_SZ    $name.TTSEngine.1" \
+            "HKEY_CLASSES_ROOT\\$name.TTSEngine.1" \
+            "    (Default)    REG_SZ    $name TTSEngine Class" \
+            "HKEY_CLASSES_ROOT\\$name.TTSEngine.1\\CLSID" \
+            "    (Default)    REG_SZ    $clsid")
+        actual=$( (reg_dump "HKCR\\CLSID\\$clsid"; reg_dump "HKCR\\$name.TTSEngine"; reg_dump "HKCR\\$name.TTSEngine.1") )
+        [ "$actual" = "$expected" ] || { diff <(echo "$expected") <(echo "$actual") >&2; fail "keys of $name"; }
+        grep -qx "    (Default)    REG_SZ    $name 1.0 Type Library" <<<"$(reg_dump "HKCR\\TypeLib\\$libid")" ||
+            fail "type library of $name not registered"
+    done
+    # Unregistering one leaves the other; twice is no error.
+    wine regsvr32 /s /u "$yu" || fail "unregistering MorvDllYu"
+    wine regsvr32 /s /u "$yu" || fail "unregistering MorvDllYu a second time"
+    for key in "HKCR\\CLSID\\$CLSID_YU" "HKCR\\MorvDllYu.TTSEngine" "HKCR\\MorvDllYu.TTSEngine.1" "HKCR\\TypeLib\\$LIBID_YU"; do
+        ! reg_has "$key" || fail "$key left after unregistering"
+    done
+    for key in "HKCR\\CLSID\\$CLSID_NORMAL\\InprocServer32" "HKCR\\MorvDll.TTSEngine\\CurVer" "HKCR\\TypeLib\\$LIBID_NORMAL"; do
+        reg_has "$key" || fail "$key gone with the other library"
+    done
+    reg_has 'HKCR\CLSID' || fail "HKCR\\CLSID removed"
+    wine regsvr32 /s /u "$normal" || fail "unregistering MorvDll"
+    ;;
+
+host)
+    wine regsvr32 /s "$(win_path "$WIN64/MorvDll.dll")" || fail "registering MorvDll"
+    # The same sentences through the Wine host (registry token, COM) and the
+    # Linux host, each against a fresh Linux server: the same events, the same bytes.
+    linux_reference
+    [ "$(grep -c sentence "$WORK/linux-events.txt")" = 2 ] || fail "two sentences expected"
+    grep -q 'bookmark  "7" (7)' "$WORK/linux-events.txt" || fail "the bookmark is missing"
+    [ "$(stat -c %s "$WORK/linux.wav")" -gt 16044 ] || fail "no speech from the Linux host"
+    start_linux_server wine
+    write_token SINT-TEST "$CLSID_NORMAL" 'C:\nowhere\sintsrv.exe' "$SERVER_PORT"
+    speak_and_compare "$WIN64/sint-sapi-host.exe" SINT-TEST host
+    stop_server "$SERVER_PID"
+    ;;
+
+autostart)
+    # No server runs: the engine starts sintsrv.exe from the token's EnginePath.
+    linux_reference
+    wine regsvr32 /s "$(win_path "$WIN64/MorvDll.dll")" || fail "registering MorvDll"
+    windows_folder auto
+    write_token SINT-AUTO "$CLSID_NORMAL" "$(win_path "$WORK/auto/sintsrv.exe")" "$WIN_PORT"
+    speak_and_compare "$WIN64/sint-sapi-host.exe" SINT-AUTO autostart
+    terminate_server "$WIN_PORT"
+    ;;
+
+host32)
+    # The 32-bit library, registered by the 32-bit regsvr32 into the 32-bit
+    # view, created by the 32-bit host from a token in that view.
+    linux_reference
+    wine "C:\windows\syswow64\regsvr32.exe" /s "$(win_path "$WIN32/MorvDll.dll")" ||
+        fail "registering the 32-bit MorvDll"
+    grep -qF "$(win_path "$WIN32/MorvDll.dll")" \
+        <<<"$(wine reg query "HKCR\\CLSID\\$CLSID_NORMAL\\InprocServer32" /reg:32)" ||
+        fail "the 32-bit view lacks the class"
+    start_linux_server wine32
+    write_token SINT-TEST32 "$CLSID_NORMAL" 'C:\nowhere\sintsrv.exe' "$SERVER_PORT" 32
+    speak_and_compare "$WIN32/sint-sapi-host.exe" SINT-TEST32 host32
+    stop_server "$SERVER_PID"
+    wine "C:\windows\syswow64\regsvr32.exe" /s /u "$(win_path "$WIN32/MorvDll.dll")" ||
+        fail "unregistering the 32-bit MorvDll"
+    ;;
+
+server)
+    # sintsrv.exe under Wine and the Linux sintsrv, each fresh, answer sint-say alike.
+    port=$(free_port)
+    program_copy "$WIN64" "$WORK/win-server" "$port"
+    (cd "$WORK/win-server" && exec wine ./sintsrv.exe -konzola -pocasi -lifespan 600 >/dev/null 2>&1) &
+    wine_pid=$!
+    wait_server "$port"
+    "$LINUX/sint-say" --port "$port" --quiet -o "$WORK/say-wine.wav" "$SAY_TEXT" ||
+        fail "sint-say through sintsrv.exe"
+    stop_server "$wine_pid"
+    start_linux_server say
+    "$LINUX/sint-say" --port "$SERVER_PORT" --quiet -o "$WORK/say-linux.wav" "$SAY_TEXT"
+    stop_server "$SERVER_PID"
+    [ "$(stat -c %s "$WORK/say-linux.wav")" -gt 16044 ] || fail "no speech from the Linux server"
+    cmp "$WORK/say-linux.wav" "$WORK/say-wine.wav" || fail "sintsrv.exe's audio differs"
+    ;;
+
+exports32)
+    # No decorated names, the type library, the string table with entry 100
+    # (block 7) and the version resource with its strings.
+    for name in MorvDll MorvDllYu; do
+        dump=$("${OBJDUMP32:?}" -p "$WIN32/$name.dll")
+        exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$dump" | awk 'NR > 1 && NF == 3 {print $3}')
+        [ "$exports" = $'DllCanUnloadNow\nDllGetClassObject\nDllRegisterServer\nDllUnregisterServer' ] ||
+            fail "$name exports: $exports"
+        grep -q 'file format pei-i386' <<<"$dump" || fail "$name is not a 32-bit library"
+        resources=$(sed -n '/Resource Directory section/,/Resources start/p' <<<"$dump")
+        grep -q ': TYPELIB, ' <<<"$resources" || fail "$name has no TYPELIB resource"
+        strings_block=$(grep -A2 'Entry: ID: 0x000006,' <<<"$resources")
+        grep -q 'Entry: ID: 0x000007,' <<<"$strings_block" || fail "$name has no string 100"
+        grep -q 'Entry: ID: 0x000010,' <<<"$resources" || fail "$name has no version resource"
+        texts=$(strings -el "$WIN32/$name.dll")
+        grep -qx "$name.dll" <<<"$texts" || fail "$name: no file name in its version"
+        grep -qx "0.9.0.0" <<<"$texts" || fail "$name: no version text"
+    done
+    ;;
+
+installer)
+    # Silent install into the prefix: files, registrations, tokens in both
+    # views; the host speaks through the installed token and server; the
+    # silent uninstaller leaves nothing behind.
+    linux_reference
+    wine "$(win_path "${INSTALLER:?}")" /S || fail "the installer failed"
+    folder="$WINEPREFIX/drive_c/Program Files/sint-sl"
+    for f in sintsrv.exe sint-say.exe sint-g2p.exe MorvDll.dll MorvDllYu.dll sint-sapi-host.exe \
+        sint.ini data/MorvenaIdra.dat x86/MorvDll.dll x86/MorvDllYu.dll uninstall.exe; do
+        [ -s "$folder/$f" ] || fail "not installed: $f"
+    done
+    for view in 64 32; do
+        for token in SINT-SL-Morvena:0:$CLSID_NORMAL SINT-SL-Morvena-YU:1:$CLSID_YU; do
+            IFS=: read -r name mode clsid <<<"$token"
+            dump=$(wine reg query "$TOKENS\\$name" /s /reg:$view 2>/dev/null | tr -d '\r')
+            grep -q "CLSID    REG_SZ    $clsid" <<<"$dump" || fail "$name ($view-bit): CLSID"
+            grep -q "Mode    REG_DWORD    0x$mode" <<<"$dump" || fail "$name ($view-bit): Mode"
+            grep -q 'EnginePath    REG_SZ    C:\\Program Files\\sint-sl\\sintsrv.exe' <<<"$dump" ||
+                fail "$name ($view-bit): EnginePath"
+            grep -q 'Language    REG_SZ    424' <<<"$dump" || fail "$name ($view-bit): Language"
+        done
+    done
+    grep -qF 'C:\Program Files\sint-sl\MorvDllYu.dll' \
+        <<<"$(wine reg query "HKCR\\CLSID\\$CLSID_YU\\InprocServer32" /reg:64)" ||
+        fail "MorvDllYu not registered"
+    grep -qF 'C:\Program Files\sint-sl\x86\MorvDllYu.dll' \
+        <<<"$(wine reg query "HKCR\\CLSID\\$CLSID_YU\\InprocServer32" /reg:32)" ||
+        fail "32-bit MorvDllYu not registered"
+    # The installed voice on a port of this run instead of the default one.
+    port=$(free_port)
+    sed -i "s/^port *=.*/port = $port/" "$folder/sint.ini"
+    wine reg add "$TOKENS\\SINT-SL-Morvena" /v Port /t REG_DWORD /d "$port" /reg:64 /f >/dev/null
+    speak_and_compare "$folder/sint-sapi-host.exe" SINT-SL-Morvena installed
+    terminate_server "$port"
+    # The uninstaller runs from a copy of itself: wait for the folder to go.
+    wine "C:\\Program Files\\sint-sl\\uninstall.exe" /S || fail "the uninstaller failed"
+    for ((i = 0; i < 150; ++i)); do [ -e "$folder" ] || break; sleep 0.2; done
+    [ ! -e "$folder" ] || fail "files left: $(ls -R "$folder" | head)"
+    for view in 64 32; do
+        for key in "$TOKENS\\SINT-SL-Morvena" "$TOKENS\\SINT-SL-Morvena-YU" "HKCR\\CLSID\\$CLSID_NORMAL" \
+            "HKCR\\CLSID\\$CLSID_YU" "HKCR\\MorvDll.TTSEngine" "HKCR\\TypeLib\\$LIBID_YU" \
+            'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\sint-sl'; do
+            ! wine reg query "$key" /reg:$view >/dev/null 2>&1 || fail "left after uninstalling: $key ($view-bit)"
+        done
+    done
+    ;;
+
+end)
+    "$WINESERVER" -k 2>/dev/null || true
+    ;;
+
+*)
+    fail "unknown case $case_name"
+    ;;
+esac
