@@ -13,6 +13,13 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
+# Compiles go through ccache when the machine has it, with paths taken relative
+# to this folder so that every clone of the repository shares the cache.
+ifneq ($(shell command -v ccache 2>/dev/null),)
+CMAKE_GEN += -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
+endif
 
 APT_PACKAGES := cmake g++ make libgtest-dev libgmock-dev ninja-build sox speech-dispatcher \
                 dpkg-dev lintian adduser
