@@ -13,6 +13,9 @@ namespace sint {
 
 namespace {
 
+// A run ends when fewer characters than this remain after a sentence.
+constexpr std::size_t kRunEndRemainder = 3;
+
 void set_name(ProsodyRecord& record, std::string_view name) {
     std::memset(record.name, 0, sizeof record.name);
     std::memcpy(record.name, name.data(), std::min<std::size_t>(name.size(), 3));
@@ -248,6 +251,10 @@ int TMikro::run(std::string_view text, bool ignore_tags) {
             count_ = 0;
             return kStageFailed;
         }
+        // Fewer than 3 characters left unread end the run. Text analysis ends
+        // every transcription with a mark, and the facade adds " .", so a short
+        // last word is never left behind by it.
+        if (text.size() - pos < kRunEndRemainder) break;
     }
     output_[static_cast<std::size_t>(count_)] = ProsodyRecord{};
     return 0;
