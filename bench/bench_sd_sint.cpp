@@ -173,15 +173,7 @@ int main() {
     if (probe.connected() || probe.connect("127.0.0.1", port))
         probe.send_request(sint::command_request("TERMINATE"));
     probe.close();
-    const auto stopping = Clock::now();
-    while (waitpid(server, nullptr, WNOHANG) == 0) {
-        if (ms_since(stopping) > 5000) {
-            kill(server, SIGKILL);
-            waitpid(server, nullptr, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    sint::bench::reap(server);
     std::error_code ignored;
     fs::remove_all(folder, ignored);
     return result;

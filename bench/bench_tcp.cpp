@@ -45,6 +45,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using sint::bench::ini_for_port;
+using sint::bench::reap;
 using sint::bench::spawn;
 using Clock = std::chrono::steady_clock;
 
@@ -267,15 +268,7 @@ int bench_folder(const fs::path& source) {
         std::fprintf(stderr, "bench_tcp: sintsrv did not become ready\n");
     }
     probe.close();
-    const auto stopping = Clock::now();
-    while (waitpid(server, nullptr, WNOHANG) == 0) {
-        if (ms_since(stopping) > 5000) {
-            kill(server, SIGKILL);
-            waitpid(server, nullptr, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    reap(server);
     std::error_code ignored;
     fs::remove_all(folder, ignored);
     return result;

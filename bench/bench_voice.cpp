@@ -43,6 +43,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using sint::bench::ini_for_port;
+using sint::bench::reap;
 using sint::bench::spawn;
 using Clock = std::chrono::steady_clock;
 
@@ -196,15 +197,7 @@ bool bench_server(const fs::path& folder, std::uint16_t port,
         std::fprintf(stderr, "bench_voice: sintsrv did not become ready\n");
     }
     connection.close();
-    const auto stopping = Clock::now();
-    while (waitpid(pid, nullptr, WNOHANG) == 0) {
-        if (Clock::now() - stopping > std::chrono::seconds(5)) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    reap(pid);
     return ok && server.audio > 0;
 }
 
@@ -270,15 +263,7 @@ bool bench_say(const fs::path& folder, std::uint16_t port, const std::vector<std
     } else {
         std::fprintf(stderr, "bench_voice: sintsrv did not become ready for sint-say\n");
     }
-    const auto stopping = Clock::now();
-    while (waitpid(pid, nullptr, WNOHANG) == 0) {
-        if (Clock::now() - stopping > std::chrono::seconds(5)) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    reap(pid);
     return ok && server.audio > 0;
 }
 

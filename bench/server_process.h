@@ -2,14 +2,18 @@
 // process, and the program folder's sint.ini moved to another port.
 #pragma once
 
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/protocol_client.h"
@@ -36,6 +40,20 @@ inline pid_t spawn(const std::vector<std::string>& args, const std::string& outp
 }
 
 // The program folder's sint.ini with another port and without the log.
+// Reaps a child that was asked to end, killing it when it has not ended
+// within `limit_ms`.
+inline void reap(pid_t pid, int limit_ms = 5000) {
+    const auto stopping = std::chrono::steady_clock::now();
+    while (waitpid(pid, nullptr, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() - stopping > std::chrono::milliseconds(limit_ms)) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 inline std::string ini_for_port(const std::filesystem::path& ini, std::uint16_t port) {
     std::ifstream in(ini);
     std::ostringstream out;
