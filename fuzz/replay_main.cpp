@@ -21,9 +21,11 @@ bool replay(const std::filesystem::path& file) {
     if (!in) return false;
     const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
                                   std::istreambuf_iterator<char>());
-    // A copy of exactly the file's size, so that the sanitizers see any read past it.
+    // A copy of exactly the file's size, so that the sanitizers see any read past
+    // it. An empty input still comes as a valid pointer, as libFuzzer gives it.
     std::vector<std::uint8_t> input(bytes.begin(), bytes.end());
-    LLVMFuzzerTestOneInput(input.empty() ? nullptr : input.data(), input.size());
+    static std::uint8_t empty = 0;
+    LLVMFuzzerTestOneInput(input.empty() ? &empty : input.data(), input.size());
     return true;
 }
 
