@@ -146,12 +146,9 @@ int main() {
         std::fprintf(stderr, "bench_sd_sint: no sintsrv or sd_sint in %s\n", source.c_str());
         return 1;
     }
-    std::string pattern = (fs::temp_directory_path() / "sint-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) return 1;
-    const fs::path folder = pattern;
-    fs::copy(source, folder, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     const std::uint16_t port = sint::free_loopback_port();
-    std::ofstream(folder / "sint.ini") << sint::bench::ini_for_port(source / "sint.ini", port);
+    const fs::path folder = sint::bench::copy_program_folder(source, port);
+    if (folder.empty()) return 1;
     std::ofstream(folder / "sint.conf")
         << "SintServer \"" << (folder / "sintsrv").string() << "\"\nSintPort " << port << "\n";
     const std::string program = (folder / "sintsrv").string();

@@ -42,7 +42,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using sint::bench::ini_for_port;
 using sint::bench::reap;
 using sint::bench::spawn;
 using Clock = std::chrono::steady_clock;
@@ -394,12 +393,9 @@ int run(const fs::path& source, const fs::path& text_file) {
         return 1;
     }
 
-    std::string pattern = (fs::temp_directory_path() / "sint-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) return 1;
-    const fs::path folder = pattern;
-    fs::copy(source, folder, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     const std::uint16_t port = sint::free_loopback_port();
-    std::ofstream(folder / "sint.ini") << ini_for_port(source / "sint.ini", port);
+    const fs::path folder = sint::bench::copy_program_folder(source, port);
+    if (folder.empty()) return 1;
     if (!fs::exists(folder / "data/MorvenaIdra.dat")) {
         fs::create_directories(folder / "data");
         const pid_t builder = spawn({(folder / "sintsrv").string(), "-konzola", "-ustvaripodatke"});

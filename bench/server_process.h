@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -64,6 +65,19 @@ inline std::string ini_for_port(const std::filesystem::path& ini, std::uint16_t 
     }
     out << "port = " << port << "\npisi_dnevnik = false\n";
     return out.str();
+}
+
+// A copy of the program folder `source` in a new temporary folder, its
+// sint.ini moved to `port`; an empty path when no folder could be made.
+inline std::filesystem::path copy_program_folder(const std::filesystem::path& source,
+                                                 std::uint16_t port) {
+    namespace fs = std::filesystem;
+    std::string pattern = (fs::temp_directory_path() / "sint-bench-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) return {};
+    const fs::path folder = pattern;
+    fs::copy(source, folder, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    std::ofstream(folder / "sint.ini") << ini_for_port(source / "sint.ini", port);
+    return folder;
 }
 
 }  // namespace sint::bench
