@@ -8,18 +8,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <stdexcept>
-#include <thread>
 
 #include "core/log.h"
 
 namespace sint {
 namespace {
-
-// A send that fails outright is tried once more after this pause.
-constexpr int kSendRetryMs = 10;
 
 void set_non_blocking(int fd) {
     const int flags = fcntl(fd, F_GETFL, 0);
@@ -98,31 +95,63 @@ void Tserver_socket::run_loop() {
         const std::size_t first_client = waits.size();
         for (Slot& slot : slots_) {
             if (slot.socket < 0) continue;
-            waits.push_back({slot.socket, POLLIN, 0});
+            short events = 0;
+            if (!slot.input_ended && !slot.frame_waiting) events |= POLLIN;
+            if (!slot.output.empty()) events |= POLLOUT;
+            waits.push_back({slot.socket, events, 0});
             waiting_slots.push_back(&slot);
         }
-        const int ready = ::poll(waits.data(), waits.size(), options_.select_timeout_ms);
-        if (ready <= 0) continue;
-        if (waits[0].revents & POLLIN) {
+        const int ready = ::poll(waits.data(), waits.size(), wait_ms(OutputQueue::Clock::now()));
+        if (ready < 0 && errno != EINTR) continue;
+        if (ready > 0 && (waits[0].revents & POLLIN)) {
             std::uint64_t count;
             (void)!::read(wake_fd_, &count, sizeof count);
         }
         if (!loop_) break;
-        if (first_client == 2 && (waits[1].revents & POLLIN)) accept_client();
-        for (std::size_t i = first_client; i < waits.size(); ++i) {
-            Slot& slot = *waiting_slots[i - first_client];
-            if (waits[i].revents != 0 && slot.socket == waits[i].fd) serve_client(slot);
+        if (ready > 0) {
+            if (first_client == 2 && (waits[1].revents & POLLIN)) accept_client();
+            for (std::size_t i = first_client; i < waits.size(); ++i) {
+                Slot& slot = *waiting_slots[i - first_client];
+                const short revents = waits[i].revents;
+                if (revents == 0 || slot.socket != waits[i].fd) continue;
+                if (!slot.output.empty()) flush(slot);
+                if ((waits[i].events & POLLIN) && (revents & (POLLIN | POLLHUP | POLLERR)))
+                    receive(slot);
+            }
         }
+        // One request per connection per pass: a client with many requests
+        // waiting delays another by one synthesis at most.
         for (Slot& slot : slots_)
-            if (slot.socket >= 0 && slot.drop) close_client(slot);
+            if (slot.socket >= 0 && !slot.drop) serve_one(slot);
+        close_finished(OutputQueue::Clock::now());
     }
     // Connections of a stopped server are closed, so that their clients notice
     // and reconnect to the next one instead of waiting for replies forever.
-    for (Slot& slot : slots_)
-        if (slot.socket >= 0) close_client(slot);
+    // What the sockets take at once of the last replies (TERMINATE's) still goes.
+    for (Slot& slot : slots_) {
+        if (slot.socket < 0) continue;
+        if (!slot.output.empty()) slot.output.flush(slot.socket);
+        close_client(slot);
+    }
     if (listener_ >= 0) ::close(listener_);
     listener_ = -1;
     stopped_ = true;
+}
+
+int Tserver_socket::wait_ms(OutputQueue::Clock::time_point now) const {
+    int wait = options_.select_timeout_ms;
+    for (const Slot& slot : slots_) {
+        if (slot.socket < 0) continue;
+        if (slot.frame_waiting || slot.drop) return 0;
+        if (slot.output.empty()) continue;
+        // Wake up in time to drop a client that stalls.
+        const auto deadline =
+            slot.output.last_progress() + std::chrono::milliseconds(options_.stall_timeout_ms);
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+        wait = std::min<long long>(wait, std::max<long long>(left + 1, 0));
+    }
+    return wait;
 }
 
 void Tserver_socket::accept_client() {
@@ -133,7 +162,10 @@ void Tserver_socket::accept_client() {
             if (slot.socket != kFreeSlot) continue;
             slot.socket = fd;
             slot.drop = false;
+            slot.input_ended = false;
+            slot.frame_waiting = false;
             slot.buffer.clear();
+            slot.output.clear();
             ++count_;
             break;
         }
@@ -147,39 +179,68 @@ Tserver_socket::Slot* Tserver_socket::find_slot(int socket) {
     return nullptr;
 }
 
-void Tserver_socket::serve_client(Slot& slot) {
-    const int fd = slot.socket;
-    const FrameSlot::Handler deliver = [this, fd, &slot](const char* payload, std::size_t length,
-                                                         std::uint16_t kind) {
-        if (on_message) on_message(fd, payload, length, kind);
-        return !slot.drop;
-    };
-    bool gone = false;
+void Tserver_socket::receive(Slot& slot) {
     std::size_t taken = 0;
-    while (!slot.drop && taken < kReadPerPass) {
-        if (slot.buffer.room() == 0) {
-            // Cannot happen after an extraction (a full buffer always yields a
-            // frame or drops bytes), but never read into nothing.
-            if (on_error) on_error(fd, nullptr, 0, kErrorOverflow);
-            slot.buffer.clear();
-        }
-        const ssize_t n = ::recv(fd, slot.buffer.tail(), slot.buffer.room(), 0);
+    // A buffer without a waiting frame holds at most part of one, so it has room.
+    while (taken < kReadPerPass && slot.buffer.room() > 0) {
+        const ssize_t n = ::recv(slot.socket, slot.buffer.tail(), slot.buffer.room(), 0);
         if (n > 0) {
             taken += static_cast<std::size_t>(n);
             slot.buffer.commit(static_cast<std::size_t>(n));
-            if (slot.buffer.extract(deliver) == FrameSlot::Status::Oversized) {
-                log_write("TCP: predolg okvir, povezava zaprta");
-                if (on_error) on_error(fd, nullptr, 0, kErrorOversized);
-                slot.drop = true;
-            }
+            slot.frame_waiting = true;
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-        gone = true;  // end of stream, or the connection failed
-        break;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+        // End of stream: the client has shut its side, or the connection failed.
+        slot.input_ended = true;
+        if (n < 0) slot.drop = true;
+        return;
     }
-    if (gone || slot.drop) close_client(slot);
+}
+
+void Tserver_socket::serve_one(Slot& slot) {
+    if (!slot.frame_waiting) return;
+    const int fd = slot.socket;
+    const FrameSlot::Handler deliver = [this, fd](const char* payload, std::size_t length,
+                                                  std::uint16_t kind) {
+        if (on_message) on_message(fd, payload, length, kind);
+        return false;  // one request now; the next on the next pass
+    };
+    switch (slot.buffer.extract(deliver)) {
+        case FrameSlot::Status::Waiting:
+            slot.frame_waiting = false;
+            break;
+        case FrameSlot::Status::Stopped:
+            break;  // more may be buffered
+        case FrameSlot::Status::Oversized:
+            log_write("TCP: predolg okvir, povezava zaprta");
+            if (on_error) on_error(fd, nullptr, 0, kErrorOversized);
+            slot.frame_waiting = false;
+            slot.drop = true;
+            break;
+    }
+}
+
+void Tserver_socket::flush(Slot& slot) {
+    if (slot.output.flush(slot.socket) == OutputQueue::Flush::Failed) {
+        if (on_error) on_error(slot.socket, nullptr, 0, kErrorSendFailed);
+        slot.drop = true;
+    }
+}
+
+void Tserver_socket::close_finished(OutputQueue::Clock::time_point now) {
+    const auto stall = std::chrono::milliseconds(options_.stall_timeout_ms);
+    for (Slot& slot : slots_) {
+        if (slot.socket < 0) continue;
+        if (!slot.drop && !slot.output.empty() && now - slot.output.last_progress() >= stall) {
+            log_write("TCP: odjemalec ne bere odgovorov, povezava zaprta");
+            if (on_error) on_error(slot.socket, nullptr, 0, kErrorStalled);
+            slot.drop = true;
+        }
+        const bool finished = slot.input_ended && !slot.frame_waiting && slot.output.empty();
+        if (slot.drop || finished) close_client(slot);
+    }
 }
 
 void Tserver_socket::close_client(Slot& slot) {
@@ -188,49 +249,34 @@ void Tserver_socket::close_client(Slot& slot) {
     ::close(fd);
     slot.socket = kFreeSlot;
     slot.drop = false;
+    slot.input_ended = false;
+    slot.frame_waiting = false;
     slot.buffer.clear();
+    slot.output.clear();
     --count_;
     if (on_disconnect) on_disconnect(fd);
 }
 
 long Tserver_socket::send(int socket, const void* data, long length, std::uint16_t kind) {
     if (length < 0) return -1;
-    const std::vector<std::uint8_t> frame =
+    Slot* slot = find_slot(socket);
+    if (!slot || slot->drop) return -1;
+    std::vector<std::uint8_t> frame =
         send_with_header_
             ? encode_frame(data, static_cast<std::size_t>(length), kind)
             : std::vector<std::uint8_t>(static_cast<const std::uint8_t*>(data),
                                         static_cast<const std::uint8_t*>(data) + length);
     if (on_send) on_send(socket, frame.data(), frame.size());
-
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(options_.send_timeout_ms);
-    std::size_t sent = 0;
-    bool retried = false;
-    while (sent < frame.size()) {
-        const ssize_t n = ::send(socket, frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
-        if (n > 0) {
-            sent += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && left > 0) {
-            // The client's window is full: wait until it reads.
-            pollfd p{socket, POLLOUT, 0};
-            ::poll(&p, 1, static_cast<int>(left));
-            continue;
-        }
-        if (!retried && left > 0 && !(n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))) {
-            retried = true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(kSendRetryMs));
-            continue;
-        }
-        if (on_error) on_error(socket, frame.data(), frame.size(), kErrorSendTimeout);
-        if (Slot* slot = find_slot(socket)) slot->drop = true;
+    if (slot->output.pending() > options_.output_limit) {
+        log_write("TCP: prevec neprebranih odgovorov, povezava zaprta");
+        if (on_error) on_error(socket, frame.data(), frame.size(), kErrorQueueFull);
+        slot->drop = true;
         return -1;
     }
-    return static_cast<long>(sent);
+    const long size = static_cast<long>(frame.size());
+    slot->output.push(std::move(frame));
+    flush(*slot);
+    return slot->drop ? -1 : size;
 }
 
 }  // namespace sint

@@ -1,6 +1,9 @@
 // The TCP server: a listening socket and up to 60 client connections, served
-// by one loop that waits for readable sockets, cuts frames out of each
-// connection's byte stream and hands every complete request to on-message.
+// by one loop that waits for readable and writable sockets, cuts frames out of
+// each connection's byte stream and hands complete requests to on-message, one
+// request per connection in turn. Replies go into the connection's output
+// queue, which the loop writes out as the client reads; the loop never waits
+// for one client.
 #pragma once
 
 #include <atomic>
@@ -12,6 +15,7 @@
 
 #include "core/frame.h"
 #include "server/frame_slot.h"
+#include "server/output_queue.h"
 
 namespace sint {
 
@@ -20,7 +24,16 @@ inline constexpr int kErrorListen = -21;         // bind or listen failed
 inline constexpr int kErrorOverflow = -22;       // a client's buffer would overflow
 inline constexpr int kErrorUnknownSocket = -30;  // data from a socket not in the table
 inline constexpr int kErrorOversized = -23;      // a frame longer than a slot buffer
-inline constexpr int kErrorSendTimeout = -24;    // a reply could not be sent whole in time
+inline constexpr int kErrorStalled = -24;        // a client took no reply bytes for too long
+inline constexpr int kErrorQueueFull = -25;      // too many reply bytes wait for a client
+inline constexpr int kErrorSendFailed = -26;     // the connection broke while replying
+
+// A client whose queued replies take no byte for this long is dropped.
+inline constexpr int kStallTimeoutMs = 10000;
+// A reply is refused, and its client dropped, when more than this many bytes
+// of earlier replies still wait for it. A single reply may be longer (a long
+// text gives one long audio frame); only replies piling up behind it count.
+inline constexpr std::size_t kOutputQueueLimit = 8u * 1024 * 1024;
 
 // The frame header of outgoing messages and the five hooks, all no-ops until set.
 class Tserver_client {
@@ -48,9 +61,11 @@ struct ServerSocketOptions {
     std::string address = "127.0.0.1";
     // How long one wait for readable sockets lasts; a stop request also wakes it.
     int select_timeout_ms = 2000;
-    // How long a reply may wait for a client that does not read before the
-    // client is dropped.
-    int send_timeout_ms = 10000;
+    // How long queued replies may wait without a byte taken before the client
+    // is dropped.
+    int stall_timeout_ms = kStallTimeoutMs;
+    // Bytes of replies that may wait for one client when another is queued.
+    std::size_t output_limit = kOutputQueueLimit;
     // SO_RCVBUF for the listening socket; 0 leaves the system default.
     int receive_buffer_size = 0;
 };
@@ -78,9 +93,11 @@ public:
     void request_stop();
     bool stopped() const { return stopped_; }
 
-    // Sends one frame whole (waiting while the socket is full, up to the send
-    // time-out): the frame's size, or −1. A negative length sends nothing. A
-    // client that cannot take the frame is dropped after the current request.
+    // Queues one frame for the socket and writes what the socket takes now;
+    // the rest goes out as the client reads. Returns the frame's size, or −1
+    // when nothing was queued: a negative length, an unknown socket, or a
+    // client that is being dropped (its earlier replies pass the output
+    // limit, or its connection broke). Called on the loop's thread.
     long send(int socket, const void* data, long length, std::uint16_t kind);
 
     int state() const { return state_; }
@@ -95,11 +112,28 @@ private:
     struct Slot {
         int socket = kFreeSlot;
         bool drop = false;
+        // The client has shut its side: no more requests, but those buffered
+        // are still served and their replies sent before the connection closes.
+        bool input_ended = false;
+        // The buffer may hold a complete frame not yet served; nothing more is
+        // read until it is.
+        bool frame_waiting = false;
         FrameSlot buffer;
+        OutputQueue output;
     };
 
     void accept_client();
-    void serve_client(Slot& slot);
+    // Reads what the client sent (up to kReadPerPass) into its buffer.
+    void receive(Slot& slot);
+    // Serves the next complete request of the connection, if any.
+    void serve_one(Slot& slot);
+    // Writes queued replies; a broken connection is marked for dropping.
+    void flush(Slot& slot);
+    // Drops connections that broke, stalled or have finished after their
+    // client shut its side.
+    void close_finished(OutputQueue::Clock::time_point now);
+    // How long the next wait may last.
+    int wait_ms(OutputQueue::Clock::time_point now) const;
     void close_client(Slot& slot);
     Slot* find_slot(int socket);
 

@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -135,7 +136,7 @@ TEST_F(TcpServerTest, StreamGfpAndVolumeOverTheConnection) {
     ASSERT_TRUE(audio);
     ASSERT_EQ(audio->type, ReplyType::Audio);
     EXPECT_EQ(audio->samples.size(), 3u * test::FakeSynthesis::kSamplesPerChar);  // "iks"
-    EXPECT_EQ(audio->samples[0], -10);                                               // volume 1
+    EXPECT_EQ(audio->samples[0], -10);                                            // volume 1
     EXPECT_EQ(synthesis.calls("prosody"), std::vector<std::string>{"prosody:iks"});
     EXPECT_EQ(synthesis.calls("tempo"), std::vector<std::string>{"tempo:-10"});
 
@@ -313,7 +314,7 @@ TEST_F(TcpServerTest, ALargeReplyArrivesWholeAtASlowReader) {
 TEST_F(TcpServerTest, AClientThatNeverReadsIsDroppedAfterTheSendTimeOut) {
     server->server_stop();
     ServerSocketOptions options;
-    options.send_timeout_ms = 200;
+    options.stall_timeout_ms = 200;
     start(options);
     synthesis.fixed_samples = 4'000'000;
     RawClient deaf(port);
@@ -322,6 +323,46 @@ TEST_F(TcpServerTest, AClientThatNeverReadsIsDroppedAfterTheSendTimeOut) {
     const auto reply = ask(*good, "TEST\t\t");
     ASSERT_TRUE(reply);
     EXPECT_TRUE(eventually([&] { return server->clients().count() == 1; }));
+}
+
+TEST_F(TcpServerTest, AClientThatNeverReadsDelaysNobody) {
+    synthesis.fixed_samples = 1'500'000;  // 3 MB per reply, far beyond the socket buffers
+    RawClient deaf(port);
+    for (int i = 0; i < 3; ++i) deaf.write(frame_bytes("STREAM\t\tdolg stavek"));
+    EXPECT_TRUE(eventually([&] { return synthesis.calls("memory").size() >= 3; }));
+    // Well within the 10 s a non-reading client is given before it is dropped.
+    auto good = connect();
+    ASSERT_TRUE(good->send_request("STREAM\t\tdolg stavek"));
+    const auto frame = good->receive(3000);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(recognise_reply(frame->payload).samples.size(), 1'500'000u);
+    EXPECT_EQ(server->clients().count(), 2u);
+}
+
+TEST_F(TcpServerTest, RepliesPilingUpForAClientThatNeverReadsDropIt) {
+    // 4 MB per reply: whatever the socket buffers take, 8 MB soon wait.
+    synthesis.fixed_samples = 2'000'000;
+    RawClient deaf(port);
+    for (int i = 0; i < 8; ++i) deaf.write(frame_bytes("STREAM\t\tdolg stavek"));
+    EXPECT_TRUE(eventually([&] { return synthesis.calls("memory").size() >= 3; }));
+    EXPECT_TRUE(eventually([&] { return server->clients().count() == 0; }));
+}
+
+TEST_F(TcpServerTest, ClientsWithManyRequestsTakeTurnsWithOthers) {
+    synthesis.delay_ms = 20;
+    std::string requests;
+    for (int i = 0; i < 30; ++i) requests += frame_bytes("STREAM\t\tbusy" + std::to_string(i));
+    RawClient raw(port);
+    raw.write(requests);
+    EXPECT_TRUE(eventually([&] { return !synthesis.calls("convert:busy").empty(); }));
+    auto other = connect();
+    const auto reply = ask(*other, "STREAM\t\tother");
+    ASSERT_TRUE(reply);
+    const auto converts = synthesis.calls("convert");
+    const auto at = std::find(converts.begin(), converts.end(), "convert:other");
+    ASSERT_NE(at, converts.end());
+    // Served after a turn or two of the busy client, not after all its 30 requests.
+    EXPECT_LE(at - converts.begin(), 4);
 }
 
 TEST_F(TcpServerTest, TheClientListFollowsConnectionsForTheIdleRule) {

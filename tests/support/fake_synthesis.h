@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "synth/synthesis_service.h"
@@ -21,6 +23,8 @@ public:
     std::atomic<bool> fail_prosody{false};
     // When set, every synthesis gives this many samples instead.
     std::atomic<std::size_t> fixed_samples{0};
+    // How long each synthesis into memory takes, as a real one would.
+    std::atomic<int> delay_ms{0};
 
     bool ready() const override { return is_ready; }
 
@@ -52,6 +56,7 @@ public:
                          "," + std::to_string(format_tag) + "," + std::to_string(coding));
     }
     std::span<const std::int16_t> synthesise_to_memory(int volume) override {
+        if (delay_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
         std::lock_guard lock(mutex_);
         calls_.push_back("memory:" + std::to_string(volume));
         const std::size_t count =
