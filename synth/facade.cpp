@@ -5,10 +5,10 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "core/log.h"
 #include "prosody/engine_phone_services.h"
 #include "prosody/makro.h"
 #include "prosody/mikro.h"
-#include "core/log.h"
 #include "text/tgfp.h"
 #include "waveform/psola.h"
 
@@ -98,10 +98,12 @@ void Synthesiser::set_articulation(std::int32_t value) {
 }
 
 void Synthesiser::set_tempo(std::int32_t value) {
+    tempo_ = value;
     if (mikro_) mikro_->set_rate(value);
 }
 
 void Synthesiser::set_window_width(std::int32_t value) {
+    window_width_ = value;
     if (psola_) psola_->set_window_width(std::clamp(value, kMinWindowWidth, kMaxWindowWidth));
 }
 
@@ -184,6 +186,7 @@ int Synthesiser::prosody(std::optional<std::string_view> transcription) {
     mikro_->set_word_boundary_pause(0);
     input += " .";
     if (input.size() > kProsodyInputMax) input.resize(kProsodyInputMax);
+    mikro_->seed_jitter(jitter_seed(input));
     if (mikro_->run(input, false) != 0) return kFacadeFailure;
     write_records_file("mikro.out", false);
     log_write("Mikro: " + format_seconds(stopwatch_lap()));
@@ -206,13 +209,27 @@ int Synthesiser::prosody(std::optional<std::string_view> transcription) {
     return 0;
 }
 
+std::uint32_t Synthesiser::jitter_seed(std::string_view input) const {
+    // FNV-1a over the text, then over the settings that shape the prosody.
+    std::uint32_t hash = 2166136261u;
+    const auto add = [&hash](std::uint8_t byte) {
+        hash ^= byte;
+        hash *= 16777619u;
+    };
+    for (const char c : input) add(static_cast<std::uint8_t>(c));
+    for (const std::int32_t value : {tempo_, pitch_offset_, articulation_, window_width_})
+        for (int shift = 0; shift < 32; shift += 8)
+            add(static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> shift));
+    return hash;
+}
+
 void Synthesiser::run_psola() {
     if (converter_.output()) psola_->synthesise(converter_.output());
     log_write("Psola: " + format_seconds(stopwatch_lap()));
 }
 
-void Synthesiser::synthesise_to_file(int bytes_per_sample, int sample_rate, int format_tag, int coding,
-                              const std::string& file_name, int volume) {
+void Synthesiser::synthesise_to_file(int bytes_per_sample, int sample_rate, int format_tag,
+                                     int coding, const std::string& file_name, int volume) {
     stopwatch_start();
     if (!initialised_ || !psola_) {
         log_write(kNotInitialised);
@@ -253,8 +270,7 @@ std::int32_t Synthesiser::byte_count() const {
 bool Synthesiser::wave_init_slow(const std::string& list_file) {
     if (psola_) return false;
     try {
-        psola_ = std::make_unique<TPsola>(list_file, kAlophoneTrack, kPitchTrack,
-                                          options_.wave);
+        psola_ = std::make_unique<TPsola>(list_file, kAlophoneTrack, kPitchTrack, options_.wave);
     } catch (const std::exception&) {
         psola_.reset();
     }
@@ -273,6 +289,12 @@ bool Synthesiser::wave_init_fast() {
 
 void Synthesiser::wave_save_tables() {
     if (psola_) psola_->save_tables();
+}
+
+bool Synthesiser::share_wave_database(const Synthesiser& primary) {
+    if (psola_ || !primary.psola_) return false;
+    psola_ = std::make_unique<TPsola>(TTableSint::Share{}, *primary.psola_);
+    return true;
 }
 
 void Synthesiser::wave_free() {
