@@ -108,6 +108,7 @@ void Tserver_socket::run_loop() {
             (void)!::read(wake_fd_, &count, sizeof count);
         }
         if (!loop_) break;
+        run_posted();
         if (ready > 0) {
             if (first_client == 2 && (waits[1].revents & POLLIN)) accept_client();
             for (std::size_t i = first_client; i < waits.size(); ++i) {
@@ -125,6 +126,7 @@ void Tserver_socket::run_loop() {
             if (slot.socket >= 0 && !slot.drop) serve_one(slot);
         close_finished(OutputQueue::Clock::now());
     }
+    drain_held();
     // Connections of a stopped server are closed, so that their clients notice
     // and reconnect to the next one instead of waiting for replies forever.
     // What the sockets take at once of the last replies (TERMINATE's) still goes.
@@ -142,7 +144,7 @@ int Tserver_socket::wait_ms(OutputQueue::Clock::time_point now) const {
     int wait = options_.select_timeout_ms;
     for (const Slot& slot : slots_) {
         if (slot.socket < 0) continue;
-        if (slot.frame_waiting || slot.drop) return 0;
+        if ((slot.frame_waiting && !slot.held) || slot.drop) return 0;
         if (slot.output.empty()) continue;
         // Wake up in time to drop a client that stalls.
         const auto deadline =
@@ -164,6 +166,8 @@ void Tserver_socket::accept_client() {
             slot.drop = false;
             slot.input_ended = false;
             slot.frame_waiting = false;
+            slot.held = false;
+            slot.serial = ++next_serial_;
             slot.buffer.clear();
             slot.output.clear();
             ++count_;
@@ -177,6 +181,78 @@ Tserver_socket::Slot* Tserver_socket::find_slot(int socket) {
     for (Slot& slot : slots_)
         if (slot.socket == socket) return &slot;
     return nullptr;
+}
+
+const Tserver_socket::Slot* Tserver_socket::find_slot(int socket) const {
+    for (const Slot& slot : slots_)
+        if (slot.socket == socket) return &slot;
+    return nullptr;
+}
+
+std::uint64_t Tserver_socket::hold(int socket) {
+    Slot* slot = find_slot(socket);
+    if (!slot) return 0;
+    slot->held = true;
+    return slot->serial;
+}
+
+bool Tserver_socket::holds(int socket, std::uint64_t serial) const {
+    const Slot* slot = find_slot(socket);
+    return slot && slot->serial == serial && slot->held;
+}
+
+void Tserver_socket::release(int socket, std::uint64_t serial) {
+    Slot* slot = find_slot(socket);
+    if (slot && slot->serial == serial) slot->held = false;
+}
+
+void Tserver_socket::post(std::function<void()> task) {
+    {
+        std::lock_guard lock(posted_mutex_);
+        posted_.push_back(std::move(task));
+    }
+    if (wake_fd_ >= 0) {
+        const std::uint64_t one = 1;
+        (void)!::write(wake_fd_, &one, sizeof one);
+    }
+}
+
+void Tserver_socket::run_posted() {
+    std::vector<std::function<void()>> tasks;
+    {
+        std::lock_guard lock(posted_mutex_);
+        tasks.swap(posted_);
+    }
+    for (auto& task : tasks) task();
+}
+
+void Tserver_socket::drain_held() {
+    const auto deadline = OutputQueue::Clock::now() + std::chrono::milliseconds(kStopDrainMs);
+    std::vector<pollfd> waits;
+    for (;;) {
+        run_posted();
+        waits.clear();
+        waits.push_back({wake_fd_, POLLIN, 0});
+        bool held = false;
+        for (Slot& slot : slots_) {
+            if (slot.socket < 0 || slot.drop) continue;
+            held = held || slot.held;
+            if (!slot.output.empty()) waits.push_back({slot.socket, POLLOUT, 0});
+        }
+        const auto now = OutputQueue::Clock::now();
+        if (!held || now >= deadline) return;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+        if (::poll(waits.data(), waits.size(), static_cast<int>(std::min<long long>(left, 100))) >
+            0) {
+            if (waits[0].revents & POLLIN) {
+                std::uint64_t count;
+                (void)!::read(wake_fd_, &count, sizeof count);
+            }
+            for (Slot& slot : slots_)
+                if (slot.socket >= 0 && !slot.drop && !slot.output.empty()) flush(slot);
+        }
+    }
 }
 
 void Tserver_socket::receive(Slot& slot) {
@@ -200,7 +276,7 @@ void Tserver_socket::receive(Slot& slot) {
 }
 
 void Tserver_socket::serve_one(Slot& slot) {
-    if (!slot.frame_waiting) return;
+    if (!slot.frame_waiting || slot.held) return;
     const int fd = slot.socket;
     const FrameSlot::Handler deliver = [this, fd](const char* payload, std::size_t length,
                                                   std::uint16_t kind) {
@@ -238,7 +314,8 @@ void Tserver_socket::close_finished(OutputQueue::Clock::time_point now) {
             if (on_error) on_error(slot.socket, nullptr, 0, kErrorStalled);
             slot.drop = true;
         }
-        const bool finished = slot.input_ended && !slot.frame_waiting && slot.output.empty();
+        const bool finished =
+            slot.input_ended && !slot.frame_waiting && !slot.held && slot.output.empty();
         if (slot.drop || finished) close_client(slot);
     }
 }
@@ -251,6 +328,7 @@ void Tserver_socket::close_client(Slot& slot) {
     slot.drop = false;
     slot.input_ended = false;
     slot.frame_waiting = false;
+    slot.held = false;
     slot.buffer.clear();
     slot.output.clear();
     --count_;

@@ -9,6 +9,8 @@ TcpShellServices::TcpShellServices(SynthesisService& synthesis, TcpServerOptions
 void TcpShellServices::configure(const ProfileFile& sint_ini, const std::string& program_folder) {
     tcp_.set_listen_address(listen_address(&sint_ini));
     tcp_.set_program_folder(program_folder);
+    tcp_.set_remote_control(remote_control_allowed(&sint_ini));
+    workers_wanted_ = configured_workers(&sint_ini);
 }
 
 int TcpShellServices::server_start(std::int32_t port) {

@@ -4,14 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
+#include "core/profile_file.h"
 #include "core/protocol_client.h"
 #include "server/server_settings.h"
-#include "core/profile_file.h"
 #include "tests/support/fake_synthesis.h"
 
 namespace sint {
@@ -146,6 +147,31 @@ TEST(TcpServicesAddress, TheListenAddressComesFromSintIni) {
         ProtocolConnection on_loopback;
         EXPECT_TRUE(
             on_loopback.connect("127.0.0.1", static_cast<std::uint16_t>(services.tcp().port())));
+    }
+    fs::remove(ini);
+}
+
+TEST(TcpServicesWorkers, TheWorkerCountComesFromSintIni) {
+    namespace fs = std::filesystem;
+    const fs::path ini =
+        fs::temp_directory_path() / ("sint_workers_" + std::to_string(getpid()) + ".ini");
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const std::pair<const char*, int> cases[] = {
+        {"", kDefaultWorkers},  // absent
+        {"delavci = 3\n", 3},
+        {"delavci = 0\n", std::min(cores, kMaxWorkers)},  // one per core
+        {"delavci = 60\n", 60},
+        {"delavci = -2\n", kDefaultWorkers},
+        {"delavci = 61\n", kDefaultWorkers},
+        {"delavci = 99999999999999999999\n", kDefaultWorkers},
+        {"delavci = dva\n", kDefaultWorkers},
+        {"delavci = 2x\n", kDefaultWorkers},
+        {"delavci =\n", kDefaultWorkers},
+    };
+    for (const auto& [text, workers] : cases) {
+        std::ofstream(ini) << "port = 10150\n" << text;
+        const ProfileFile profile(ini.string(), false);
+        EXPECT_EQ(configured_workers(&profile), workers) << text;
     }
     fs::remove(ini);
 }
