@@ -8,7 +8,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-APT_PACKAGES := cmake g++ make libgtest-dev libgmock-dev ninja-build sox
+APT_PACKAGES := cmake g++ make libgtest-dev libgmock-dev ninja-build sox haproxy
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all build asan test test-release test-asan run deps fuzz bench clean format

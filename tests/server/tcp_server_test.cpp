@@ -473,6 +473,24 @@ TEST_F(TcpServerTest, StopSendsTheRepliesOfHeldRequestsFirst) {
     EXPECT_FALSE(reply->samples.empty());
 }
 
+TEST_F(TcpServerTest, TheClientReconnectsOnceWithItsSettingsWhenTheConnectionBreaks) {
+    auto client = connect();
+    client->send_request("VOLUME\t\t50");
+    client->send_request("VOLUME\t\t20");  // only the last value is sent again
+    client->send_request("TEMPO\t\t3");
+    ASSERT_TRUE(client->ask("STREAM\t\tx", ReplyType::Audio, kReplyWaitMs));
+    server->server_stop();  // the connection breaks
+    ASSERT_EQ(server->server_start(port), 0);
+    synthesis.clear();
+    const auto reply = client->ask("STREAM\t\tx", ReplyType::Audio, kReplyWaitMs);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->samples[0], test::FakeSynthesis::kSample * 20 / 100);
+    EXPECT_EQ(synthesis.calls("tempo"), std::vector<std::string>{"tempo:3"});
+    // Nobody to reconnect to: one more try, then nothing.
+    server->server_stop();
+    EXPECT_FALSE(client->ask("STREAM\t\tx", ReplyType::Audio, kReplyWaitMs));
+}
+
 TEST(TcpServerAddress, TheLoopbackIsTheDefault) {
     EXPECT_EQ(listen_address(nullptr), "127.0.0.1");
     EXPECT_EQ(ServerSocketOptions{}.address, "127.0.0.1");
