@@ -36,8 +36,10 @@ public:
             if (facade.init() != 0) return -1;
             more.clear();
             std::vector<sint::SynthesisService*> workers{&facade};
+            // The others read the first one's dictionaries and statistics tables.
+            const sint::SynthesiserOptions sharing = facade.sharing_options();
             for (int i = 1; i < workers_wanted(); ++i) {
-                more.push_back(std::make_unique<sint::Synthesiser>(options));
+                more.push_back(std::make_unique<sint::Synthesiser>(sharing));
                 if (more.back()->init() != 0) return -1;
                 workers.push_back(more.back().get());
             }

@@ -53,6 +53,15 @@ int Synthesiser::init() {
     return 0;
 }
 
+SynthesiserOptions Synthesiser::sharing_options() const {
+    SynthesiserOptions sharing = options_;
+    if (gfp_) {
+        sharing.text.shared_dictionary = gfp_->shared_dictionary();
+        sharing.text.shared_statistics = gfp_->shared_statistics();
+    }
+    return sharing;
+}
+
 int Synthesiser::free() {
     if (!initialised_) {
         log_write("Sint se ni inicializiran");

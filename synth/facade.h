@@ -50,6 +50,9 @@ public:
     // they take effect at the next init() and wave database load.
     void set_options(SynthesiserOptions options) { options_ = std::move(options); }
     const SynthesiserOptions& options() const { return options_; }
+    // The options of a facade that reads this initialised one's dictionaries
+    // and statistics tables instead of loading its own.
+    SynthesiserOptions sharing_options() const;
     // Writes the stop banner and destroys the stages: 0, or -1 when not initialised.
     int free();
     bool initialised() const { return initialised_; }

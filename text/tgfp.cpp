@@ -67,7 +67,7 @@ void TGFP::load(std::string_view profile_path) {
         return;
     }
     profile_.reset();
-    dictionary_.clear();
+    dictionary_ = std::make_shared<PronunciationDictionary>();
     try {
         profile_ = std::make_unique<ProfileFile>(path, extension == ".ins");
     } catch (const std::bad_alloc&) {
@@ -129,10 +129,16 @@ int TGFP::init_gfp_dictionary() {
     using Mode = PronunciationDictionary::Mode;
     const Mode mode = options_.create_data  ? Mode::kReadDirectoryWriteIndex
                       : options_.fast_start ? Mode::kReadIndex
-                                             : Mode::kReadDirectory;
-    if (dictionary_.pripravi_slovar(*profile_, options_.dictionary_dir, mode, index_path_,
+                                            : Mode::kReadDirectory;
+    if (options_.shared_dictionary) {
+        dictionary_ = options_.shared_dictionary;
+    } else {
+        auto loaded = std::make_shared<PronunciationDictionary>();
+        if (loaded->pripravi_slovar(*profile_, options_.dictionary_dir, mode, index_path_,
                                     !options_.dictionaries_scrambled) != 0) {
-        report_error("Sintetizator zagnan brez slovarjev!");
+            report_error("Sintetizator zagnan brez slovarjev!");
+        }
+        dictionary_ = std::move(loaded);
     }
     return compounds_.load_directory(options_.dictionary_dir, classes_);  // pripravi_zlozenke
 }
@@ -155,8 +161,7 @@ void TGFP::observe(std::string_view stage, const std::string& text) const {
 
 void TGFP::normalise(std::string_view text, std::string& out, std::size_t limit,
                      SourceTrail* trail) {
-    const CharConversionOptions options{seven_bit_->load(),
-                                        options_.sibilants_with_quotes,
+    const CharConversionOptions options{seven_bit_->load(), options_.sibilants_with_quotes,
                                         options_.angle_bracket_filter};
     SourceTrail stage;
     SourceTrail* stage_trail = trail ? &stage : nullptr;
