@@ -2,16 +2,26 @@
 #   make test   Release build and tests, then the same under ASan/UBSan
 #   make run    build, start the server and speak a sample paragraph into out/sample.wav
 #   make deps   install what a fresh Debian 12 machine lacks
+#   make install  sintsrv, the tools and the voice into PREFIX/lib/sint (links in
+#               PREFIX/bin), sd_sint into Speech Dispatcher's module folder and
+#               sint.conf into /etc/speech-dispatcher/modules; DESTDIR stages it
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-APT_PACKAGES := cmake g++ make libgtest-dev libgmock-dev ninja-build sox haproxy
+APT_PACKAGES := cmake g++ make libgtest-dev libgmock-dev ninja-build sox speech-dispatcher haproxy
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all build asan test test-release test-asan run deps fuzz bench clean format
+PREFIX  ?= /usr/local
+DESTDIR ?=
+# Where the installed Speech Dispatcher looks for its modules and their configurations.
+SD_MODULE_DIR ?= $(firstword $(wildcard /usr/lib/speech-dispatcher-modules \
+                     /usr/libexec/speech-dispatcher-modules) /usr/lib/speech-dispatcher-modules)
+SD_CONF_DIR   ?= /etc/speech-dispatcher/modules
+
+.PHONY: all build asan test test-release test-asan run deps fuzz bench clean format install
 
 all: build
 
@@ -40,6 +50,11 @@ test-asan: asan
 	    ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
 test: test-release test-asan
+
+install: build
+	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX) \
+	    -DSINT_SPEECHD_MODULE_DIR=$(SD_MODULE_DIR) -DSINT_SPEECHD_CONF_DIR=$(SD_CONF_DIR)
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD)
 
 run: build
 	tools/run-sample.sh $(BUILD) out/sample.wav

@@ -16,8 +16,8 @@
 #include "engine/value_token.h"
 #include "server/server_settings.h"
 #include "server/shell.h"
-#include "synth/synthesis_service.h"
 #include "server/tcp_server.h"
+#include "synth/synthesis_service.h"
 
 namespace {
 

@@ -51,7 +51,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using sint::bench::free_port;
 using sint::bench::ini_for_port;
 using sint::bench::spawn;
 using Clock = std::chrono::steady_clock;
@@ -243,7 +242,7 @@ int bench_folder(const fs::path& source) {
     if (!mkdtemp(pattern.data())) return 1;
     const fs::path folder = pattern;
     fs::copy(source, folder, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    const std::uint16_t port = free_port();
+    const std::uint16_t port = sint::free_loopback_port();
     std::ofstream(folder / "sint.ini") << ini_for_port(source / "sint.ini", port);
     const std::string program = (folder / "sintsrv").string();
     std::printf("== sintsrv with the voice of %s, port %u\n", source.c_str(), port);

@@ -27,17 +27,16 @@
 #include <vector>
 
 #include "bench/server_process.h"
+#include "core/cp1250.h"
 #include "core/log.h"
+#include "core/profile_file.h"
 #include "core/protocol_client.h"
 #include "server/server_settings.h"
 #include "synth/facade.h"
-#include "core/profile_file.h"
-#include "core/cp1250.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using sint::bench::free_port;
 using sint::bench::ini_for_port;
 using sint::bench::spawn;
 using Clock = std::chrono::steady_clock;
@@ -267,7 +266,7 @@ int run(const fs::path& source, const fs::path& text_file) {
     if (!mkdtemp(pattern.data())) return 1;
     const fs::path folder = pattern;
     fs::copy(source, folder, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    const std::uint16_t port = free_port();
+    const std::uint16_t port = sint::free_loopback_port();
     std::ofstream(folder / "sint.ini") << ini_for_port(source / "sint.ini", port);
     if (!fs::exists(folder / "data/MorvenaIdra.dat")) {
         fs::create_directories(folder / "data");

@@ -2,8 +2,6 @@
 // process, and the program folder's sint.ini moved to another port.
 #pragma once
 
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -14,22 +12,9 @@
 #include <string>
 #include <vector>
 
-namespace sint::bench {
+#include "core/protocol_client.h"
 
-// A port that nobody listens on now (the system's choice for port 0).
-inline std::uint16_t free_port() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    std::uint16_t port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-        port = ntohs(address.sin_port);
-    ::close(fd);
-    return port;
-}
+namespace sint::bench {
 
 // Starts `args` (found on PATH when not a path) as a child; with `output`, its
 // standard output goes to that file.

@@ -21,6 +21,77 @@ constexpr std::array<std::uint16_t, 128> kUpperHalf = {
     0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
 };
 
+// Latin letters, signs and Cyrillic that code page 1250 lacks, with the text
+// that stands for them; sorted by code point.
+struct Transliteration {
+    char32_t code_point;
+    const char* text;
+};
+constexpr Transliteration kTransliterations[] = {
+    {0x00AA, "a"},   {0x00B2, "2"},    {0x00B3, "3"},    {0x00B9, "1"},   {0x00BA, "o"},
+    {0x00BC, "1/4"}, {0x00BD, "1/2"},  {0x00BE, "3/4"},  {0x00C0, "A"},   {0x00C3, "A"},
+    {0x00C5, "A"},   {0x00C6, "AE"},   {0x00C8, "E"},    {0x00CA, "E"},   {0x00CC, "I"},
+    {0x00CF, "I"},   {0x00D1, "N"},    {0x00D2, "O"},    {0x00D5, "O"},   {0x00D8, "O"},
+    {0x00D9, "U"},   {0x00DB, "U"},    {0x00E0, "a"},    {0x00E3, "a"},   {0x00E5, "a"},
+    {0x00E6, "ae"},  {0x00E8, "e"},    {0x00EA, "e"},    {0x00EC, "i"},   {0x00EF, "i"},
+    {0x00F1, "n"},   {0x00F2, "o"},    {0x00F5, "o"},    {0x00F8, "o"},   {0x00F9, "u"},
+    {0x00FB, "u"},   {0x00FF, "y"},    {0x0100, "A"},    {0x0101, "a"},   {0x0112, "E"},
+    {0x0113, "e"},   {0x0116, "E"},    {0x0117, "e"},    {0x011E, "G"},   {0x011F, "g"},
+    {0x0122, "G"},   {0x0123, "g"},    {0x012A, "I"},    {0x012B, "i"},   {0x012E, "I"},
+    {0x012F, "i"},   {0x0130, "I"},    {0x0131, "i"},    {0x0136, "K"},   {0x0137, "k"},
+    {0x013B, "L"},   {0x013C, "l"},    {0x0145, "N"},    {0x0146, "n"},   {0x014C, "O"},
+    {0x014D, "o"},   {0x0152, "OE"},   {0x0153, "oe"},   {0x016A, "U"},   {0x016B, "u"},
+    {0x0172, "U"},   {0x0173, "u"},    {0x0178, "Y"},    {0x0192, "f"},   {0x2010, "-"},
+    {0x2011, "-"},   {0x2012, "\x96"}, {0x2015, "\x97"}, {0x2032, "'"},   {0x2033, "\""},
+    {0x2044, "/"},   {0x20AC, "\x80"}, {0x2212, "-"},    {0x2153, "1/3"}, {0x2154, "2/3"},
+};
+
+// Cyrillic letters U+0410 to U+044F (capitals, then small letters in the same
+// order) written in Latin letters; the Slovenian letters are their code page
+// 1250 bytes.
+constexpr const char* kCyrillic[32] = {
+    "a", "b",    "v",    "g",        "d", "e", "\x9E", "z", "i",  "j",  "k",
+    "l", "m",    "n",    "o",        "p", "r", "s",    "t", "u",  "f",  "h",
+    "c", "\xE8", "\x9A", "\x9A\xE8", "",  "i", "",     "e", "ju", "ja",
+};
+
+// The text that stands for a code point the code page lacks: a Latin letter
+// without its marks, a Cyrillic letter in Latin letters, a sign in plain
+// characters; empty (the character is dropped) for anything else.
+std::string transliterate(char32_t code_point) {
+    if (code_point >= 0x0410 && code_point <= 0x044F) {
+        const bool capital = code_point < 0x0430;
+        std::string text = kCyrillic[(code_point - 0x0410) % 32];
+        if (capital && !text.empty()) {
+            const auto first = static_cast<unsigned char>(text[0]);
+            if (first >= 'a' && first <= 'z')
+                text[0] = static_cast<char>(first - 'a' + 'A');
+            else if (first == 0x9E || first == 0x9A)
+                text[0] = static_cast<char>(first - 0x10);
+            else if (first == 0xE8)
+                text[0] = static_cast<char>(0xC8);
+        }
+        return text;
+    }
+    if (code_point == 0x0401) return "E";
+    if (code_point == 0x0451) return "e";
+    for (const Transliteration& t : kTransliterations)
+        if (t.code_point == code_point) return t.text;
+    if (code_point == 0x00A0 || (code_point >= 0x2000 && code_point <= 0x200A) ||
+        code_point == 0x202F || code_point == 0x3000)
+        return " ";
+    return std::string();
+}
+
+// Appends the code page 1250 form of one code point.
+void append_cp1250(std::string& out, char32_t code_point) {
+    const unsigned char byte = cp1250_byte(code_point);
+    if (byte != 0 || code_point == 0)
+        out.push_back(static_cast<char>(byte));
+    else
+        out += transliterate(code_point);
+}
+
 }  // namespace
 
 unsigned char cp1250_byte(char32_t code_point) {
@@ -102,8 +173,7 @@ std::string utf8_to_cp1250(std::string_view text) {
     char32_t code = 0;
     for (std::size_t at = 0; at < text.size();) {
         decode_utf8(text, at, code);
-        const unsigned char byte = cp1250_byte(code);
-        out.push_back(byte != 0 || code == 0 ? static_cast<char>(byte) : '?');
+        append_cp1250(out, code);
     }
     return out;
 }
@@ -119,8 +189,7 @@ std::string utf16_to_cp1250(const char16_t* text, std::size_t length) {
             code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         }
-        const unsigned char byte = cp1250_byte(code);
-        out.push_back(byte != 0 || code == 0 ? static_cast<char>(byte) : '?');
+        append_cp1250(out, code);
     }
     return out;
 }

@@ -28,11 +28,14 @@ bool is_valid_utf8(std::string_view text);
 bool looks_like_utf8(std::string_view text);
 
 // Converts valid UTF-8 into code page 1250; a character that the code page lacks
-// becomes "?". Text that is not valid UTF-8 is returned unchanged (taken as 8-bit).
+// is transliterated (a Latin letter loses its marks, Cyrillic is written in
+// Latin letters, "²" becomes "2", a typographic space a blank) or, when nothing
+// stands for it, dropped: a "?" comes only from a "?" of the text. Text that is not valid UTF-8 is
+// returned unchanged (taken as 8-bit).
 std::string utf8_to_cp1250(std::string_view text);
 
-// Converts UTF-16 into code page 1250 (a surrogate pair is one character); a
-// character that the code page lacks becomes "?".
+// Converts UTF-16 into code page 1250 (a surrogate pair is one character);
+// characters that the code page lacks are transliterated or dropped as above.
 std::string utf16_to_cp1250(const char16_t* text, std::size_t length);
 
 }  // namespace sint

@@ -1,11 +1,11 @@
-#include "core/process.h"
-
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
+
+#include "core/process.h"
 
 // The POSIX side of the process helpers: /proc/self/exe for the program's own
 // path, fork and setsid for the detached start.

@@ -8,6 +8,7 @@
 
 #include "core/log.h"
 #include "core/scramble.h"
+#include "core/status.h"
 
 namespace sint {
 namespace {
@@ -64,11 +65,11 @@ int ProfileFile::load() {
     bool short_read = false;
     if (!read_whole_file(file_name_, text_, short_read)) {
         report_error("Napaka pri odpiranju datoteke <" + file_name_ + ">");
-        return -1;
+        return kNotPossible;
     }
     if (short_read) {
         report_error("Napaka pri branju profile datoteke\n");
-        return -1;
+        return kNotPossible;
     }
     if (scrambled_) scramble_bytes(text_.data(), text_.size());
     const std::size_t length = text_.size();
@@ -103,7 +104,7 @@ int ProfileFile::load() {
             if (at_q != '=') {
                 report_error("Napaka v profile datoteki - vrstica " + std::to_string(line) + "\n");
                 entries_.clear();
-                return -1;
+                return kNotPossible;
             }
             entries_.push_back(Entry{text + key_start, text + q + 1});
             i = q;  // continue after "="
@@ -166,14 +167,14 @@ std::size_t normalise(const char* value, char* out, std::size_t capacity) {
 
 int ProfileFile::get_string(std::string_view key, char* dest, std::size_t capacity) const {
     const char* value = find_value(key);
-    if (!value || !dest || capacity == 0) return -1;
+    if (!value || !dest || capacity == 0) return kNotPossible;
     const std::size_t length = normalise(value, dest, capacity);
     return static_cast<int>(std::min(length, capacity - 1));
 }
 
 int ProfileFile::get_string(std::string_view key, std::string& dest, std::size_t capacity) const {
     const char* value = find_value(key);
-    if (!value || capacity == 0) return -1;
+    if (!value || capacity == 0) return kNotPossible;
     const std::size_t length = normalise(value, nullptr, 0);
     dest.assign(length + 1, '\0');
     normalise(value, dest.data(), dest.size());
@@ -183,20 +184,20 @@ int ProfileFile::get_string(std::string_view key, std::string& dest, std::size_t
 
 int ProfileFile::string_length(std::string_view key) const {
     const char* value = find_value(key);
-    if (!value) return -1;
+    if (!value) return kNotPossible;
     return static_cast<int>(normalise(value, nullptr, 0));
 }
 
 int ProfileFile::get_int(std::string_view key, std::int32_t& out) const {
     const char* value = find_value(key);
-    if (!value) return -1;
+    if (!value) return kNotPossible;
     out = read_int32(value, 0);
     return 0;
 }
 
 int ProfileFile::get_real(std::string_view key, double& out) const {
     const char* value = find_value(key);
-    if (!value) return -1;
+    if (!value) return kNotPossible;
     out = std::strtod(value, nullptr);
     return 0;
 }
@@ -239,13 +240,13 @@ int ProfileFile::for_each_item(const char* value, char separator, Visit visit) {
 
 int ProfileFile::count_items(std::string_view key, char separator) const {
     const char* value = find_value(key);
-    if (!value) return -1;
+    if (!value) return kNotPossible;
     return for_each_item(value, separator, [](const char*, const char*) {});
 }
 
 int ProfileFile::split_items(std::string_view key, char separator, std::vector<char*>& items) {
     char* value = find_value(key);
-    if (!value) return -1;
+    if (!value) return kNotPossible;
     // Collect the item bounds first, then cut: cutting while scanning would hide
     // the separators that come later.
     std::vector<std::pair<char*, char*>> bounds;
@@ -273,7 +274,7 @@ int ProfileFile::get_string_list(std::string_view key, char separator, std::vect
 int ProfileFile::get_int_list(std::string_view key, char separator,
                               std::vector<std::int32_t>& out) const {
     const char* value = find_value(key);
-    if (!value) return -1;
+    if (!value) return kNotPossible;
     out.clear();
     return for_each_item(value, separator, [&](const char* begin, const char* end) {
         out.push_back(read_int32(std::string(begin, end).c_str(), 10));
@@ -283,7 +284,7 @@ int ProfileFile::get_int_list(std::string_view key, char separator,
 int ProfileFile::get_number_list(std::string_view key, char separator,
                                  std::vector<double>& out) const {
     const char* value = find_value(key);
-    if (!value) return -1;
+    if (!value) return kNotPossible;
     out.clear();
     return for_each_item(value, separator, [&](const char* begin, const char* end) {
         out.push_back(std::strtod(std::string(begin, end).c_str(), nullptr));
@@ -293,7 +294,7 @@ int ProfileFile::get_number_list(std::string_view key, char separator,
 int ProfileFile::get_number_list(std::string_view key, char separator,
                                  std::vector<float>& out) const {
     const char* value = find_value(key);
-    if (!value) return -1;
+    if (!value) return kNotPossible;
     out.clear();
     return for_each_item(value, separator, [&](const char* begin, const char* end) {
         out.push_back(std::strtof(std::string(begin, end).c_str(), nullptr));
@@ -303,7 +304,7 @@ int ProfileFile::get_number_list(std::string_view key, char separator,
 int ProfileFile::get_number_list_int(std::string_view key, char separator,
                                      std::vector<std::int32_t>& out) const {
     const char* value = find_value(key);
-    if (!value) return -1;
+    if (!value) return kNotPossible;
     out.clear();
     return for_each_item(value, separator, [&](const char* begin, const char* end) {
         out.push_back(read_int32(std::string(begin, end).c_str(), 0));
@@ -311,9 +312,9 @@ int ProfileFile::get_number_list_int(std::string_view key, char separator,
 }
 
 int ProfileFile::decode_quoted(char* buffer) {
-    if (!buffer) return -1;
+    if (!buffer) return kNotPossible;
     char* p = std::strchr(buffer, '"');
-    if (!p) return -1;
+    if (!p) return kNotPossible;
     ++p;
     char* out = buffer;
     while (*p) {
@@ -323,7 +324,7 @@ int ProfileFile::decode_quoted(char* buffer) {
             return 0;
         }
         if (c == '\\') {
-            if (!*p) return -1;
+            if (!*p) return kNotPossible;
             switch (c = *p++) {
                 case 'a':
                     c = '\a';
@@ -355,7 +356,7 @@ int ProfileFile::decode_quoted(char* buffer) {
         }
         *out++ = c;
     }
-    return -1;
+    return kNotPossible;
 }
 
 int ProfileFile::decode_quoted(std::string& text) {

@@ -251,4 +251,19 @@ std::optional<Reply> ProtocolConnection::ask(std::string_view text, ReplyType ty
     return wait_for(type, timeout_ms);
 }
 
+std::uint16_t free_loopback_port() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return 0;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    std::uint16_t port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+        port = ntohs(address.sin_port);
+    ::close(fd);
+    return port;
+}
+
 }  // namespace sint

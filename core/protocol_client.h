@@ -68,6 +68,10 @@ struct Reply {
 // Recognises a reply by its first seven bytes; data start at byte 8.
 Reply recognise_reply(const std::vector<std::uint8_t>& payload);
 
+// A TCP port of 127.0.0.1 that nobody listens on now (the system's choice for
+// port 0), for a server about to be started; 0 when none could be had.
+std::uint16_t free_loopback_port();
+
 // One blocking TCP connection to a server.
 class ProtocolConnection {
 public:

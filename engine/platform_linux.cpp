@@ -10,10 +10,10 @@
 #include <sstream>
 #include <thread>
 
-#include "engine/engine_platform.h"
-#include "engine/registry_file.h"
 #include "core/cp1250.h"
 #include "core/process.h"
+#include "engine/engine_platform.h"
+#include "engine/registry_file.h"
 
 // The Linux side of the engine library: processes through the shared detached
 // spawn, a registry kept in a text file, code page 1250 by table, and pointer

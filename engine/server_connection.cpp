@@ -8,9 +8,9 @@
 #include <mutex>
 #include <optional>
 
+#include "core/protocol_client.h"
 #include "engine/engine_platform.h"
 #include "engine/trace.h"
-#include "core/protocol_client.h"
 
 namespace sint {
 namespace {

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "core/protocol_client.h"
 #include "server/frame_slot.h"
 #include "server/protocol.h"
-#include "core/protocol_client.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;

@@ -24,8 +24,8 @@ sint::TGFP& engine(unsigned switches) {
         s.sibilants_with_quotes = (switches & 2) != 0;
         s.angle_bracket_filter = (switches & 4) != 0;
         s.sms_mode = (switches & 8) != 0;
-        instance = std::make_unique<sint::TGFP>(std::string(SINT_SOURCE_DIR) + "/voice/gfp.ini",
-                                                s, "/nonexistent/index.ndx");
+        instance = std::make_unique<sint::TGFP>(std::string(SINT_SOURCE_DIR) + "/voice/gfp.ini", s,
+                                                "/nonexistent/index.ndx");
     }
     return *instance;
 }

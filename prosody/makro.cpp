@@ -8,6 +8,7 @@
 #include <new>
 
 #include "core/log.h"
+#include "core/status.h"
 
 namespace sint {
 
@@ -210,14 +211,14 @@ int TMakro::run(const ProsodyRecord* records, int count) {
     count_ = 0;
     if (!file_ || count < 0 || (count > 0 && !records)) {
         report_error("Napaka pri izvajanju makroprozodike!");
-        return -2;
+        return kStageFailed;
     }
     try {
         output_.assign(static_cast<std::size_t>(count) + 20, ProsodyRecord{});
     } catch (const std::bad_alloc&) {
         report_error(kNoMemory);
         report_error("Napaka pri inicializaciji makroprozodike!");
-        return -1;
+        return kNotPossible;
     }
     std::vector<MakroSymbol> entries;
     try {
@@ -226,7 +227,7 @@ int TMakro::run(const ProsodyRecord* records, int count) {
         report_error(kNoMemory);
         report_error("Napaka pri izvajanju makroprozodike!");
         output_.clear();
-        return -2;
+        return kStageFailed;
     }
     for (int i = 0; i < count; ++i) entries.push_back(map_record(records[i]));
     entries.push_back(MakroSymbol{});  // terminator

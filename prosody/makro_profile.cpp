@@ -2,11 +2,11 @@
 #include <new>
 #include <stdexcept>
 
+#include "core/log.h"
+#include "core/profile_file.h"
 #include "prosody/engine_phone_services.h"
 #include "prosody/makro.h"
 #include "prosody/profile_values.h"
-#include "core/log.h"
-#include "core/profile_file.h"
 #include "text/tgfp.h"
 
 namespace sint {

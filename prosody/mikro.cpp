@@ -7,6 +7,7 @@
 #include <new>
 
 #include "core/log.h"
+#include "core/status.h"
 
 namespace sint {
 
@@ -225,7 +226,7 @@ int TMikro::run(std::string_view text, bool ignore_tags) {
     count_ = 0;
     if (!file_) {
         report_error("Napaka pri izvajanju mikroprozodike!");
-        return -2;
+        return kStageFailed;
     }
     // The text cannot yield more records than it has characters, plus the
     // final mark that may be added and the closing record.
@@ -236,7 +237,7 @@ int TMikro::run(std::string_view text, bool ignore_tags) {
         report_error(
             "\nMikro: : can not allocate sufficient memory space! \nIzhodni buffer prevelik!\n\n");
         report_error("Napaka pri inicializaciji mikroprozodike!");
-        return -1;
+        return kNotPossible;
     }
     std::size_t pos = 0;
     std::string sentence;
@@ -245,7 +246,7 @@ int TMikro::run(std::string_view text, bool ignore_tags) {
             report_error("Napaka pri izvajanju mikroprozodike!");
             output_.clear();
             count_ = 0;
-            return -2;
+            return kStageFailed;
         }
     }
     output_[static_cast<std::size_t>(count_)] = ProsodyRecord{};

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "prosody/mikro.h"
 #include "core/log.h"
+#include "prosody/mikro.h"
 #include "text/word_tags.h"
 
 namespace sint {

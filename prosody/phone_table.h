@@ -3,13 +3,11 @@
 // text-analysis engine.
 #pragma once
 
-#include <array>
-#include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "prosody/phone_services.h"
+#include "text/phone_inventory.h"
 
 namespace sint {
 
@@ -22,25 +20,25 @@ public:
     // The same from a tab-separated list.
     static PhoneTable from_list(std::string_view tab_separated, std::string sonority);
 
-    int phone_indices(std::string_view phones, std::vector<int>& out) const override;
-    int phone_count() const override { return static_cast<int>(symbols_.size()); }
+    int phone_indices(std::string_view phones, std::vector<int>& out) const override {
+        return inventory_.phone_indices(phones, out);
+    }
+    int phone_count() const override { return static_cast<int>(inventory_.size()); }
     std::string phone_symbol(int index) const override { return symbol(index); }
-    int phone_index(std::string_view symbol) const override;
-    int first_long_phone(std::string_view phones) const override;
+    int phone_index(std::string_view symbol) const override {
+        return inventory_.phone_index(symbol);
+    }
+    int first_long_phone(std::string_view phones) const override {
+        return inventory_.first_long_phone(phones);
+    }
     bool DolociZvocnost(const std::vector<int>& phones, std::string& classes) const override;
 
-    std::size_t size() const { return symbols_.size(); }
-    const std::string& symbol(int index) const { return symbols_[static_cast<std::size_t>(index)]; }
+    std::size_t size() const { return inventory_.size(); }
+    const std::string& symbol(int index) const { return inventory_.symbol(index); }
 
 private:
-    static std::size_t code(unsigned char first, unsigned char second) {
-        return first + 256u * second;
-    }
-
-    std::vector<std::string> symbols_;
     std::string sonority_;
-    // Index + 1 by symbol code, 0 for no phone.
-    std::unique_ptr<std::array<std::uint8_t, 65536>> lookup_;
+    PhoneInventory inventory_;
 };
 
 }  // namespace sint

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/status.h"
+
 namespace sint {
 
 Tclient_buffer::Tclient_buffer() {
@@ -32,7 +34,7 @@ int Tclient_buffer::remove(int socket) {
     std::lock_guard lock(mutex_);
     const auto it = std::find_if(records_.begin(), records_.end(),
                                  [socket](const ClientSettings& r) { return r.socket == socket; });
-    if (it == records_.end()) return -1;
+    if (it == records_.end()) return kNotPossible;
     records_.erase(it);
     count_ = static_cast<int>(records_.size());
     return 0;
@@ -41,7 +43,7 @@ int Tclient_buffer::remove(int socket) {
 int Tclient_buffer::set_field(int socket, std::int32_t ClientSettings::*field, std::int32_t value) {
     std::lock_guard lock(mutex_);
     ClientSettings* record = find(socket);
-    if (!record) return -1;
+    if (!record) return kNotPossible;
     record->*field = value;
     return 0;
 }
@@ -50,7 +52,7 @@ int Tclient_buffer::get_field(int socket, std::int32_t ClientSettings::*field,
                               std::int32_t& value) const {
     std::lock_guard lock(mutex_);
     const ClientSettings* record = find(socket);
-    if (!record) return -1;
+    if (!record) return kNotPossible;
     value = record->*field;
     return 0;
 }

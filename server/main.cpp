@@ -1,16 +1,34 @@
 // sintsrv: the Slovenian speech synthesis server.
+#include <cstdio>
 #include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/process.h"
+#include "core/status.h"
 #include "server/server_settings.h"
 #include "server/shell.h"
 #include "server/tcp_services.h"
 #include "synth/facade.h"
 
 namespace {
+
+constexpr const char* kUsage =
+    "usage: sintsrv [options]\n"
+    "The Slovenian speech synthesis server: loads the voice of its program folder\n"
+    "(sint.ini) and serves clients on its TCP port. Without -konzola it starts a\n"
+    "copy of itself in the background and ends.\n"
+    "  -lifespan N       end after N ticks of 100 ms without clients (default 600)\n"
+    "  -konzola          stay in the foreground\n"
+    "  -vozadju          relaunch in the background (the default)\n"
+    "  -hitro            load the packed wave database (the default)\n"
+    "  -pocasi           build the wave database from filenames.ini\n"
+    "  -ustvaripodatke   write the packed database and the dictionary index, then end\n"
+    "  -ram, -disk       keep the samples in memory, or read them as needed\n"
+    "  -testbranja       compare the samples read from disk with memory\n"
+    "  -ascii, -ascii7, -yuascii  the input may hold the 7-bit letter codes\n"
+    "  -h, --help        print this help\n";
 
 // The facade is built before the TCP services that serve requests with it.
 // Each synthesis worker beyond the first has a facade of its own that shares
@@ -47,7 +65,7 @@ public:
             return 0;
         } catch (const std::exception&) {
             // The stage has reported why; the server does not start.
-            return -1;
+            return sint::kNotPossible;
         }
     }
     void facade_free() override {
@@ -77,6 +95,12 @@ private:
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv, argv + argc);
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "-h" || args[i] == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
     if (args.empty()) args.emplace_back("sintsrv");
     args[0] = sint::program_path(args[0]);
     ServerServices services;

@@ -8,8 +8,8 @@
 
 #include "core/log.h"
 #include "core/process.h"
-#include "server/relaunch.h"
 #include "core/profile_file.h"
+#include "server/relaunch.h"
 
 namespace sint {
 namespace {

@@ -11,6 +11,7 @@
 #include "core/frame.h"
 #include "core/log.h"
 #include "core/profile_file.h"
+#include "core/status.h"
 
 namespace sint {
 
@@ -107,7 +108,7 @@ int TcpServer::server_start(std::int32_t port) {
     } catch (const std::exception&) {
         pool_.reset();
         socket_.reset();
-        return -1;
+        return kNotPossible;
     }
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "core/log.h"
+#include "core/status.h"
 #include "prosody/engine_phone_services.h"
 #include "prosody/makro.h"
 #include "prosody/mikro.h"
@@ -39,7 +40,7 @@ Synthesiser::~Synthesiser() {
 int Synthesiser::init() {
     if (initialised_) {
         report_error("Sintetizator je ze inicializiran!");
-        return -1;
+        return kNotPossible;
     }
     gfp_ = std::make_unique<TGFP>(options_.gfp_profile, options_.text);
     gfp_->set_work_dir(options_.log_dir);
@@ -65,7 +66,7 @@ SynthesiserOptions Synthesiser::sharing_options() const {
 int Synthesiser::free() {
     if (!initialised_) {
         log_write("Sint se ni inicializiran");
-        return -1;
+        return kNotPossible;
     }
     log_stop_banner();
     initialised_ = false;
@@ -135,7 +136,7 @@ bool Synthesiser::begin_conversion(std::string_view text, int& result) {
 }
 
 int Synthesiser::convert(std::string_view text) {
-    if (text.data() == nullptr) return -1;
+    if (text.data() == nullptr) return kNotPossible;
     int result = 0;
     if (!begin_conversion(text, result)) return result;
     // The engine reads a NUL-terminated working copy.
@@ -146,7 +147,7 @@ int Synthesiser::convert(std::string_view text) {
 }
 
 long Synthesiser::convert_first_sentence(std::string_view text) {
-    if (text.data() == nullptr) return -1;
+    if (text.data() == nullptr) return kNotPossible;
     int result = 0;
     if (!begin_conversion(text, result)) return result;
     const std::string work(text);
@@ -267,12 +268,12 @@ std::span<const std::int16_t> Synthesiser::synthesise_to_memory(int /*volume*/) 
 }
 
 std::int32_t Synthesiser::duration_ms() const {
-    if (!initialised_) return -1;
+    if (!initialised_) return kNotPossible;
     return psola_ ? psola_->sample_count() / kSamplesPerMs : 0;
 }
 
 std::int32_t Synthesiser::byte_count() const {
-    if (!initialised_) return -1;
+    if (!initialised_) return kNotPossible;
     return psola_ ? psola_->sample_count() * 2 : 0;
 }
 

@@ -4,6 +4,8 @@
 #include <new>
 #include <string_view>
 
+#include "core/status.h"
+
 namespace sint {
 
 namespace {
@@ -216,7 +218,7 @@ int PhoneConverter::run(ProsodyRecord* input, int count, std::int32_t boundary_p
         return count_;
     } catch (const std::bad_alloc&) {
         free();
-        return -1;
+        return kNotPossible;
     }
 }
 

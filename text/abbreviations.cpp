@@ -4,6 +4,7 @@
 
 #include "core/log.h"
 #include "core/profile_file.h"
+#include "core/status.h"
 #include "text/char_classes.h"
 
 namespace sint {
@@ -15,7 +16,7 @@ int Abbreviations::load(ProfileFile& profile) {
     const int count = profile.split_items("okrajsave", '\t', items);
     if (count % 2 != 0) {
         report_error("Napacno stevilo okrajsav (okrajsave)");
-        return -1;
+        return kNotPossible;
     }
     for (int i = 0; i + 1 < count; i += 2) {
         Pair pair{items[i], items[i + 1]};
@@ -26,8 +27,47 @@ int Abbreviations::load(ProfileFile& profile) {
         // An empty abbreviation would match everywhere.
         if (!pair.abbreviation.empty()) pairs_.push_back(std::move(pair));
     }
+    const auto mark = [&](const char* key, bool Pair::*flag) {
+        if (profile.count_items(key, '\t') <= 0) return;
+        std::vector<char*> listed;
+        const int n = profile.split_items(key, '\t', listed);
+        for (int i = 0; i < n; ++i) {
+            std::string_view name(listed[i]);
+            while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+            for (Pair& pair : pairs_)
+                if (pair.abbreviation == name) pair.*flag = true;
+        }
+    };
+    mark("okrajsave_besede", &Pair::also_word);
+    mark("okrajsave_konec", &Pair::may_end);
     return 0;
 }
+
+namespace {
+
+// True when the word after `end` (past at least one blank) begins with a
+// capital, or also with a digit when `or_digit` ("5. jan. 2020").
+bool capital_follows(std::string_view in, std::size_t end, const CharClassTable& classes,
+                     bool or_digit = false) {
+    std::size_t k = end;
+    while (k < in.size() && (in[k] == ' ' || in[k] == '\n' || in[k] == '\r')) ++k;
+    if (k == end || k >= in.size()) return false;
+    const auto next = static_cast<unsigned char>(in[k]);
+    return classes.is_capital(next) || (or_digit && classes.is_digit(next));
+}
+
+// True when the token before `position` (past blanks) ends in a letter or a
+// digit: the abbreviation then follows a word or a number.
+bool after_word_or_number(std::string_view in, std::size_t position,
+                          const CharClassTable& classes) {
+    std::size_t k = position;
+    while (k > 0 && (in[k - 1] == ' ' || in[k - 1] == '\n' || in[k - 1] == '\r')) --k;
+    if (k == 0) return false;
+    const auto before = static_cast<unsigned char>(in[k - 1]);
+    return classes.is_letter(before) || classes.is_digit(before);
+}
+
+}  // namespace
 
 void Abbreviations::expand(std::string_view in, std::string& out, std::size_t limit,
                            const CharClassTable& classes, SourceTrail* trail) const {
@@ -53,6 +93,12 @@ void Abbreviations::expand(std::string_view in, std::string& out, std::size_t li
                     if (classes.is_letter(before) || classes.is_digit(before)) continue;
                 }
                 const std::size_t after = pos + pair.abbreviation.size();
+                // A word that is also an abbreviation ("ga.", "g.", "jan.") is
+                // one only before a capitalised name or a number, and not after
+                // a word (the pronoun, an initial) or a number (grams).
+                if (pair.also_word && (!capital_follows(in, after, classes, true) ||
+                                       after_word_or_number(in, pos, classes)))
+                    continue;
                 found.push_back({pos, &pair, after >= lower.size() || lower[after] != ' '});
             }
         }
@@ -81,8 +127,12 @@ void Abbreviations::expand(std::string_view in, std::string& out, std::size_t li
             classes.is_capital(static_cast<unsigned char>(in[occurrence.position])))
             expansion[0] =
                 static_cast<char>(classes.to_upper(static_cast<unsigned char>(expansion[0])));
-        append(expansion, occurrence.position, false);
         const std::size_t after = occurrence.position + occurrence.pair->abbreviation.size();
+        // "... hruške itd. Potem ...": the abbreviation's dot also ends the sentence.
+        if (occurrence.pair->may_end && occurrence.pair->abbreviation.back() == '.' &&
+            capital_follows(in, after, classes))
+            expansion += '.';
+        append(expansion, occurrence.position, false);
         if (occurrence.glued) append(" ", after, false);
         copied = occurrence.position + occurrence.pair->abbreviation.size();
     }

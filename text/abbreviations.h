@@ -1,5 +1,10 @@
 // Abbreviations: expansion of the profile's abbreviations (`okrajsave`: pairs of
 // abbreviation and expansion, abbreviations in small letters with their dot).
+// Two optional lists refine where an abbreviation is one: `okrajsave_besede`
+// names abbreviations that are also words ("ga." is the pronoun as well as the
+// title), expanded only before a capitalised word and not after a word or a
+// number; `okrajsave_konec` names abbreviations that may end a sentence, whose
+// dot ends it when a capitalised word follows.
 #pragma once
 
 #include <cstddef>
@@ -19,10 +24,12 @@ public:
     struct Pair {
         std::string abbreviation;
         std::string expansion;
+        bool also_word = false;  // listed in `okrajsave_besede`
+        bool may_end = false;    // listed in `okrajsave_konec`
     };
 
-    // Reads `okrajsave` (`pripravi_okrajsave`). An absent list is no error; an odd
-    // number of entries is. Returns 0 or -1.
+    // Reads `okrajsave` (`pripravi_okrajsave`) and the two optional lists. An
+    // absent list is no error; an odd number of entries is. Returns 0 or -1.
     int load(ProfileFile& profile);
 
     // Writes `in` into `out` (replaced) with the abbreviations expanded, at most

@@ -4,6 +4,7 @@
 
 #include "core/log.h"
 #include "core/profile_file.h"
+#include "core/status.h"
 
 namespace sint {
 namespace {
@@ -44,7 +45,7 @@ int CharClassTable::load(const ProfileFile& profile) {
         const int length = profile.string_length(entry.key);
         if (length < 1 || static_cast<std::size_t>(length) > kClassListMax) {
             report_error("Napaka 1 pri branju sibmolov " + std::string(entry.key) + "\n");
-            return -1;
+            return kNotPossible;
         }
         std::string value;
         profile.get_string(entry.key, value, kClassListMax + 1);
@@ -52,7 +53,7 @@ int CharClassTable::load(const ProfileFile& profile) {
             const auto ch = static_cast<unsigned char>(value[i]);
             if (ch == 0) {
                 report_error("Napaka 2 pri branju sibmolov " + std::string(entry.key) + "\n");
-                return -1;
+                return kNotPossible;
             }
             cells_[ch][entry.column] = static_cast<std::uint16_t>(i + 1);
         }

@@ -33,6 +33,36 @@ constexpr std::string_view kEuroText = "EUR ";
 // Non-breaking space of both code pages.
 constexpr unsigned char kNoBreakSpace = 0xA0;
 
+// The ellipsis, en dash and em dash of code page 1250.
+constexpr unsigned char kEllipsis = 0x85;
+constexpr unsigned char kEnDash = 0x96;
+constexpr unsigned char kEmDash = 0x97;
+
+// The plain letters of the code page 1250 letters beyond the Slovenian ones
+// (bytes 0xC0 to 0xFF; "." for a sign that is no letter), so that a foreign
+// name keeps its letters instead of losing them.
+constexpr std::string_view kPlainHigh =
+    "RAAAALCCCEEEEIIDDNNOOOO.RUUUUYTsraaaalccceeeeiiddnnoooo.ruuuuyt.";
+// The same for the letters among bytes 0x80 to 0xBF.
+constexpr struct {
+    unsigned char byte;
+    char letter;
+} kPlainLow[] = {{0x8C, 'S'}, {0x8D, 'T'}, {0x8F, 'Z'}, {0x9C, 's'}, {0x9D, 't'},
+                 {0x9F, 'z'}, {0xA3, 'L'}, {0xA5, 'A'}, {0xAA, 'S'}, {0xAF, 'Z'},
+                 {0xB3, 'l'}, {0xBA, 's'}, {0xBC, 'L'}, {0xBF, 'z'}};
+
+// The plain spelling of a foreign letter of code page 1250, empty for none.
+std::string_view plain_spelling(unsigned char ch) {
+    if (ch == 0xDF) return "ss";
+    if (ch >= 0xC0) {
+        const std::string_view one = kPlainHigh.substr(ch - 0xC0, 1);
+        return one == "." ? std::string_view() : one;
+    }
+    for (const auto& entry : kPlainLow)
+        if (entry.byte == ch) return std::string_view(&entry.letter, 1);
+    return std::string_view();
+}
+
 bool is_ascii_alnum(unsigned char ch) {
     return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
 }
@@ -115,6 +145,20 @@ void convert_characters(std::string_view in, std::string& out, std::size_t limit
         } else if (ch == kEuroSign) {
             if (out.size() + kEuroText.size() > limit) break;
             out += kEuroText;
+        } else if (ch == kEllipsis) {
+            // The sentence splitter reads three dots as an ellipsis.
+            if (out.size() + 3 > limit) break;
+            out += "...";
+        } else if (ch == kEnDash) {
+            // A range between numbers, a hyphen between words, a pause
+            // between blanks: the sentence splitter tells them apart.
+            out.push_back('-');
+        } else if (ch == kEmDash) {
+            if (out.size() + 3 > limit) break;
+            out += " - ";
+        } else if (const std::string_view plain = plain_spelling(ch); !plain.empty()) {
+            if (out.size() + plain.size() > limit) break;
+            out += plain;
         }
         trace(trail, out.size(), i, false);
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/profile_file.h"
+#include "core/status.h"
 #include "text/char_classes.h"
 #include "text/profile_lists.h"
 
@@ -55,32 +56,65 @@ bool parse_clock(std::string_view token, int& hour, int& minute, int& second) {
     return hour <= 24 && minute <= 59;
 }
 
+bool ascii_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The word ending at `end` (past blanks back): [start, end) of its letters.
+std::string_view word_before(std::string_view in, std::size_t end, const CharClassTable& classes) {
+    while (end > 0 && CharClassTable::is_space(static_cast<unsigned char>(in[end - 1]))) --end;
+    std::size_t start = end;
+    while (start > 0 && classes.is_letter(static_cast<unsigned char>(in[start - 1]))) --start;
+    return in.substr(start, end - start);
+}
+
+// The word starting at `start` (past blanks).
+std::string_view word_after(std::string_view in, std::size_t start, const CharClassTable& classes) {
+    while (start < in.size() && CharClassTable::is_space(static_cast<unsigned char>(in[start])))
+        ++start;
+    std::size_t end = start;
+    while (end < in.size() && classes.is_letter(static_cast<unsigned char>(in[end]))) ++end;
+    return in.substr(start, end - start);
+}
+
+bool same_word(std::string_view a, std::string_view b, const CharClassTable& classes) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (classes.to_lower(static_cast<unsigned char>(a[i])) !=
+            classes.to_lower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
 }  // namespace
 
 int ClockTimes::load(ProfileFile& profile) {
     static constexpr std::string_view kHourKeys[3] = {"ure", "ure_ob", "ure_okoli"};
     for (int kind = 0; kind < 3; ++kind) {
-        if (!read_list(profile, kHourKeys[kind], '\t', hours_[kind])) return -1;
+        if (!read_list(profile, kHourKeys[kind], '\t', hours_[kind])) return kNotPossible;
     }
-    if (!read_list(profile, "minute", '\t', minutes_)) return -1;
-    if (!read_list(profile, "sekunde", '\t', seconds_)) return -1;
+    if (!read_list(profile, "minute", '\t', minutes_)) return kNotPossible;
+    if (!read_list(profile, "sekunde", '\t', seconds_)) return kNotPossible;
     std::int32_t speak_zero = 0;
-    if (profile.get_int("govori_nic_minut_ali_sekund", speak_zero) < 0) return -1;
+    if (profile.get_int("govori_nic_minut_ali_sekund", speak_zero) < 0) return kNotPossible;
     speak_zero_ = speak_zero != 0;
     static constexpr std::string_view kConnectingKeys[3] = {"veznik_1", "veznik_2", "veznik_3"};
     for (int i = 0; i < 3; ++i) {
         const int length = profile.string_length(kConnectingKeys[i]);
-        if (length < 0) return -1;
+        if (length < 0) return kNotPossible;
         std::string value;
         profile.get_string(kConnectingKeys[i], value, static_cast<std::size_t>(length) + 1);
         const auto first = value.find_first_not_of(" \t");
         const auto last = value.find_last_not_of(" \t");
         value = first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
-        if (value.size() > kConnectingWordMax) return -1;
+        if (value.size() > kConnectingWordMax) return kNotPossible;
         connecting_[i] = value;
     }
-    if (!read_list(profile, "ure_ob_besede", ',', kind_words_[0])) return -1;
-    if (!read_list(profile, "ure_okoli_besede", ',', kind_words_[1])) return -1;
+    if (!read_list(profile, "ure_ob_besede", ',', kind_words_[0])) return kNotPossible;
+    if (!read_list(profile, "ure_okoli_besede", ',', kind_words_[1])) return kNotPossible;
+    dot_words_.clear();
+    if (profile.count_items("ure_s_piko_besede", ',') > 0)
+        read_list(profile, "ure_s_piko_besede", ',', dot_words_);
     return 0;
 }
 
@@ -146,7 +180,35 @@ void ClockTimes::convert(std::string_view in, std::string& out, std::size_t limi
         int hour = 0, minute = 0, second = -1;
         const bool after_space =
             i == 0 || CharClassTable::is_space(static_cast<unsigned char>(in[i - 1]));
-        if (after_space && parse_clock(token, hour, minute, second)) {
+        bool clock = after_space && parse_clock(token, hour, minute, second);
+        // "ob 14.30", "ura je 7.05", "18.30 h": hours, a dot and two digits of
+        // minutes, read as a time where a word around it says so.
+        if (after_space && !clock && token.size() <= 2 && end + 2 < in.size() && in[end] == '.' &&
+            ascii_digit(in[end + 1]) && ascii_digit(in[end + 2]) &&
+            (end + 3 == in.size() || !ascii_digit(in[end + 3])) &&
+            !(end + 4 < in.size() && in[end + 3] == '.' && ascii_digit(in[end + 4])) &&
+            read_number(token, hour) && hour <= 24) {
+            minute = (in[end + 1] - '0') * 10 + (in[end + 2] - '0');
+            const std::string_view before = word_before(in, i, classes);
+            const std::string_view earlier =
+                word_before(in, static_cast<std::size_t>(before.data() - in.data()), classes);
+            const std::string_view after = word_after(in, end + 3, classes);
+            const auto listed = [&](std::string_view word) {
+                return std::any_of(dot_words_.begin(), dot_words_.end(), [&](const std::string& w) {
+                    return same_word(w, word, classes);
+                });
+            };
+            if (minute <= 59 && (kind_of_word(before, classes) != 0 || listed(before) ||
+                                 listed(earlier) || listed(after))) {
+                clock = true;
+                second = -1;
+                end += 3;
+                // "18.30 h": the hour sign is said by the time itself.
+                if (after.size() == 1 && listed(after))
+                    end = static_cast<std::size_t>(after.data() - in.data()) + 1;
+            }
+        }
+        if (clock) {
             std::size_t word_end = i;
             while (word_end > 0 &&
                    CharClassTable::is_space(static_cast<unsigned char>(in[word_end - 1])))

@@ -45,6 +45,11 @@ private:
     bool speak_zero_ = false;
     std::string connecting_[3];
     std::vector<std::string> kind_words_[2];  // ure_ob_besede, ure_okoli_besede
+    // `ure_s_piko_besede` (optional): words that, just before a number written
+    // "14.30" (or one word earlier, "ura je 7.05") or just after it, say that
+    // it is a clock time; the words of ure_ob_besede and ure_okoli_besede
+    // before it say so too. Elsewhere such a number is a decimal.
+    std::vector<std::string> dot_words_;
 };
 
 }  // namespace sint

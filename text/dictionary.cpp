@@ -11,6 +11,7 @@
 #include "core/log.h"
 #include "core/profile_file.h"
 #include "core/scramble.h"
+#include "core/status.h"
 #include "text/profile_lists.h"
 
 namespace sint {
@@ -53,7 +54,7 @@ int PronunciationDictionary::pripravi_slovar(ProfileFile& profile, const std::st
     if (mode == Mode::kReadIndex) return read_index(index_path);
     std::vector<std::string> names;
     read_list_items(profile, "prioriteta_slovarjev", '\t', names);
-    if (read_directory(directory, names, plain_allowed) != 0) return -1;
+    if (read_directory(directory, names, plain_allowed) != 0) return kNotPossible;
     // A failed index write leaves the loaded table usable.
     if (mode == Mode::kReadDirectoryWriteIndex) write_index(index_path);
     return 0;
@@ -73,7 +74,7 @@ int PronunciationDictionary::read_directory(const std::string& directory,
     }
     if (listing.empty()) {
         report_error(kNoDictionary);
-        return -1;
+        return kNotPossible;
     }
     std::sort(listing.begin(), listing.end());
 
@@ -113,7 +114,7 @@ int PronunciationDictionary::read_directory(const std::string& directory,
     }
     if (sources.empty()) {
         report_error(kNoDictionary);
-        return -1;
+        return kNotPossible;
     }
 
     std::size_t total = 1;
@@ -121,7 +122,7 @@ int PronunciationDictionary::read_directory(const std::string& directory,
     // Offsets are kept in 32 bits, as in the index file.
     if (total > std::numeric_limits<std::uint32_t>::max()) {
         report_error("Napaka pri alokaciji pomnilnika (slovar)");
-        return -1;
+        return kNotPossible;
     }
     text_.reserve(total);
     std::vector<std::size_t> file_starts;

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "core/scramble.h"
+#include "core/status.h"
 #include "text/dictionary.h"
 
 namespace sint {
@@ -62,22 +63,22 @@ int PronunciationDictionary::write_index(const std::string& path) const {
     const std::string temporary = path + ".tmp";
     {
         File file(std::fopen(temporary.c_str(), "wb"));
-        if (!file) return -1;
+        if (!file) return kNotPossible;
         if (std::fwrite(data.data(), 1, data.size(), file.get()) != data.size()) {
             file.reset();
             std::remove(temporary.c_str());
-            return -1;
+            return kNotPossible;
         }
         if (std::fflush(file.get()) != 0) {
             file.reset();
             std::remove(temporary.c_str());
-            return -1;
+            return kNotPossible;
         }
     }
     std::filesystem::rename(temporary, target, error);
     if (error) {
         std::remove(temporary.c_str());
-        return -1;
+        return kNotPossible;
     }
     return 0;
 }
@@ -85,15 +86,16 @@ int PronunciationDictionary::write_index(const std::string& path) const {
 int PronunciationDictionary::read_index(const std::string& path) {
     clear();
     File file(std::fopen(path.c_str(), "rb"));
-    if (!file) return -1;
-    if (std::fseek(file.get(), 0, SEEK_END) != 0) return -1;
+    if (!file) return kNotPossible;
+    if (std::fseek(file.get(), 0, SEEK_END) != 0) return kNotPossible;
     const long end = std::ftell(file.get());
-    if (end < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return -1;
+    if (end < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return kNotPossible;
     const auto size = static_cast<std::uint64_t>(end);
-    // A valid index holds at least the header and the closing NUL of its text.
-    if (size <= kIndexHeaderSize) return -1;
+    // A file too short to hold a header and any text is an empty dictionary
+    // (the index of a voice without dictionaries), not a damaged one.
+    if (size <= kIndexHeaderSize) return 0;
     char header[kIndexHeaderSize];
-    if (std::fread(header, 1, sizeof header, file.get()) != sizeof header) return -1;
+    if (std::fread(header, 1, sizeof header, file.get()) != sizeof header) return kNotPossible;
     const std::uint64_t text_offset = get_u32(header);
     const std::uint64_t text_size = get_u32(header + 4);
     const std::uint64_t table_offset = get_u32(header + 8);
@@ -106,10 +108,10 @@ int PronunciationDictionary::read_index(const std::string& path) {
         table_offset != text_size + kIndexHeaderSize || table_size != 4 * count ||
         priority_offset != text_size + 4 * count + kIndexHeaderSize ||
         kIndexHeaderSize + text_size + 5 * count != size) {
-        return -1;
+        return kNotPossible;
     }
     std::vector<char> rest(size - kIndexHeaderSize);
-    if (std::fread(rest.data(), 1, rest.size(), file.get()) != rest.size()) return -1;
+    if (std::fread(rest.data(), 1, rest.size(), file.get()) != rest.size()) return kNotPossible;
     file.reset();
 
     char* text = rest.data();
@@ -117,18 +119,18 @@ int PronunciationDictionary::read_index(const std::string& path) {
     char* offsets = text + text_size;
     scramble_bytes(offsets, 4 * count, kIndexHeaderSize + text_size);
     const char* priorities = offsets + 4 * count;
-    if (text[text_size - 1] != '\0') return -1;
+    if (text[text_size - 1] != '\0') return kNotPossible;
 
     std::vector<DictEntry> entries(count);
     const char* previous = nullptr;
     for (std::uint64_t i = 0; i < count; ++i) {
         const std::uint32_t offset = get_u32(offsets + 4 * i);
         // An entry starts a line, and its key is followed by its transcription.
-        if (offset >= text_size || (offset > 0 && text[offset - 1] != '\0')) return -1;
+        if (offset >= text_size || (offset > 0 && text[offset - 1] != '\0')) return kNotPossible;
         const char* key = text + offset;
         const std::size_t key_length = std::strlen(key);
-        if (offset + key_length + 1 >= text_size) return -1;
-        if (previous && std::strcmp(previous, key) > 0) return -1;  // out of order
+        if (offset + key_length + 1 >= text_size) return kNotPossible;
+        if (previous && std::strcmp(previous, key) > 0) return kNotPossible;  // out of order
         previous = key;
         entries[i] = {offset, static_cast<std::uint8_t>(priorities[i])};
     }

@@ -10,7 +10,9 @@ namespace sint {
 namespace {
 
 // Capitals of the word before `start` (stopping at a small letter), and
-// whether sentence-final punctuation or the text start comes first.
+// whether sentence-final punctuation or the text start comes before any capital
+// (a sentence begins with a capital, so a capital before the run means that
+// the run is inside the sentence).
 int previous_capitals(const std::string& in, std::size_t start, const CharClassTable& classes,
                       bool& sentence_start) {
     sentence_start = true;
@@ -23,11 +25,11 @@ int previous_capitals(const std::string& in, std::size_t start, const CharClassT
         if (classes.is_capital(ch)) ++capitals;
         --k;
     }
-    // Looking further back: the nearest letter, digit or final mark decides.
+    // Looking further back: the nearest capital or final mark decides.
     for (std::size_t p = start; p > 0; --p) {
         const auto ch = static_cast<unsigned char>(in[p - 1]);
         if (classes.is_final(ch)) break;
-        if (classes.is_letter(ch) || classes.is_digit(ch)) {
+        if (classes.is_capital(ch)) {
             sentence_start = false;
             break;
         }

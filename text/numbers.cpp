@@ -1,7 +1,10 @@
 #include "text/numbers.h"
 
+#include <array>
+
 #include "core/log.h"
 #include "core/profile_file.h"
+#include "core/status.h"
 #include "text/char_classes.h"
 #include "text/profile_lists.h"
 #include "text/text_limits.h"
@@ -12,6 +15,27 @@ namespace {
 
 constexpr const char* kThousand = "tiso~ ";
 constexpr char kOrdinalMark = '|';
+// Follows the last digit of a number whose thousands were grouped with dots.
+constexpr char kGroupedMark = '\x01';
+// A thousand counted by one or two: "en tisoč" is said only after hundreds
+// ("sto en tisoč"), two thousand is "dva tisoč" (tisoč is masculine).
+constexpr const char* kOneThousandCount = "en ";
+constexpr const char* kTwoThousandCount = "dva ";
+
+// Millions (masculine) and milliards (feminine): the count words for a count
+// ending in 1 to 4, and the noun's forms for a count ending in 1, in 2, in 3 or
+// 4, and in anything else.
+struct Scale {
+    long long size;
+    std::array<const char*, 4> counts;
+    std::array<const char*, 4> forms;
+};
+constexpr Scale kScales[] = {
+    {1000000000LL,
+     {"ena", "dve", "tri", "{tiri"},
+     {"milijarda", "milijardi", "milijarde", "milijard"}},
+    {1000000LL, {"en", "dva", "trije", "{tirje"}, {"milijon", "milijona", "milijoni", "milijonov"}},
+};
 
 const std::string* first_ending(std::string_view word, const std::vector<std::string>& keys,
                                 const std::vector<std::string>& values) {
@@ -42,7 +66,7 @@ int NumberWords::load(ProfileFile& profile) {
                         static_cast<int>(word_endings_.size());
     if (!ok) {
         report_error("Napaka: v ini datoteki (ini_gfp): pripravi_stevilke");
-        return -1;
+        return kNotPossible;
     }
     return 0;
 }
@@ -69,7 +93,13 @@ std::string NumberWords::words(long n, bool ordinal, const std::string& ending) 
         thousands = true;
     }
     if (n > (thousands ? 999 : 1999)) {
-        out += cardinal_[static_cast<std::size_t>(n / 1000)] + ' ';
+        const long count = n / 1000;
+        if (count == 1)
+            out += kOneThousandCount;
+        else if (count == 2)
+            out += kTwoThousandCount;
+        else
+            out += cardinal_[static_cast<std::size_t>(count)] + ' ';
         n %= 1000;
         thousands = true;
     } else if (n > 999) {
@@ -103,6 +133,27 @@ std::string NumberWords::words(long n, bool ordinal, const std::string& ending) 
     return out;
 }
 
+std::string NumberWords::grouped_words(long long value) const {
+    if (value <= kNumberWordsMax) return words(static_cast<long>(value), false, std::string());
+    std::string out;
+    for (const Scale& scale : kScales) {
+        const long count = static_cast<long>((value / scale.size) % 1000);
+        if (count == 0) continue;
+        const long d = count % 100;
+        if (d >= 1 && d <= 4) {
+            if (count > d) out += words(count - d, false, std::string());
+            out += std::string(scale.counts[static_cast<std::size_t>(d - 1)]) + ' ';
+        } else {
+            out += words(count, false, std::string());
+        }
+        const std::size_t form = d == 1 ? 0 : d == 2 ? 1 : (d == 3 || d == 4) ? 2 : 3;
+        out += std::string(scale.forms[form]) + ' ';
+    }
+    const long rest = static_cast<long>(value % 1000000);
+    if (rest > 0) out += words(rest, false, std::string());
+    return out;
+}
+
 void NumberWords::convert(const std::string& in, std::string& out,
                           const CharClassTable& classes) const {
     out.clear();
@@ -113,11 +164,29 @@ void NumberWords::convert(const std::string& in, std::string& out,
                in[k] <= '9';
     };
     while (i < size) {
+        if (in[i] == kGroupedMark) {
+            ++i;  // a mark whose digits the unit stage took
+            continue;
+        }
         if (!digit(i)) {
             out += in[i++];
             continue;
         }
         std::size_t j = i;
+        while (digit(j)) ++j;
+        if (j < size && in[j] == kGroupedMark) {
+            // "1.234.567" as the splitter left it: read in full.
+            long long grouped = 0;
+            for (std::size_t k = i; k < j && grouped <= kGroupedNumberMax; ++k)
+                grouped = grouped * 10 + (in[k] - '0');
+            if (grouped <= kGroupedNumberMax && in[i] != '0') {
+                out += grouped_words(grouped);
+                i = j + 1;
+                if (i < size && in[i] == ' ') ++i;
+                continue;
+            }
+        }
+        j = i;
         long value = 0;
         bool too_big = false;
         while (digit(j)) {

@@ -16,6 +16,9 @@ class ProfileFile;
 inline constexpr std::size_t kNumberWordCount = 109;
 // Largest value read as words; longer runs are read digit by digit.
 inline constexpr long kNumberWordsMax = 999999;
+// Largest number read in full when its thousands are grouped with dots
+// ("1.234.567.890"); a longer grouped number is read digit by digit.
+inline constexpr long long kGroupedNumberMax = 999999999999LL;
 // Characters of one digit-by-digit reading; the rest of the run starts a new reading.
 inline constexpr std::size_t kDigitReadingMax = 54;
 // Small letters of the word after an ordinal that choose its ending.
@@ -31,6 +34,9 @@ public:
 
     // The words for `value` (0 to 999999), cardinal, or ordinal with `ending`.
     std::string words(long value, bool ordinal, const std::string& ending) const;
+    // Cardinal words of a number up to kGroupedNumberMax: milliards and
+    // millions with the form their count asks for, then words() of the rest.
+    std::string grouped_words(long long value) const;
     // The ordinal ending for the word that follows the ordinal.
     std::string ordinal_ending(std::string_view next_word) const;
 

@@ -2,6 +2,7 @@
 
 #include "core/log.h"
 #include "core/profile_file.h"
+#include "core/status.h"
 #include "text/profile_lists.h"
 
 namespace sint {
@@ -21,7 +22,7 @@ int PhoneInventory::load(ProfileFile& profile) {
     const int length = profile.string_length("Nabor_fonemov");
     if (length < 0) {
         report_error(kNoInventory);
-        return -1;
+        return kNotPossible;
     }
     std::vector<std::string> items;
     read_list_items(profile, "Nabor_fonemov", '\t', items);
@@ -29,33 +30,44 @@ int PhoneInventory::load(ProfileFile& profile) {
         // A symbol has one or two characters; the list holds at most 63.
         if (symbol.size() > 2 || symbols_.size() == kPhoneInventoryMax) {
             report_error(kNoInventory);
-            return -1;
+            return kNotPossible;
         }
         symbols_.push_back(std::move(symbol));
     }
     if (symbols_.empty()) {
         report_error(kNoInventory);
-        return -1;
+        return kNotPossible;
     }
     const int digits = profile.string_length("Razvrstitev_fonemov");
     if (digits < 0) {
         report_error("Napaka: 'Razvrstitev_fonemov' ne obstaja\n");
-        return -1;
+        return kNotPossible;
     }
     profile.get_string("Razvrstitev_fonemov", sonority_, static_cast<std::size_t>(digits) + 1);
     if (sonority_.size() != symbols_.size()) {
         report_error(
             "Napaka: 'Razvrstitev_fonemov' ni enake dol\x9E"
             "ine kot Nabor_fonemov\n");
-        return -1;
+        return kNotPossible;
     }
+    build_lookup();
+    return 0;
+}
+
+void PhoneInventory::assign(std::vector<std::string> symbols, std::string sonority) {
+    symbols_ = std::move(symbols);
+    sonority_ = std::move(sonority);
+    build_lookup();
+}
+
+void PhoneInventory::build_lookup() {
+    lookup_->fill(0);
     for (std::size_t i = 0; i < symbols_.size(); ++i) {
         const std::string& s = symbols_[i];
         const auto first = static_cast<unsigned char>(s[0]);
         const auto second = s.size() > 1 ? static_cast<unsigned char>(s[1]) : 0;
         (*lookup_)[code(first, second)] = static_cast<std::uint8_t>(i + 1);
     }
-    return 0;
 }
 
 int PhoneInventory::phone_indices(std::string_view phones, std::vector<int>& out) const {

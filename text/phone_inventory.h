@@ -23,6 +23,9 @@ public:
 
     // Reads the two keys; returns 0, or -1 after reporting the failure.
     int load(ProfileFile& profile);
+    // Takes symbols of one or two characters and one sonority digit each, as
+    // they are (the caller has checked them).
+    void assign(std::vector<std::string> symbols, std::string sonority);
 
     // The inventory indices of the phones of `phones`: at each position the
     // two-character symbol is tried first, then the one-character symbol; a
@@ -40,6 +43,7 @@ public:
     char sonority(int index) const { return sonority_[static_cast<std::size_t>(index)]; }
 
 private:
+    void build_lookup();
     static std::size_t code(unsigned char first, unsigned char second) {
         return first + 256u * second;
     }

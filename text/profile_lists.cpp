@@ -1,6 +1,7 @@
 #include "text/profile_lists.h"
 
 #include "core/profile_file.h"
+#include "core/status.h"
 
 namespace sint {
 
@@ -8,7 +9,7 @@ int read_list_items(ProfileFile& profile, std::string_view key, char separator,
                     std::vector<std::string>& out) {
     out.clear();
     std::vector<char*> items;
-    if (profile.count_items(key, separator) < 0) return -1;
+    if (profile.count_items(key, separator) < 0) return kNotPossible;
     profile.split_items(key, separator, items);
     for (const char* item : items) {
         std::string text(item);

@@ -1,6 +1,7 @@
 #include "text/rules.h"
 
 #include "core/profile_file.h"
+#include "core/status.h"
 #include "text/char_classes.h"
 
 namespace sint {
@@ -21,7 +22,7 @@ int RuleTable::load(ProfileFile& profile, std::string_view key) {
     patterns_.clear();
     by_first_.clear();
     std::vector<char*> items;
-    if (profile.count_items(key, '\t') <= 0) return -1;
+    if (profile.count_items(key, '\t') <= 0) return kNotPossible;
     profile.split_items(key, '\t', items);
     // Continuation lines leave line breaks and blanks around the items.
     std::vector<std::string> fields;
@@ -32,10 +33,10 @@ int RuleTable::load(ProfileFile& profile, std::string_view key) {
         const auto last = text.find_last_not_of(" \r\n");
         fields.push_back(rule_field(text.substr(first, last - first + 1).c_str()));
     }
-    if (fields.empty()) return -1;
-    if (fields.size() % 4 != 0) return -2;
+    if (fields.empty()) return kNotPossible;
+    if (fields.size() % 4 != 0) return kRuleCountWrong;
     // Rule numbers are kept in 16 bits by the index.
-    if (fields.size() / 4 > 65535) return -2;
+    if (fields.size() / 4 > 65535) return kRuleCountWrong;
     for (std::size_t i = 0; i < fields.size(); i += 4) {
         rules_.push_back({fields[i], fields[i + 1], fields[i + 2], fields[i + 3]});
         patterns_.push_back(fields[i] + fields[i + 1] + fields[i + 2]);

@@ -20,6 +20,9 @@ struct Rule {
     std::string replacement;
 };
 
+// RuleTable::load: the list does not hold whole rules of four fields (or too many).
+inline constexpr int kRuleCountWrong = -2;
+
 class RuleTable {
 public:
     // Reads `key`: tab-separated fields in groups of four; each field ends at

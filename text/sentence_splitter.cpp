@@ -20,6 +20,46 @@ constexpr std::string_view kProtected[] = {" npr.", " Npr.", " NPR.", " oz.",
                                            " OZ.",  " TJ.",  " tj."};
 
 constexpr std::size_t kNone = std::string::npos;
+// The word read for a dash between two numbers ("5-6 km": five to six).
+constexpr std::string_view kRangeWord = "do";
+// Marks a run of digits whose thousands were grouped with dots ("1.234.567"):
+// the number stage reads it in full, however long. No input byte is 0x01.
+constexpr char kGroupedMark = '\x01';
+// The longest grouped number looked back over ("999.999.999.999" and more).
+constexpr std::size_t kGroupedNumberSpan = 32;
+
+// The character before `i` past blanks, or NUL.
+char before_blanks(const std::string& s, std::size_t i) {
+    while (i > 0 && s[i - 1] == ' ') --i;
+    return i > 0 ? s[i - 1] : '\0';
+}
+
+// The character at or after `i` past blanks, or NUL.
+char after_blanks(const std::string& s, std::size_t i) {
+    while (i < s.size() && s[i] == ' ') ++i;
+    return i < s.size() ? s[i] : '\0';
+}
+
+bool ascii_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// True when the dot at `i` separates thousands: one to three digits before it
+// (or a group before those), exactly three after it, and no decimal part.
+bool is_group_dot(const std::string& s, std::size_t i) {
+    if (i + 3 >= s.size() || !ascii_digit(s[i + 1]) || !ascii_digit(s[i + 2]) ||
+        !ascii_digit(s[i + 3]))
+        return false;
+    if (i + 4 < s.size() && ascii_digit(s[i + 4])) return false;
+    if (i + 5 < s.size() && s[i + 4] == '.' && ascii_digit(s[i + 5]) && !is_group_dot(s, i + 4))
+        return false;
+    std::size_t k = i;
+    while (k > 0 && ascii_digit(s[k - 1])) --k;
+    const std::size_t digits = i - k;
+    if (digits == 0 || digits > 3) return false;
+    if (k > 0 && s[k - 1] == '.') return digits == 3;
+    return k == 0 || !ascii_digit(s[k - 1]);
+}
 
 bool is_newline(char c) {
     return c == '\n';
@@ -34,6 +74,9 @@ void SentenceSplitter::read_sentence(std::string_view text, std::size_t& pos,
     while (pos < text.size()) {
         const auto c = static_cast<unsigned char>(text[pos]);
         if (!CharClassTable::is_space(c) && !cls.is_punctuation(c)) break;
+        // "-5 stopinj" at the start: the minus of a negative number is kept.
+        if (c == '-' && pos + 1 < text.size() && text[pos + 1] >= '0' && text[pos + 1] <= '9')
+            break;
         ++pos;
     }
     std::size_t strong = kNone;  // the pending "!" or "?"
@@ -138,7 +181,35 @@ void SentenceSplitter::rewrite(const std::string& s, std::string& out, std::size
             ++i;  // a word broken across lines is joined
             continue;
         }
-        if (c == '.') {
+        if (c == '.' && is_group_dot(s, i)) {
+            continue;  // "1.234.567": the digits run on
+        }
+        if (ascii_digit(c) && !ascii_digit(next) && !(next == '.' && is_group_dot(s, i + 1))) {
+            // The last digit of a grouped number carries the mark.
+            std::size_t k = i + 1;
+            while (k > 0 && i + 1 - k < kGroupedNumberSpan &&
+                   (ascii_digit(s[k - 1]) || s[k - 1] == '.'))
+                --k;
+            bool grouped = false;
+            for (std::size_t d = k; d < i; ++d)
+                if (s[d] == '.' && is_group_dot(s, d)) grouped = true;
+            if (grouped) {
+                put(c);
+                put(kGroupedMark);
+                continue;
+            }
+        }
+        if (c == '-' && ascii_digit(before_blanks(s, i)) && ascii_digit(after_blanks(s, i + 1))) {
+            // A dash between two numbers is a range.
+            if (!ends_with_space()) put(' ');
+            for (char r : kRangeWord) put(r);
+            put(' ');
+            continue;
+        }
+        if (c == '-' && i > 0 && cls.is_letter(static_cast<unsigned char>(prev)) &&
+            cls.is_letter(static_cast<unsigned char>(next))) {
+            c = ' ';  // "e-pošta", "slovensko-hrvaški": no pause, no minus
+        } else if (c == '.') {
             if (cls.is_digit(static_cast<unsigned char>(prev)) &&
                 CharClassTable::is_space(static_cast<unsigned char>(next))) {
                 c = kOrdinalMark;

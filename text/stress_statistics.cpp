@@ -5,6 +5,7 @@
 
 #include "core/log.h"
 #include "core/profile_file.h"
+#include "core/status.h"
 #include "text/syllables.h"
 
 namespace sint {
@@ -64,7 +65,7 @@ int StressStatistics::load_profile(ProfileFile& profile, char forced_space) {
     forced_space_ = forced_space;
     const auto missing = [](const char* key) {
         report_error(std::string("Napaka: '") + key + "' ne obstaja\n");
-        return -1;
+        return kNotPossible;
     };
     if (profile.get_string("male_crke", letters_, 1024) < 0) return missing("male_crke");
     if (letters_.size() > kSyllableLettersMax) letters_.resize(kSyllableLettersMax);
@@ -114,7 +115,7 @@ int StressStatistics::load_stress_table(const std::string& directory, const char
     if (!ok) {
         table.clear();
         report_error(std::string("Napaka: FilajArray(") + name + ")");
-        return -1;
+        return kNotPossible;
     }
     sort_table(table);
     return 0;
@@ -137,19 +138,19 @@ int StressStatistics::load_quality_table(const std::string& directory, const cha
     if (!ok) {
         table.clear();
         report_error(std::string("Napaka: FilajArray(") + name + ")");
-        return -1;
+        return kNotPossible;
     }
     sort_table(table);
     return 0;
 }
 
 int StressStatistics::load_tables(const std::string& directory) {
-    if (load_stress_table(directory, "vzn.out", vzn_) != 0) return -1;
-    if (load_stress_table(directory, "vc.out", vc_) != 0) return -1;
-    if (load_quality_table(directory, "vzn_e.out", vzn_e_) != 0) return -1;
-    if (load_quality_table(directory, "vzn_o.out", vzn_o_) != 0) return -1;
-    if (load_quality_table(directory, "vc_e.out", vc_e_) != 0) return -1;
-    if (load_quality_table(directory, "vc_o.out", vc_o_) != 0) return -1;
+    if (load_stress_table(directory, "vzn.out", vzn_) != 0) return kNotPossible;
+    if (load_stress_table(directory, "vc.out", vc_) != 0) return kNotPossible;
+    if (load_quality_table(directory, "vzn_e.out", vzn_e_) != 0) return kNotPossible;
+    if (load_quality_table(directory, "vzn_o.out", vzn_o_) != 0) return kNotPossible;
+    if (load_quality_table(directory, "vc_e.out", vc_e_) != 0) return kNotPossible;
+    if (load_quality_table(directory, "vc_o.out", vc_o_) != 0) return kNotPossible;
     return 0;
 }
 

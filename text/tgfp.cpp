@@ -7,6 +7,7 @@
 
 #include "core/log.h"
 #include "core/profile_file.h"
+#include "core/status.h"
 #include "text/char_conversion.h"
 
 namespace sint {
@@ -92,16 +93,16 @@ void TGFP::load(std::string_view profile_path) {
 int TGFP::init_gfp_profile() {
     if (!profile_ || !profile_->is_loaded()) {
         report_error("Napaka: init_gfp_profile (ini)");
-        return -1;
+        return kNotPossible;
     }
-    if (classes_.load(*profile_) != 0) return -1;  // pripravi_simbole
-    if (pripravi_stevilke() != 0) return -1;
-    if (pripravi_naglase() != 0) return -1;
-    if (pripravi_pravila() != 0) return -1;
-    if (pripravi_naslonke() != 0) return -1;
-    if (pripravi_zlogovanje() != 0) return -1;
-    if (pripravi_okrajsave() != 0) return -1;
-    if (pripravi_ure() != 0) return -1;
+    if (classes_.load(*profile_) != 0) return kNotPossible;  // pripravi_simbole
+    if (pripravi_stevilke() != 0) return kNotPossible;
+    if (pripravi_naglase() != 0) return kNotPossible;
+    if (pripravi_pravila() != 0) return kNotPossible;
+    if (pripravi_naslonke() != 0) return kNotPossible;
+    if (pripravi_zlogovanje() != 0) return kNotPossible;
+    if (pripravi_okrajsave() != 0) return kNotPossible;
+    if (pripravi_ure() != 0) return kNotPossible;
     return preberi_parametre();
 }
 
@@ -124,7 +125,7 @@ int TGFP::preberi_parametre() {
 int TGFP::init_gfp_dictionary() {
     if (!profile_ || !profile_->is_loaded()) {
         report_error("Napaka: init_gfp_dictionary (ini)");
-        return -1;
+        return kNotPossible;
     }
     using Mode = PronunciationDictionary::Mode;
     const Mode mode = options_.create_data  ? Mode::kReadDirectoryWriteIndex
@@ -222,7 +223,7 @@ int TGFP::convert_sentence(const char* text, bool use_dictionary) {
     if (length == 0) {
         sentence_trail_.clear();
         sentence_trail_.shrink_to_fit();
-        return -1;
+        return kNotPossible;
     }
     // The span in the caller's text: where the splitter stopped, traced back.
     const std::size_t end = splitter_.span().end;

@@ -1,6 +1,7 @@
 // The loading steps and conversion stages of numbers, units, letter
 // sequences, word transcription and syllabification.
 #include "core/log.h"
+#include "core/status.h"
 #include "text/letter_sequences.h"
 #include "text/syllables.h"
 #include "text/tgfp.h"
@@ -29,7 +30,7 @@ int TGFP::pripravi_zlogovanje() {
     if (loaded->load_profile(*profile_, classes_.forced_space()) != 0 ||
         phones_.load(*profile_) != 0) {
         report_error("Napaka: v ini datoteki (ini_gfp): pripravi_zlogovanje");
-        return -1;
+        return kNotPossible;
     }
     if (options_.shared_statistics) {
         statistics_ = options_.shared_statistics;

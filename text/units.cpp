@@ -1,5 +1,6 @@
 #include "text/units.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -52,6 +53,10 @@ constexpr Unit kUnits[] = {
     {"mbps",
      0,
      {"megabit nasekundo", "megabita nasekundo", "megabiti nasekundo", "megabitov nasekundo"}},
+    {"mm", 0, {"milimeter", "milimetra", "milimetri", "milimetrov"}},
+    {"mg", 0, {"miligram", "miligrama", "miligrami", "miligramov"}},
+    {"ml", 0, {"mililiter", "mililitra", "mililitri", "mililitrov"}},
+    {"dl", 0, {"deciliter", "decilitra", "decilitri", "decilitrov"}},
     {"MBps",
      0,
      {"megabajt nasekundo", "megabajta nasekundo", "megabajti nasekundo", "megabajtov nasekundo"}},
@@ -67,7 +72,13 @@ constexpr Unit kStandaloneUnits[] = {
     {"h", 1, {"ura", "uri", "ure", "ur"}},
     {"l", 0, {"liter", "litra", "litri", "litrov"}},
     {"s", 1, {"sekunda", "sekundi", "sekunde", "sekund"}},
+    {"g", 0, {"gram", "grama", "grami", "gramov"}},
+    {"t", 1, {"tona", "toni", "tone", "ton"}},
+    {"%", 0, {"odstotek", "odstotka", "odstotki", "odstotkov"}},
 };
+
+// Follows the last digit of a number whose thousands were grouped with dots.
+constexpr char kGroupedMark = '\x01';
 
 constexpr std::array<std::array<std::string_view, 4>, 3> kCountWords = {{
     {"en ", "dva ", "trije ", "{tirje "},
@@ -125,16 +136,20 @@ void convert_units(const std::string& in, std::string& out, const CharClassTable
         if (digits.size() > 1) d += 10 * (digits[digits.size() - 2] - '0');
         if (d >= 1 && d <= 4) {
             while (!out.empty() && out.back() == ' ') out.pop_back();
+            const bool grouped = !out.empty() && out.back() == kGroupedMark;
+            if (grouped) out.pop_back();
             while (!out.empty() && out.back() >= '0' && out.back() <= '9') out.pop_back();
             // The hundreds and above stay in digits for the number stage.
             const std::string high = digits.size() > 2 ? digits.substr(0, digits.size() - 2) : "";
             if (high.find_first_not_of('0') != std::string::npos) {
                 if (!out.empty() && out.back() != ' ' && sign == 0) out += ' ';
-                out += high + "00 ";
+                out += high + "00";
+                if (grouped) out += kGroupedMark;
+                out += ' ';
             } else if (sign != 0 && !out.empty() && (out.back() == '+' || out.back() == '-')) {
                 out += ' ';
             }
-            out += kCountWords[static_cast<std::size_t>(unit->gender == 0 ? 0 : 1)]
+            out += kCountWords[static_cast<std::size_t>(std::clamp(unit->gender, 0, 2))]
                               [static_cast<std::size_t>(d - 1)];
         }
         const std::size_t form = d == 1 ? 0 : d == 2 ? 1 : (d == 3 || d == 4) ? 2 : 3;

@@ -4,6 +4,7 @@
 
 #include "core/log.h"
 #include "core/profile_file.h"
+#include "core/status.h"
 #include "text/char_classes.h"
 #include "text/dictionary.h"
 #include "text/profile_lists.h"
@@ -43,29 +44,29 @@ int WordTranscriber::load_stress_lists(ProfileFile& profile) {
                     read_list_items(profile, "konczad", '\t', final_) >= 0;
     if (!ok) {
         report_error("Napaka: v ini datoteki (ini_gfp): pripravi_naglase");
-        return -1;
+        return kNotPossible;
     }
     return 0;
 }
 
 int WordTranscriber::load_rules(ProfileFile& profile, const CharClassTable& classes) {
     int result = boundary_rules_.load(profile, "pravila_slovar");
-    if (result == -1) {
+    if (result == kNotPossible) {
         report_error("Napaka: (pripravi_pravila): pravila_slovar");
-        return -1;
+        return kNotPossible;
     }
-    if (result == -2) {
+    if (result == kRuleCountWrong) {
         report_error("Napacno stevilo pravil (pravila_slovar)");
-        return -1;
+        return kNotPossible;
     }
     result = letter_rules_.load(profile, "pravila");
-    if (result == -1) {
+    if (result == kNotPossible) {
         report_error("Napaka: (pripravi_pravila): pravila");
-        return -1;
+        return kNotPossible;
     }
-    if (result == -2) {
+    if (result == kRuleCountWrong) {
         report_error("Napacno stevilo pravil");
-        return -1;
+        return kNotPossible;
     }
     letter_rules_.build_index(classes);
     boundary_rules_.build_index(classes);
@@ -183,15 +184,17 @@ int WordTranscriber::transcribe(const std::string& in, std::string& out, bool us
         std::size_t end = token_end(in, pos);
         const char* transcription = nullptr;
         std::string phrase;
-        if (use_dictionary && end - pos <= kLookupKeyMax) {
-            key.assign(in, pos, end - pos);
-            std::size_t reach = end;
+        if (use_dictionary) {
+            // A longer token is looked up by its first kLookupKeyMax characters;
+            // on a hit the rest of it is read as the next token.
+            std::size_t reach = std::min(end, pos + kLookupKeyMax);
+            key.assign(in, pos, reach - pos);
             while (const char* found = dictionary.lookup(key)) {
                 transcription = found;
                 phrase = key;
                 end = reach;
                 ++hits;
-                if (reach >= in.size()) break;
+                if (reach >= in.size() || in[reach] != ' ') break;
                 const std::size_t next = token_end(in, reach + 1);
                 if (key.size() + 1 + (next - reach - 1) > kLookupKeyMax) break;
                 key.append(in, reach, next - reach);

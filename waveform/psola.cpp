@@ -10,6 +10,7 @@
 
 #include "core/log.h"
 #include "core/phone_symbols.h"
+#include "core/status.h"
 
 namespace sint {
 
@@ -81,7 +82,7 @@ void TPsola::set_window_width(std::int32_t percent) {
 }
 
 int TPsola::synthesise(const AlophoneRecord* records) {
-    if (!records) return -1;
+    if (!records) return kNotPossible;
     int result;
     try {
         result = init(records);
@@ -90,7 +91,7 @@ int TPsola::synthesise(const AlophoneRecord* records) {
         result = -1;
     }
     glue();
-    if (overlap_add() != 0) return -1;
+    if (overlap_add() != 0) return kNotPossible;
     return result;
 }
 
@@ -108,7 +109,7 @@ int TPsola::init(const AlophoneRecord* records) {
                        "byte symbol using function ConvertSAMPA. The array of alophones was "
                        "left empty.",
                        records[count].name, count));
-            return -1;
+            return kNotPossible;
         }
         target.push_back(static_cast<std::uint8_t>(symbol[0]));
     }
@@ -120,7 +121,7 @@ int TPsola::init(const AlophoneRecord* records) {
                    "database>>Function MakeSentence returned NULL, when trying to segment "
                    "the sentence \"%s\"",
                    text.c_str()));
-        return -1;
+        return kNotPossible;
     }
     int result = 0;
     for (const Segment& segment : segments) {

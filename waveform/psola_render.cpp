@@ -5,6 +5,7 @@
 #include <new>
 
 #include "core/log.h"
+#include "core/status.h"
 #include "waveform/psola.h"
 
 namespace sint {
@@ -142,7 +143,7 @@ int TPsola::overlap_add() {
     } catch (const std::bad_alloc&) {
         output_.clear();
         length_ = 0;
-        return -1;
+        return kNotPossible;
     }
     std::fill(output_.begin(), output_.begin() + need, 0);
 

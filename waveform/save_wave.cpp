@@ -96,7 +96,7 @@ int TTableSint::SaveWave(std::int16_t* samples, std::int32_t count, int bytes_pe
     WaveWriter writer(format);
     if (!writer.open(path)) {
         log_write("TTableSint::SaveWave : Could not save wave file. The file might be opened");
-        return -202;
+        return kSaveWaveFailed;
     }
     if (bytes_per_sample == 1) {
         std::vector<std::uint8_t> bytes(signal.size());

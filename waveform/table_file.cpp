@@ -10,6 +10,7 @@
 #include "core/log.h"
 #include "core/phone_symbols.h"
 #include "core/scramble.h"
+#include "core/status.h"
 #include "waveform/table_sint.h"
 
 namespace sint {
@@ -189,11 +190,11 @@ int TTableSint::load() {
     build_symbol_tables();
     if (!load_from(packed_path(), options_.samples_in_memory)) {
         release();
-        return -1;
+        return kNotPossible;
     }
     if (!read_cost_table()) {
         release();
-        return -1;
+        return kNotPossible;
     }
     return 0;
 }

@@ -9,6 +9,7 @@
 #include "core/log.h"
 #include "core/phone_symbols.h"
 #include "core/scramble.h"
+#include "core/status.h"
 #include "waveform/wave_reader.h"
 
 namespace sint {
@@ -95,9 +96,9 @@ int TTableSint::build(const std::string& list_file, int alophone_track, int pitc
     build_symbol_tables();
     if (alophone_track < 0 || alophone_track >= kMarkerTracks || pitch_track < 0 ||
         pitch_track >= kMarkerTracks)
-        return -1;
+        return kNotPossible;
     std::ifstream list(list_file);
-    if (!list) return -1;
+    if (!list) return kNotPossible;
 
     // First pass: the headers and marker counts of the usable files.
     std::vector<std::string> files;
@@ -113,7 +114,7 @@ int TTableSint::build(const std::string& list_file, int alophone_track, int pitc
         alophones += header.marker_counts[alophone_track];
         marks += header.marker_counts[pitch_track];
     }
-    if (alophones == 0) return -1;
+    if (alophones == 0) return kNotPossible;
     data_.reserve(static_cast<std::size_t>(alophones) + 500);
     win_index_.reserve(static_cast<std::size_t>(alophones));
     windows_.reserve(static_cast<std::size_t>(marks));
@@ -161,7 +162,7 @@ int TTableSint::build(const std::string& list_file, int alophone_track, int pitc
     n_ = static_cast<std::int32_t>(data_.size());
     if (n_ == 0) {
         release();
-        return -1;
+        return kNotPossible;
     }
     data_.resize(static_cast<std::size_t>(n_) + 15, 0);  // the 0 byte and padding
     build_indexes();
@@ -169,7 +170,7 @@ int TTableSint::build(const std::string& list_file, int alophone_track, int pitc
     write_averages();
     if (!read_cost_table()) {
         release();
-        return -1;
+        return kNotPossible;
     }
     return 0;
 }
@@ -325,25 +326,25 @@ std::string TTableSint::packed_path() const {
 }
 
 int TTableSint::read_samples(std::int64_t first, std::int64_t count) {
-    if (first < 0 || count < 0) return -1;
+    if (first < 0 || count < 0) return kNotPossible;
     // The first file that ends after `first` must hold the whole span.
     const auto at = std::upper_bound(
         sources_.begin(), sources_.end(), first,
         [](std::int64_t sample, const SourceEntry& e) { return sample < e.cumulative; });
     disk_buffer_.resize(static_cast<std::size_t>(count));
-    if (at == sources_.end() || first + count > at->cumulative) return -1;
+    if (at == sources_.end() || first + count > at->cumulative) return kNotPossible;
     const int index = static_cast<int>(at - sources_.begin());
     const std::int64_t previous = index == 0 ? 0 : sources_[index - 1].cumulative;
     const SourceEntry& source = sources_[index];
     if (open_source_ != index) {
         open_file_.reset(std::fopen(source.path.c_str(), "rb"));
         open_source_ = open_file_ ? index : -1;
-        if (!open_file_) return -1;
+        if (!open_file_) return kNotPossible;
     }
     const int bytes_per_sample = source.bits / 8;
     const std::int64_t offset = source.data_offset + bytes_per_sample * (first - previous);
     raw_buffer_.resize(static_cast<std::size_t>(count * bytes_per_sample));
-    if (fseeko(open_file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) return -1;
+    if (fseeko(open_file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) return kNotPossible;
     const std::size_t got = std::fread(raw_buffer_.data(), 1, raw_buffer_.size(), open_file_.get());
     if (source.scrambled)
         scramble_bytes(reinterpret_cast<char*>(raw_buffer_.data()), got,

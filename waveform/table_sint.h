@@ -67,6 +67,8 @@ struct Segment {
     std::int32_t target_pos = 0;
 };
 
+// SaveWave could not open its file.
+inline constexpr int kSaveWaveFailed = -202;
 // A symbol without an entry in Cost.dat costs this much.
 inline constexpr int kDefaultJoinCost = 5;
 // Samples per millisecond and per second: every time in the database is in samples.

@@ -6,6 +6,7 @@
 
 #include "core/log.h"
 #include "core/scramble.h"
+#include "core/status.h"
 #include "tests/support/temp_dir.h"
 
 namespace sint {
@@ -67,7 +68,7 @@ TEST_F(ProfileTest, KeyRulesAndFirstOccurrenceWins) {
     ASSERT_TRUE(q.is_loaded());
     EXPECT_EQ(str(q, "A_b1"), "x");
     EXPECT_EQ(str(q, "a_b1"), "z");  // case matters
-    EXPECT_EQ(q.string_length("missing"), -1);
+    EXPECT_EQ(q.string_length("missing"), kNotPossible);
 }
 
 TEST_F(ProfileTest, MissingEqualsFailsWithLineNumber) {

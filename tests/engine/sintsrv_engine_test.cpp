@@ -6,10 +6,10 @@
 
 #include <cstring>
 
+#include "core/protocol_client.h"
 #include "engine/server_connection.h"
 #include "engine/tts_engine.h"
 #include "engine/voice_settings.h"
-#include "core/protocol_client.h"
 #include "tests/support/fake_speech_api.h"
 #include "tests/support/sintsrv_process.h"
 

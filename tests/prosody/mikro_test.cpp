@@ -7,8 +7,8 @@
 #include <random>
 #include <sstream>
 
-#include "prosody_fixture.h"
 #include "core/scramble.h"
+#include "prosody_fixture.h"
 
 namespace sint {
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "core/log.h"
 #include "prosody/phone_table.h"
 #include "prosody/prosody_record.h"
-#include "core/log.h"
 #include "tests/support/temp_dir.h"
 
 namespace sint::test {

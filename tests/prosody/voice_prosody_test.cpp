@@ -122,8 +122,7 @@ TEST(ProsodyOverTheEngine, EngineServesThePhones) {
     const std::string mikro = test::voice_file("mikro.ini");
     std::string gfp = test::voice_file("gfp.ini");
     gfp = test::with_key(gfp, "Nabor_fonemov", test::key_value(mikro, "Nabor_fonemov"));
-    gfp = test::with_key(gfp, "Razvrstitev_fonemov",
-                            test::key_value(mikro, "Razvrstitev_fonemov"));
+    gfp = test::with_key(gfp, "Razvrstitev_fonemov", test::key_value(mikro, "Razvrstitev_fonemov"));
     test::TempDir dir;
     TextOptions settings;
     settings.dictionary_dir = std::string(SINT_SOURCE_DIR) + "/voice/slovarji/";

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "server/frame_slot.h"
 #include "core/protocol_client.h"
+#include "server/frame_slot.h"
 
 namespace sint {
 namespace {

@@ -9,6 +9,7 @@
 
 #include "core/frame.h"
 #include "core/protocol_client.h"
+#include "core/status.h"
 #include "server/client_list.h"
 #include "server/letter_names.h"
 #include "server/server_settings.h"
@@ -163,7 +164,7 @@ TEST(ClientList, RecordsFollowTheConnections) {
     EXPECT_EQ(list.set_tempo(8, 1), -1);
     EXPECT_EQ(list.get_pitch(8, value), -1);
     EXPECT_EQ(list.remove(7), 0);
-    EXPECT_EQ(list.remove(7), -1);
+    EXPECT_EQ(list.remove(7), kNotPossible);
     EXPECT_EQ(list.settings(9)->volume, 40);
     for (int socket = 100; socket < 350; ++socket) list.add(socket);
     EXPECT_EQ(list.count(), 251u);

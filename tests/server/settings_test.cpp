@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "core/log.h"
-#include "server/server_settings.h"
 #include "core/profile_file.h"
+#include "server/server_settings.h"
 #include "tests/support/temp_dir.h"
 
 namespace sint {

@@ -24,21 +24,6 @@
 
 namespace sint::test {
 
-// A port that nobody listens on now (the system's choice for port 0).
-inline std::uint16_t free_port() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    std::uint16_t port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-        port = ntohs(address.sin_port);
-    close(fd);
-    return port;
-}
-
 // Polls `done` every 20 ms for at most `limit_ms`.
 template <typename Done>
 bool poll_until(Done done, int limit_ms) {
@@ -56,7 +41,7 @@ bool poll_until(Done done, int limit_ms) {
 // recording with the phones the tests speak.
 class ProgramFolder {
 public:
-    ProgramFolder() : port_(free_port()) {
+    ProgramFolder() : port_(free_loopback_port()) {
         namespace fs = std::filesystem;
         const fs::path built(SINT_PROGRAM_DIR);
         for (const char* program : {"sintsrv", "sint-say"})

@@ -7,9 +7,10 @@
 #include <filesystem>
 
 #include "core/log.h"
+#include "core/status.h"
 #include "tests/support/temp_dir.h"
-#include "tools/voicebuild/synthetic_voice.h"
 #include "text/tgfp.h"
+#include "tools/voicebuild/synthetic_voice.h"
 #include "waveform/psola.h"
 
 namespace sint {
@@ -67,19 +68,19 @@ TEST_F(FacadeTest, LifecycleCodesAndMessages) {
     Synthesiser sint(settings_);
     EXPECT_EQ(sint.convert("Dober dan."), kFacadeFailure);
     EXPECT_NE(log().find("Sint Ni inicializiran!"), std::string::npos);
-    EXPECT_EQ(sint.duration_ms(), -1);
-    EXPECT_EQ(sint.free(), -1);
+    EXPECT_EQ(sint.duration_ms(), kNotPossible);
+    EXPECT_EQ(sint.free(), kNotPossible);
 
     ASSERT_EQ(sint.init(), 0);
     clear_error();
-    EXPECT_EQ(sint.init(), -1);
+    EXPECT_EQ(sint.init(), kNotPossible);
     EXPECT_EQ(last_error(), "Sintetizator je ze inicializiran!");
     EXPECT_NE(log().find("Sint launched"), std::string::npos);
 
     EXPECT_EQ(sint.convert(""), kFacadeFailure);
     EXPECT_NE(log().find("Vhod je prazen niz!"), std::string::npos);
     const std::string before = log();
-    EXPECT_EQ(sint.convert(std::string_view()), -1);  // no text at all: nothing logged
+    EXPECT_EQ(sint.convert(std::string_view()), kNotPossible);  // no text at all: nothing logged
     EXPECT_EQ(log(), before);
 
     EXPECT_EQ(sint.convert("Dober dan."), 0);
@@ -89,7 +90,7 @@ TEST_F(FacadeTest, LifecycleCodesAndMessages) {
 
     EXPECT_EQ(sint.free(), 0);
     EXPECT_NE(log().find("Sint stopped"), std::string::npos);
-    EXPECT_EQ(sint.free(), -1);
+    EXPECT_EQ(sint.free(), kNotPossible);
 }
 
 TEST_F(FacadeTest, VoiceSettingsAreClamped) {

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "core/scramble.h"
+#include "core/status.h"
 #include "text_test_support.h"
 
 namespace sint {
@@ -129,9 +130,15 @@ TEST_F(DictionaryTest, DamagedIndexIsRefused) {
         for (int i = 0; i < 4; ++i) text[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
         return text;
     };
+    // Shorter than 25 bytes: an empty dictionary, read successfully.
+    for (const std::string& text : {std::string(), good.substr(0, 24)}) {
+        write_file(dir_.path() / "short.ndx", text);
+        PronunciationDictionary d;
+        EXPECT_EQ(d.read_index((dir_.path() / "short.ndx").string()), 0);
+        EXPECT_TRUE(d.empty());
+    }
     const std::pair<std::string, std::string> cases[] = {
-        {"empty", ""},
-        {"header only", good.substr(0, 24)},
+        {"header and one byte", good.substr(0, 25)},
         {"truncated", good.substr(0, good.size() - 1)},
         {"one byte more", good + "x"},
         {"wrong text offset", patched(0, 25)},
@@ -144,7 +151,7 @@ TEST_F(DictionaryTest, DamagedIndexIsRefused) {
         SCOPED_TRACE(name);
         write_file(dir_.path() / "bad.ndx", text);
         PronunciationDictionary d;
-        EXPECT_EQ(d.read_index((dir_.path() / "bad.ndx").string()), -1);
+        EXPECT_EQ(d.read_index((dir_.path() / "bad.ndx").string()), kNotPossible);
         EXPECT_TRUE(d.empty());
     }
     // Line offsets that point outside the text or out of order.
@@ -155,8 +162,8 @@ TEST_F(DictionaryTest, DamagedIndexIsRefused) {
     scramble_bytes(&bad_offsets[24 + text_size], 12, 24 + text_size);
     write_file(dir_.path() / "bad.ndx", bad_offsets);
     PronunciationDictionary d;
-    EXPECT_EQ(d.read_index((dir_.path() / "bad.ndx").string()), -1);
-    EXPECT_EQ(d.read_index(dir_.str() + "missing.ndx"), -1);
+    EXPECT_EQ(d.read_index((dir_.path() / "bad.ndx").string()), kNotPossible);
+    EXPECT_EQ(d.read_index(dir_.str() + "missing.ndx"), kNotPossible);
     EXPECT_EQ(d.read_index(index), 0);
     EXPECT_EQ(lookup(d, "dve"), "2");
 }
@@ -166,7 +173,7 @@ TEST_F(DictionaryTest, IndexThatCannotBeWrittenLeavesNothing) {
     add("a.dct", "ena\t1\r\n");
     ASSERT_EQ(source.read_directory(folder(), {}, true), 0);
     write_file(dir_.path() / "file", "x");
-    EXPECT_EQ(source.write_index(dir_.str() + "file/sub/index.ndx"), -1);
+    EXPECT_EQ(source.write_index(dir_.str() + "file/sub/index.ndx"), kNotPossible);
     EXPECT_EQ(lookup(source, "ena"), "1");
 }
 

@@ -2,10 +2,10 @@
 // default profile's data.
 #include <gtest/gtest.h>
 
+#include "core/cp1250.h"
 #include "core/profile_file.h"
 #include "text/char_conversion.h"
 #include "text/clock_times.h"
-#include "core/cp1250.h"
 #include "text_test_support.h"
 
 namespace sint {
@@ -73,10 +73,16 @@ TEST(CharConversion, StopsBeforeTheLimit) {
 TEST(Cp1250, Utf8IsConvertedOtherBytesKept) {
     EXPECT_EQ(utf8_to_cp1250("\xC4\x8D\xC5\xA1\xC5\xBE \xE2\x82\xAC"), "\xE8\x9A\x9E \x80");
     EXPECT_EQ(utf8_to_cp1250("\x9A\xE8 \x9E"), "\x9A\xE8 \x9E");  // not UTF-8: as it is
-    EXPECT_EQ(utf8_to_cp1250("\xE4\xB8\xAD"), "?");               // not in the code page
-    EXPECT_FALSE(is_valid_utf8("\xC0\xAF"));                      // overlong
-    EXPECT_FALSE(is_valid_utf8("\xED\xA0\x80"));                  // surrogate
-    EXPECT_FALSE(is_valid_utf8("\xC4"));                          // cut short
+    // Characters the code page lacks: transliterated or dropped, never "?".
+    EXPECT_EQ(utf8_to_cp1250("\xE4\xB8\xAD"), "");
+    EXPECT_EQ(utf8_to_cp1250("x\xC2\xB2 \xC3\xB1 \xE2\x80\x93 \xF0\x9F\x98\x80?"), "x2 n \x96 ?");
+    EXPECT_EQ(utf8_to_cp1250("\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0 \xD0\xB6"),
+              "Moskva \x9E");
+    const char16_t utf16[] = {0x00B3, 0x0142, 0xD83D, 0xDE00};
+    EXPECT_EQ(utf16_to_cp1250(utf16, 4), "3\xB3");
+    EXPECT_FALSE(is_valid_utf8("\xC0\xAF"));      // overlong
+    EXPECT_FALSE(is_valid_utf8("\xED\xA0\x80"));  // surrogate
+    EXPECT_FALSE(is_valid_utf8("\xC4"));          // cut short
 }
 
 // The text after the clock-time stage of the default engine.
@@ -145,7 +151,14 @@ TEST(Abbreviations, Table) {
         {"Leta 300 pr. n. \x9At.", "Leta 300 pred na{im {tetjem "},
         {"jabolka itd.", "jabolka in tako dalje "},
         {"t. i. sveti", "tako imenovani sveti"},
-        {"ga. in g. Novak", "gospa in gospod Novak"},
+        {"ga. Novak in dr. Kos", "gospa Novak in doktor Kos"},
+        // Abbreviations that are also words: the pronoun, a unit after a
+        // number, an initial; a dot that may end a sentence keeps doing so.
+        {"Vidim ga. Potem", "Vidim ga. Potem"},
+        {"Pozdravljeni, g. Novak", "Pozdravljeni, gospod Novak"},
+        {"Kupil 5 g. Potem", "Kupil 5 g. Potem"},
+        {"Janez G. Novak", "Janez G. Novak"},
+        {"hru\x9Ake itd. Potem", "hru{ke in tako dalje. Potem"},
     };
     for (const auto& [in, out] : cases) {
         SCOPED_TRACE(in);

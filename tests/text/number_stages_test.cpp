@@ -40,10 +40,10 @@ TEST_P(StageOutput, ContainsTheReading) {
 INSTANTIATE_TEST_SUITE_P(
     Numbers, StageOutput,
     ::testing::Values(StageCase{"Stane 1500 evrov.", "numbers", "tiso~ petsto "},
-                      StageCase{"Leta 2000 je bilo.", "numbers", "dve tiso~ "},
+                      StageCase{"Leta 2000 je bilo.", "numbers", "dva tiso~ "},
                       StageCase{"Leta 1000 je bilo.", "numbers", "Leta tiso~ "},
-                      StageCase{"Klic 1234567 je.", "numbers", "ena dve tri {tiri pet {est sedem "},
-                      StageCase{"Klic 0123 je.", "numbers", "ni~ ena dve tri "},
+                      StageCase{"Klic 1234567 je.", "numbers", "ena dva tri {tiri pet {est sedem "},
+                      StageCase{"Klic 0123 je.", "numbers", "ni~ ena dva tri "},
                       StageCase{"Dne 5. maja je.", "numbers", "petega maja"},
                       StageCase{"Bil je 300. dan.", "numbers", "tristot"},
                       StageCase{"Tam je 0 ljudi.", "numbers", "je ni~ "},
@@ -51,7 +51,12 @@ INSTANTIATE_TEST_SUITE_P(
                                 "devetsto devetindevetdeset tiso~ devetsto devetindevetdeset "},
                       StageCase{"Ima 100000 let.", "numbers", "sto tiso~ "},
                       StageCase{"Stane 250.000 evrov.", "numbers", "dvesto petdeset tiso~ evrov"},
-                      StageCase{"Stane 1.500.000 evrov.", "numbers", "petsto \" ni~ ni~ ni~ evrov"},
+                      StageCase{"Stane 1.500.000 evrov.", "numbers",
+                                "en milijon petsto tiso~ evrov"},
+                      StageCase{"Ima 2.000.000 ljudi.", "numbers", "dva milijona ljudi"},
+                      StageCase{"Ima 1.000.000.000 ljudi.", "numbers", "ena milijarda ljudi"},
+                      StageCase{"Stane 1.000.002 EUR.", "units", "1000000\x01 dva evra"},
+                      StageCase{"Je 101000 let.", "numbers", "sto en tiso~ let"},
                       StageCase{"Verzija 1.5 je.", "numbers", "ena \" pet "},
                       StageCase{"Pelje 102 km dale\xE8.", "units", "100 dva kilometra"},
                       StageCase{"Pelje 102 km dale\xE8.", "numbers", "sto dva kilometra"},
@@ -63,7 +68,9 @@ INSTANTIATE_TEST_SUITE_P(
                       StageCase{"Traja 2 min zdaj.", "units", "dve minuti"},
                       StageCase{"Je 4 C zunaj.", "units", "{tiri stopinje celzija"},
                       StageCase{"Je 25 m visok.", "units", "25 metrov"},
-                      StageCase{"Stane 7 EUR zdaj.", "units", "7 evrov"}));
+                      StageCase{"Stane 7 EUR zdaj.", "units", "7 evrov"},
+                      StageCase{"Raste 1 % letno.", "units", "en odstotek"},
+                      StageCase{"Ima 5 g soli.", "units", "5 gramov"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Letters, StageOutput,
@@ -75,6 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
                       StageCase{"Prvi odstavek... Drugi.", "words", " . ] dru:gi"},
                       StageCase{"A je res?", "letters", "a je res"},
                       StageCase{"Rekel je A danes.", "letters", "je  # A # danes"},
+                      // No capital before it since the sentence end: a sentence start.
+                      StageCase{"Da. in A je tam.", "letters", "in a je tam"},
                       StageCase{"TO JE VSE.", "letters", "to je vse"},
                       StageCase{"Ljubljana je lepa.", "letters", "ljubljana je lepa"}));
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/profile_file.h"
+#include "core/status.h"
 #include "tests/text/text_test_support.h"
 
 namespace sint {
@@ -53,9 +54,9 @@ TEST(RuleTable, FieldsWildcardsAndOrder) {
 TEST(RuleTable, CountsAndEmptyTargets) {
     int result = 0;
     rules_from("a\tb\tc", result);
-    EXPECT_EQ(result, -2);
+    EXPECT_EQ(result, kRuleCountWrong);
     rules_from("", result);
-    EXPECT_EQ(result, -1);
+    EXPECT_EQ(result, kNotPossible);
     const RuleTable table = rules_from("a\t=\tb\tX", result);
     ASSERT_EQ(result, 0);
     const CharClassTable& classes = test::default_engine().classes();

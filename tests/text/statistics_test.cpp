@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "text/text_options.h"
 #include "tests/text/text_test_support.h"
 #include "text/syllables.h"
+#include "text/text_options.h"
 
 namespace sint {
 namespace {
@@ -69,7 +69,12 @@ TEST(StressEndings, EndingListsChooseTheSyllable) {
         {"mladost", 2, 1},   // penultimate ending, two nuclei
         {"preost", 2, 2},    // the same with a prefix: the second
         {"dobrega", 3, 2},   // penultimate ending
-        {"policija", 4, 3},  // penultimate ending
+        {"policija", 4, 2},  // antepenultimate ending
+        {"gledati", 3, 1},   // infinitive stressed on the stem
+        {"poznati", 3, 2},   // the same after a prefix
+        {"potovati", 4, 3},  // -ovati: penultimate
+        {"le`ati", 3, 2},    // -`ati: penultimate
+        {"turist", 2, 2},    // final ending
         {"hi{a", 2, 0},      // no list: the statistics decide
     };
     for (const Case& c : cases)

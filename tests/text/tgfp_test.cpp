@@ -9,6 +9,7 @@
 
 #include "core/log.h"
 #include "core/scramble.h"
+#include "core/status.h"
 #include "text_test_support.h"
 
 namespace sint {
@@ -270,7 +271,7 @@ TEST(TgfpConversion, SentenceModeSpansCoverTheText) {
     const Expected expected[] = {
         {"Res? ", ". re:s ? "},
         {"Da. ", ". da . "},
-        {"Bil je 5. maja doma!  ", ". bi:U jE pEte:ga ma:ja dOma: ! "},
+        {"Bil je 5. maja doma!  ", ". bi:U jE pe:tEga ma:ja dOma: ! "},
         {"Konec", ". ko:nEts . "},
     };
     int length = engine.convert_sentence(text, true);
@@ -285,7 +286,7 @@ TEST(TgfpConversion, SentenceModeSpansCoverTheText) {
         covered = span.end;
         length = engine.convert_sentence(nullptr, true);
     }
-    EXPECT_EQ(length, -1);
+    EXPECT_EQ(length, kNotPossible);
     EXPECT_EQ(covered, text.size());
     // A new text starts over.
     EXPECT_EQ(engine.convert_sentence("A. B.", true), 3);
@@ -298,9 +299,11 @@ TEST(TgfpConversion, SentenceSpansAreInTheCallersText) {
     const std::string text =
         "Dr. Novak pride ob 8:15. Res? \x8A"
         "e npr. jutri itd. Konec \x80!";
+    // "itd." before a capitalised word also ends its sentence.
     const std::string spans[] = {"Dr. Novak pride ob 8:15. ", "Res? ",
                                  "\x8A"
-                                 "e npr. jutri itd. Konec \x80!"};
+                                 "e npr. jutri itd. ",
+                                 "Konec \x80!"};
     int length = engine.convert_sentence(text, true);
     for (const std::string& span : spans) {
         ASSERT_GT(length, 0);
@@ -309,7 +312,7 @@ TEST(TgfpConversion, SentenceSpansAreInTheCallersText) {
         EXPECT_EQ(static_cast<std::size_t>(length), s.length);
         length = engine.convert_sentence(nullptr, true);
     }
-    EXPECT_EQ(length, -1);
+    EXPECT_EQ(length, kNotPossible);
     EXPECT_EQ(engine.convert_sentence("Kaj?", true), 4);
     EXPECT_EQ(engine.normalised_sentence_span().length, 4u);
 }
@@ -339,11 +342,11 @@ TEST(TgfpConversion, StagesAreObservedInOrder) {
     engine.convert_text("Dr. Novak pride ob 8:15, npr. jutri.", true);
     engine.set_stage_observer(nullptr);
     const std::vector<std::string> expected = {"characters", "clock times", "abbreviations",
-                                               "compounds",  "sentences",     "units",
-                                               "numbers",    "letters",       "words"};
+                                               "compounds",  "sentences",   "units",
+                                               "numbers",    "letters",     "words"};
     EXPECT_EQ(stages, expected);
     EXPECT_EQ(std::string(engine.result_text()),
-              "dOkto:r no:vak pri:dE Ob o:smih in pe:tnajst minu:t , na pri:mEr ju:tri . ");
+              "do:ktOr no:vak pri:dE Ob o:smih in pe:tnajst minu:t , na pri:mEr ju:tri . ");
 }
 
 }  // namespace

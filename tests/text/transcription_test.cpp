@@ -5,8 +5,9 @@
 #include <filesystem>
 #include <string>
 
-#include "text/text_options.h"
 #include "tests/text/text_test_support.h"
+#include "text/dictionary.h"
+#include "text/text_options.h"
 
 namespace sint {
 namespace {
@@ -80,6 +81,22 @@ TEST(Transcription, PunctuationIsAToken) {
     const std::string out = transcribe("Da, ne.");
     EXPECT_NE(out.find(" , "), std::string::npos) << out;
     EXPECT_EQ(out.back(), ' ');
+}
+
+TEST(Transcription, LongTokenIsLookedUpByItsFirst64Characters) {
+    const std::string key(64, 'a');
+    test::TempDir dir;
+    test::write_file(dir.path() / "d.dct", key + "\tX\r\nb\tY\r\n");
+    PronunciationDictionary dictionary;
+    ASSERT_EQ(dictionary.read_directory(dir.str(), {}, true), 0);
+    const TGFP& engine = test::default_engine();
+    std::string out;
+    // The first 64 characters are the hit; the rest is read as the next token.
+    const int hits = engine.word_transcriber().transcribe(
+        key + "aa b ", out, true, engine.classes(), dictionary, engine.stress_statistics());
+    EXPECT_EQ(hits, 2);
+    EXPECT_EQ(out.substr(0, 2), "X ") << out;
+    EXPECT_NE(out.find(" Y "), std::string::npos) << out;
 }
 
 TEST(Transcription, BadInputConvertsWithoutFault) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/waveform/voice_fixture.h"
+#include "tests/support/voice_fixture.h"
 
 namespace sint::test {
 namespace {

@@ -16,12 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "core/cp1250.h"
 #include "core/log.h"
+#include "core/profile_file.h"
 #include "server/server_settings.h"
 #include "synth/facade.h"
-#include "core/profile_file.h"
 #include "tests/support/temp_dir.h"
-#include "core/cp1250.h"
 #include "tools/voicebuild/voice_check.h"
 
 namespace sint::test {

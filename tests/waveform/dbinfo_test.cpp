@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/waveform/voice_fixture.h"
+#include "tests/support/voice_fixture.h"
 
 namespace sint {
 namespace {

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/waveform/voice_fixture.h"
+#include "core/status.h"
+#include "tests/support/voice_fixture.h"
 
 namespace sint {
 namespace {
@@ -164,11 +165,11 @@ TEST_F(PsolaTest, SumsSaturateAt32760) {
 TEST_F(PsolaTest, InputChecks) {
     add_recording(mama_recording());
     TPsola psola(list_file(), 1, 0, options());
-    EXPECT_EQ(psola.synthesise(nullptr), -1);
+    EXPECT_EQ(psola.synthesise(nullptr), kNotPossible);
 
     // A name that is no symbol: nothing is placed, the output is the leading silence.
     auto in = records({{"m", 0, 0, 0, 0}, {"x", 0, 0, 0, 0}});
-    EXPECT_EQ(psola.synthesise(in.data()), -1);
+    EXPECT_EQ(psola.synthesise(in.data()), kNotPossible);
     EXPECT_EQ(psola.sample_count(), kLeadingSilence);
     EXPECT_EQ(log_count("TPsola::Init>>Error reading input alophones data>>SAMPA symbol \"x\" at "
                         "position 1 in input array could not be converted"),
@@ -177,7 +178,7 @@ TEST_F(PsolaTest, InputChecks) {
     // Out-of-range values are clamped and reported; a negative duration skips the phone.
     in = records(
         {{"m", 0, 0, 0, 0}, {"a:", 3000, 600, 30, 100}, {"m", 0, 0, 0, 0}, {"a", 0, 0, 0, 0}});
-    EXPECT_EQ(psola.synthesise(in.data()), -2);
+    EXPECT_EQ(psola.synthesise(in.data()), kStageFailed);
     ASSERT_EQ(psola.units().size(), 3u);
     EXPECT_EQ(psola.units()[1].duration, 1500);
     EXPECT_EQ(psola.units()[1].f0_start, 500);
@@ -186,7 +187,7 @@ TEST_F(PsolaTest, InputChecks) {
                         "between 0 and 1500ms."),
               1);
     in = records({{"m", 0, 0, 0, 0}, {"a:", -5, 0, 0, 0}, {"m", 0, 0, 0, 0}, {"a", 0, 0, 0, 0}});
-    EXPECT_EQ(psola.synthesise(in.data()), -2);
+    EXPECT_EQ(psola.synthesise(in.data()), kStageFailed);
 }
 
 TEST_F(PsolaTest, DamagedRecordingsSkipThePhone) {
@@ -201,7 +202,7 @@ TEST_F(PsolaTest, DamagedRecordingsSkipThePhone) {
                              {"a:", 0, 0, 0, 0},
                              {"m", 0, 0, 0, 0},
                              {"a", 0, 0, 0, 0}});
-    EXPECT_EQ(psola.synthesise(in.data()), -2);
+    EXPECT_EQ(psola.synthesise(in.data()), kStageFailed);
     EXPECT_EQ(log_count("TPsola::Init>>Invalid frequency of the alophone in wave database"), 2);
     EXPECT_EQ(log_count("frequency found within the database=800Hz"), 1);
 
@@ -212,13 +213,13 @@ TEST_F(PsolaTest, DamagedRecordingsSkipThePhone) {
     add_recording(rec);
     TPsola wide(list_file(), 1, 0, options());
     wide.set_window_width(200);
-    EXPECT_EQ(wide.synthesise(in.data()), -2);
+    EXPECT_EQ(wide.synthesise(in.data()), kStageFailed);
     EXPECT_EQ(log_count("TPsola::Init>>Marker too close to the beginning or the end of wave "
                         "database"),
               1);
     // The last alophone of the database has no next one.
     const auto last = records({{"a", 0, 0, 0, 0}, {"_", 0, 0, 0, 0}});
-    EXPECT_EQ(wide.synthesise(last.data()), -2);
+    EXPECT_EQ(wide.synthesise(last.data()), kStageFailed);
     EXPECT_EQ(log_count("TPsola::Init>>Invalid alophone found>>Function MakeSentence returned "
                         "index of the alophone 5, which is not located within database. Valid "
                         "indexes are from 0 to 4."),

@@ -7,7 +7,8 @@
 #include <string>
 
 #include "core/phone_symbols.h"
-#include "tests/waveform/voice_fixture.h"
+#include "core/status.h"
+#include "tests/support/voice_fixture.h"
 
 namespace sint {
 namespace {
@@ -188,7 +189,7 @@ TEST_F(TableSintTest, PackedFileOfTheWrongLengthIsRefused) {
          {good + "x", good.substr(0, good.size() - 1), good.substr(0, 30), std::string()}) {
         test::write_file(built.packed_path(), bad);
         TTableSint loaded(options());
-        EXPECT_EQ(loaded.load(), -1);
+        EXPECT_EQ(loaded.load(), kNotPossible);
         EXPECT_EQ(loaded.alophone_count(), 0);
     }
     EXPECT_GE(log_count("does not match its header"), 3);
@@ -197,9 +198,9 @@ TEST_F(TableSintTest, PackedFileOfTheWrongLengthIsRefused) {
     damaged[60] = 100;  // alophone entry count
     test::write_file(built.packed_path(), damaged);
     TTableSint loaded(options());
-    EXPECT_EQ(loaded.load(), -1);
+    EXPECT_EQ(loaded.load(), kNotPossible);
     std::filesystem::remove(built.packed_path());
-    EXPECT_EQ(loaded.load(), -1);
+    EXPECT_EQ(loaded.load(), kNotPossible);
 }
 
 TEST_F(TableSintTest, DiskModeReadsEverySourceFormat) {

@@ -206,8 +206,7 @@ TEST_F(WaveFileTest, G711AgreesWithSox) {
     std::vector<std::int16_t> ramp;
     for (int v = -32768; v < 32768; v += 7) ramp.push_back(static_cast<std::int16_t>(v));
     const std::string in = dir_.file("ramp.wav");
-    test::write_file(
-        in, riff(format_chunk(1, 16) + chunk("data", test::sample_data(ramp, 1, 16))));
+    test::write_file(in, riff(format_chunk(1, 16) + chunk("data", test::sample_data(ramp, 1, 16))));
     const struct {
         int tag;
         const char* encoding;

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "core/process.h"
-#include "core/log.h"
-#include "server/server_settings.h"
-#include "core/profile_file.h"
 #include "core/cp1250.h"
+#include "core/log.h"
+#include "core/process.h"
+#include "core/profile_file.h"
+#include "server/server_settings.h"
 #include "text/tgfp.h"
 #include "tools/sint-g2p/prosody_print.h"
 

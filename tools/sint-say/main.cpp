@@ -13,6 +13,8 @@
 #include "tools/sint-say/say_client.h"
 #include "tools/sint-say/text_input.h"
 #include "tools/sint-say/wave_output.h"
+#include "tools/ssml/plan_speaker.h"
+#include "tools/ssml/ssml_reader.h"
 
 namespace {
 
@@ -32,6 +34,8 @@ constexpr const char* kUsage =
     "  --port N         server port (default: the port of the server's sint.ini, else 10150)\n"
     "  --server PATH    the sintsrv to start when nobody answers\n"
     "                   (default: $SINT_SERVER, else the sintsrv beside sint-say)\n"
+    "  -m, --ssml       the text is SSML (marks, breaks, prosody, say-as)\n"
+    "  --marks          with -m: print each mark's time and name to standard error\n"
     "  -q, --quiet      no progress bar\n"
     "  -h, --help       this text\n";
 
@@ -44,6 +48,45 @@ bool read_number(const char* text, long low, long high, long& value) {
     char* end = nullptr;
     value = std::strtol(text, &end, 10);
     return end != text && *end == '\0' && value >= low && value <= high;
+}
+
+// Writes the audio of an SSML text and, when asked, the time of each mark.
+class SsmlOutput : public sint::PlanListener {
+public:
+    SsmlOutput(sint::AudioSink& sink, bool print_marks) : sink_(sink), print_marks_(print_marks) {}
+    bool audio(std::span<const std::int16_t> samples) override { return sink_.write(samples); }
+    bool mark(const std::string& name) override {
+        if (print_marks_)
+            std::fprintf(stderr, "%.3f\t%s\n",
+                         static_cast<double>(sink_.samples()) / sint::kSayRate, name.c_str());
+        return true;
+    }
+
+private:
+    sint::AudioSink& sink_;
+    bool print_marks_;
+};
+
+// Speaks SSML through a server that `client` has found ready, on a connection
+// of its own, as the Speech Dispatcher module does.
+bool speak_ssml(const sint::SayOptions& options, const std::string& document, sint::AudioSink& sink,
+                bool print_marks, std::string& error) {
+    sint::VoiceParams voice;
+    voice.rate = static_cast<int>(options.rate.value_or(0) * 10);
+    voice.pitch = static_cast<int>(options.pitch.value_or(0) * 2);
+    voice.volume = static_cast<int>(options.volume.value_or(100) * 2 - 100);
+    sint::ProtocolConnection connection;
+    if (!connection.connect(options.host == "localhost" ? "127.0.0.1" : options.host,
+                            options.port)) {
+        error = "cannot reach the server on port " + std::to_string(options.port);
+        return false;
+    }
+    SsmlOutput output(sink, print_marks);
+    sint::PlanSpeaker speaker(connection, nullptr, sint::kReplyTimeoutMs);
+    const auto plan = sint::plan_speech(sint::read_ssml(document), voice);
+    if (speaker.speak(plan, output) == sint::SpeakOutcome::Done) return true;
+    error = "the server broke off";
+    return false;
 }
 
 void show_progress(std::size_t done, std::size_t total) {
@@ -60,7 +103,7 @@ void show_progress(std::size_t done, std::size_t total) {
 int main(int argc, char** argv) {
     sint::SayOptions options;
     std::string output, text_file, text;
-    bool raw = false, quiet = false, have_text = false;
+    bool raw = false, quiet = false, have_text = false, ssml = false, print_marks = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const auto value = [&](const char* name) -> const char* {
@@ -101,6 +144,10 @@ int main(int argc, char** argv) {
             options.port_given = true;
         } else if (arg == "--server") {
             options.server_path = value("--server");
+        } else if (arg == "-m" || arg == "--ssml") {
+            ssml = true;
+        } else if (arg == "--marks") {
+            print_marks = true;
         } else if (arg == "-q" || arg == "--quiet") {
             quiet = true;
         } else if (arg == "--") {
@@ -128,7 +175,8 @@ int main(int argc, char** argv) {
         }
         text.assign(std::istreambuf_iterator<char>(*in), std::istreambuf_iterator<char>());
     }
-    text = sint::speakable_text(text);
+    if (print_marks && !ssml) return fail("--marks needs -m");
+    if (!ssml) text = sint::speakable_text(text);
     if (text.find_first_not_of(" \t\r\n") == std::string::npos) return fail("no text to speak");
 
     if (!options.port_given) {
@@ -141,8 +189,9 @@ int main(int argc, char** argv) {
 
     sint::AudioSink sink(output, stdout);
     if (!sink.ok()) return fail("cannot write " + output);
-    const bool bar = !quiet && isatty(STDERR_FILENO);
-    const bool spoken = client.speak(text, sink, bar ? show_progress : nullptr, error);
+    const bool bar = !quiet && !ssml && isatty(STDERR_FILENO);
+    const bool spoken = ssml ? speak_ssml(options, text, sink, print_marks, error)
+                             : client.speak(text, sink, bar ? show_progress : nullptr, error);
     if (bar) std::fputc('\n', stderr);
     if (!spoken) return fail(error);
     if (!sink.finish()) return fail("cannot write " + (output.empty() ? "the audio" : output));

@@ -172,7 +172,10 @@ def main():
         stress["vc"][vc][k] += 1
         letter = w[nuclei(w)[k - 1]]
         if letter in "eo" and q:
-            sym = {"e": "e", "E": "E", "@": "@", "o": "o", "O": "O"}.get(q)
+            # Only a quality of the stressed letter itself: the teacher's
+            # stressed vowel may be another letter's where it reads the word
+            # otherwise, and "o" must never turn into "e".
+            sym = q if q in {"e": "eE@", "o": "oO"}[letter] else None
             if sym:
                 for kind, pat in (("vzn", son), ("vc", vc)):
                     key = marked(pat, k, letter)

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/process.h"
+#include "core/status.h"
 #include "tools/voicebuild/voice_check.h"
 #include "waveform/psola.h"
 
@@ -136,8 +137,8 @@ int main(int argc, char** argv) {
     for (const auto& units : lines) {
         auto records = records_of(units, pitch);
         const int rc = psola->synthesise(records.data());
-        if (rc == -2) ++skipped;
-        if (rc == -1) ++failed;
+        if (rc == sint::kStageFailed) ++skipped;
+        if (rc == sint::kNotPossible) ++failed;
         all.insert(all.end(), psola->samples_out(), psola->samples_out() + psola->sample_count());
     }
     const auto saturated =

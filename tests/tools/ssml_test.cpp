@@ -1,0 +1,143 @@
+// The SSML reader and the speech plan: documents in, pieces and requests out.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "tools/ssml/speech_plan.h"
+#include "tools/ssml/ssml_reader.h"
+
+namespace sint {
+namespace {
+
+// "text", "text"{r,p,v,spell}, <mark>, [ms], | for a boundary.
+std::string describe(const SsmlDocument& document) {
+    std::ostringstream out;
+    if (document.plain_fallback) out << "plain: ";
+    for (const SsmlPiece& p : document.pieces) {
+        switch (p.kind) {
+            case SsmlPiece::Kind::Text:
+                out << '"' << p.text << '"';
+                if (p.prosody != ProsodyChange{} || p.spell)
+                    out << '{' << p.prosody.rate << ',' << p.prosody.pitch << ','
+                        << p.prosody.volume << (p.spell ? ",spell" : "") << '}';
+                break;
+            case SsmlPiece::Kind::Mark:
+                out << '<' << p.text << '>';
+                break;
+            case SsmlPiece::Kind::Break:
+                out << '[' << p.break_ms << ']';
+                break;
+            case SsmlPiece::Kind::Boundary:
+                out << '|';
+                break;
+        }
+    }
+    return out.str();
+}
+
+TEST(SsmlReader, DocumentsBecomePieces) {
+    const std::string deep = [] {
+        std::string d;
+        for (int i = 0; i < 100; ++i) d += "<p>";
+        d += "globoko";
+        for (int i = 0; i < 100; ++i) d += "</p>";
+        return d;
+    }();
+    const std::pair<std::string, std::string> cases[] = {
+        {"Dober dan.", "\"Dober dan.\""},
+        {"<speak>Dober <mark name=\"a\"/>dan.</speak>", "\"Dober \"<a>\"dan.\""},
+        {"<?xml version=\"1.0\"?><speak xmlns=\"x\">A<!-- skrito -->B<![CDATA[<C>]]></speak>",
+         "\"AB<C>\""},
+        {"<speak>A<break time=\"300ms\"/>B<break time=\"1.5s\"/>C<break time=\"99999s\"/>"
+         "D<break strength=\"weak\"/>E<break/>F</speak>",
+         "\"A\"[300]\"B\"[1500]\"C\"[10000]\"D\"[250]\"E\"[500]\"F\""},
+        {"<speak><prosody rate=\"fast\">a</prosody><prosody rate=\"+20%\">b</prosody>"
+         "<prosody rate=\"80%\">c</prosody><prosody rate=\"0.5\">d</prosody></speak>",
+         "\"a\"{40,0,1}\"b\"{20,0,1}\"c\"{-20,0,1}\"d\"{-50,0,1}"},
+        {"<prosody pitch=\"+2st\">a</prosody><prosody pitch=\"x-low\">b</prosody>"
+         "<prosody volume=\"soft\">c</prosody><prosody volume=\"-6dB\">d</prosody>",
+         "\"a\"{0,12,1}\"b\"{0,-80,1}\"c\"{0,0,0.5}\"d\"{0,0,0.501187}"},
+        {"<prosody rate=\"fast\" volume=\"50\"><prosody rate=\"fast\" pitch=\"bogus\">a"
+         "</prosody></prosody>",
+         "\"a\"{80,0,0.5}"},
+        {"<say-as interpret-as=\"characters\">abc</say-as> <say-as interpret-as=\"date\">1.2."
+         "</say-as>",
+         "\"abc\"{0,0,1,spell}\" 1.2.\""},
+        {"<p><s>Ena.</s><s>Dve.</s></p><p/>Tri", "|\"Ena.\"|\"Dve.\"|\"Tri\""},
+        {"&lt;a&gt; &amp; &#269;&#x17E;&quot;&bogus; &", "\"<a> & \xe8\x9e\"&bogus; &\""},
+        {"<emphasis level=\"strong\">zelo</emphasis> <voice name=\"x\">dobro</voice>",
+         "\"zelo dobro\""},
+        {"\xc4\x8d\xc5\xa1\xc5\xbe \xc4\x8c", "\"\xe8\x9a\x9e \xc8\""},  // UTF-8 to code page 1250
+        {"\xe8lovek", "\"\xe8lovek\""},                                  // 8-bit stays
+        {"<mark name=\"a&#10;b\"/><mark name=\"\"/>", "<a_b><>"},
+        // Malformed: the text with the tags stripped.
+        {"<speak>Mama <prosody>ima</speak> kis", "plain: \"Mama ima kis\""},
+        {"<speak>Mama", "plain: \"Mama\""},
+        {"a < b in c > d", "plain: \"a  d\""},
+        {"<speak>x</p>", "plain: \"x\""},
+        {"<mark name=a/>x", "plain: \"x\""},
+        {"<!-- ni konca", "plain: \"<!-- ni konca\""},
+        {deep, "plain: \"globoko\""},
+    };
+    for (const auto& [document, expected] : cases)
+        EXPECT_EQ(describe(read_ssml(document)), expected) << document;
+}
+
+TEST(SpeechPlan, RequestSettingsFollowTheVoiceAndTheMarkup) {
+    const struct {
+        VoiceParams voice;
+        ProsodyChange change;
+        RequestSettings expected;
+    } cases[] = {
+        {{}, {}, {0, 0, 100}},
+        {{-100, 100, 0}, {}, {-10, 50, 50}},
+        {{55, -33, -100}, {}, {6, -17, 1}},
+        {{100, 0, 100}, {80, -200, 0.5}, {10, -50, 50}},
+        {{}, {0, 0, 0.0}, {0, 0, 1}},
+    };
+    for (const auto& c : cases) {
+        const RequestSettings got = request_settings(c.voice, c.change);
+        EXPECT_EQ(got, c.expected) << got.tempo << " " << got.pitch << " " << got.volume;
+    }
+}
+
+TEST(SpeechPlan, StretchesKeepTheirMarksAndSettings) {
+    const auto plan = plan_speech(
+        read_ssml("<speak>A <mark name=\"m\"/>B<mark name=\"n\"/><break time=\"100ms\"/>"
+                  "<prosody rate=\"fast\">C</prosody><s>D</s><mark name=\"o\"/></speak>"),
+        VoiceParams{});
+    ASSERT_EQ(plan.size(), 5u);
+    EXPECT_EQ(plan[0].text, "A B");
+    ASSERT_EQ(plan[0].marks.size(), 2u);
+    EXPECT_EQ(plan[0].marks[0].offset, 2u);
+    EXPECT_EQ(plan[0].marks[1].offset, 3u);
+    EXPECT_EQ(plan[1].kind, PlanItem::Kind::Silence);
+    EXPECT_EQ(plan[1].silence_ms, 100);
+    EXPECT_EQ(plan[2].text, "C");
+    EXPECT_EQ(plan[2].settings.tempo, 4);
+    EXPECT_EQ(plan[3].text, "D");
+    EXPECT_EQ(plan[4].kind, PlanItem::Kind::Mark);
+    EXPECT_EQ(plan[4].text, "o");
+
+    VoiceParams spelling;
+    spelling.spelling = true;
+    const auto spelled = plan_speech(read_ssml("ab"), spelling);
+    ASSERT_EQ(spelled.size(), 1u);
+    EXPECT_TRUE(spelled[0].spell);
+}
+
+TEST(SpeechPlan, PunctuationIsNamedByMode) {
+    const std::string text = "a, b (c) @d.";
+    const std::pair<PunctuationMode, std::string> cases[] = {
+        {PunctuationMode::None, "a, b (c) @d."},
+        {PunctuationMode::Some, "a, b (c)  afna @d."},
+        {PunctuationMode::Most, "a, b  oklepaj (c zaklepaj )  afna @d."},
+        {PunctuationMode::All, "a vejica , b  oklepaj (c zaklepaj )  afna @d pika ."},
+    };
+    for (const auto& [mode, expected] : cases)
+        EXPECT_EQ(name_punctuation(text, mode), expected) << static_cast<int>(mode);
+}
+
+}  // namespace
+}  // namespace sint
