@@ -298,7 +298,7 @@ public:
         folder_ = pattern;
         fs::copy(source, folder_,
                  fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-        port_ = free_port();
+        port_ = sint::free_loopback_port();
         std::ofstream(folder_ / "sint.ini") << ini_for_port(source / "sint.ini", port_) << extra;
         const std::string program = (folder_ / "sintsrv").string();
         if (!fs::exists(folder_ / "data/MorvenaIdra.dat")) {
@@ -503,7 +503,7 @@ int bench_scale(const fs::path& source, int each) {
             if (!servers.back()->ready()) return 1;
             ports.push_back(servers.back()->port());
         }
-        const std::uint16_t port = free_port();
+        const std::uint16_t port = sint::free_loopback_port();
         const fs::path config =
             fs::temp_directory_path() / ("sint-bench-haproxy-" + std::to_string(getpid()) + ".cfg");
         const pid_t proxy = start_haproxy(port, ports, config);

@@ -21,7 +21,6 @@ namespace sint {
 namespace {
 
 using sint::test::connect_ready;
-using sint::test::free_port;
 using sint::test::poll_until;
 using sint::test::ProgramFolder;
 using sint::test::ServerProcess;
@@ -147,7 +146,7 @@ TEST(Haproxy, TwoServersShareTheClientsAndOneMayGoDown) {
     if (access(Haproxy::kProgram, X_OK) != 0) GTEST_SKIP() << "haproxy is not installed";
     Server first(1), second(1);
     ASSERT_TRUE(first.ready && second.ready);
-    const std::uint16_t port = free_port();
+    const std::uint16_t port = free_loopback_port();
     Haproxy proxy(port, {first.folder.port(), second.folder.port()});
     ProtocolConnection probe;
     // Ready once the checks have found both servers up.
