@@ -22,7 +22,7 @@ export CCACHE_NOHASHDIR := 1
 endif
 
 APT_PACKAGES := cmake g++ make libgtest-dev libgmock-dev ninja-build sox speech-dispatcher \
-                dpkg-dev lintian adduser
+                dpkg-dev lintian adduser haproxy
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 PREFIX  ?= /usr/local

@@ -9,6 +9,12 @@
 //   bench_tcp --instant      the TCP server and protocol alone, in process, with
 //                            a stand-in synthesiser that answers at once
 //   bench_tcp PORT           a sintsrv that runs already (no memory figures)
+//   bench_tcp --scale [N]    60 clients x N sentences (default 100) with 1, 2
+//                            and 4 synthesis workers, and through haproxy with
+//                            1 and 2 one-worker servers: requests and seconds of
+//                            audio per second, p50/p99 time to the whole reply
+//                            of the ten-word sentence under that load, and the
+//                            resident memory of 1 and 4 workers in disk mode
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -27,6 +33,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -274,18 +281,257 @@ int bench_folder(const fs::path& source) {
     return result;
 }
 
+// A sintsrv of the scale table: a copy of the program folder with its own port
+// and `extra` lines in sint.ini, started in disk mode with a fast start.
+class BenchServer {
+public:
+    BenchServer(const fs::path& source, const std::string& extra) {
+        std::string pattern = (fs::temp_directory_path() / "sint-bench-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) return;
+        folder_ = pattern;
+        fs::copy(source, folder_,
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        port_ = sint::free_loopback_port();
+        std::ofstream(folder_ / "sint.ini") << ini_for_port(source / "sint.ini", port_) << extra;
+        const std::string program = (folder_ / "sintsrv").string();
+        if (!fs::exists(folder_ / "data/MorvenaIdra.dat")) {
+            const pid_t builder = spawn({program, "-konzola", "-ustvaripodatke"});
+            waitpid(builder, nullptr, 0);
+        }
+        pid_ = spawn({program, "-konzola", "-hitro", "-disk"});
+        const auto started = Clock::now();
+        sint::ProtocolConnection probe;
+        while (ms_since(started) < kStartTimeoutMs && waitpid(pid_, nullptr, WNOHANG) == 0) {
+            if (probe.connect("127.0.0.1", port_) &&
+                probe.send_request(sint::command_request("TEST")) &&
+                probe.wait_for(sint::ReplyType::Ok, 1000)) {
+                ready_ = true;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    ~BenchServer() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        std::error_code ignored;
+        if (!folder_.empty()) fs::remove_all(folder_, ignored);
+    }
+    bool ready() const { return ready_; }
+    std::uint16_t port() const { return port_; }
+    pid_t pid() const { return pid_; }
+
+private:
+    fs::path folder_;
+    std::uint16_t port_ = 0;
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
+// haproxy with the shipped configuration in front of `backends`, listening on
+// the loopback; -1 when it is not installed.
+pid_t start_haproxy(std::uint16_t port, const std::vector<std::uint16_t>& backends,
+                    const fs::path& config_file) {
+    if (access("/usr/sbin/haproxy", X_OK) != 0) return -1;
+    std::ifstream shipped(std::string(SINT_SOURCE_DIR) + "/deploy/haproxy/haproxy.cfg");
+    std::ofstream config(config_file);
+    std::string line;
+    while (std::getline(shipped, line)) {
+        const std::string word = line.substr(0, line.find('#'));
+        if (word.find(" log ") != std::string::npos || word.find("tcplog") != std::string::npos ||
+            word.rfind("    server ", 0) == 0)
+            continue;
+        if (word.rfind("    bind ", 0) == 0) line = "    bind 127.0.0.1:" + std::to_string(port);
+        config << line << "\n";
+    }
+    for (std::size_t i = 0; i < backends.size(); ++i)
+        config << "    server sint" << i << " 127.0.0.1:" << backends[i] << " check\n";
+    config.close();
+    return spawn({"/usr/sbin/haproxy", "-db", "-q", "-f", config_file.string()});
+}
+
+struct LoadFigures {
+    long answered = 0;
+    double seconds = 0;
+    double audio_seconds = 0;
+    double p50_ms = -1, p99_ms = -1;
+};
+
+// A load client that costs little: it sends a prepared frame and reads the
+// reply into a scratch buffer, so that on a small machine the clients leave
+// the cores to the server. The audio's length is taken from the header.
+class LeanClient {
+public:
+    explicit LeanClient(std::uint16_t port) {
+        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const int one = 1;
+        setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        if (connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~LeanClient() {
+        if (fd_ >= 0) close(fd_);
+    }
+    // Sends the frame and reads one reply: its payload length, or -1.
+    long exchange(const std::vector<std::uint8_t>& frame) {
+        if (fd_ < 0 || send(fd_, frame.data(), frame.size(), MSG_NOSIGNAL) !=
+                           static_cast<ssize_t>(frame.size()))
+            return -1;
+        std::uint8_t header[sint::kFrameHeaderSize];
+        if (!read_exactly(header, sizeof header, sizeof header)) return -1;
+        const long length = sint::decode_header(header).length;
+        return read_exactly(nullptr, 0, static_cast<std::size_t>(length)) ? length : -1;
+    }
+
+private:
+    // Reads `count` bytes, into `into` when given (of size `size`), else away.
+    bool read_exactly(std::uint8_t* into, std::size_t size, std::size_t count) {
+        std::size_t got = 0;
+        while (got < count) {
+            pollfd wait{fd_, POLLIN, 0};
+            if (poll(&wait, 1, kReplyTimeoutMs) <= 0) return false;
+            std::uint8_t* target = into ? into + got : scratch_;
+            const std::size_t room = into ? size - got : sizeof scratch_;
+            const ssize_t n = recv(fd_, target, std::min(room, count - got), 0);
+            if (n <= 0) return false;
+            got += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+    int fd_ = -1;
+    std::uint8_t scratch_[1 << 16];
+};
+
+// 60 clients each send `each` ten-word sentences one after the other; every
+// request is timed from its sending to the last byte of its reply.
+LoadFigures timed_load(std::uint16_t port, int clients, int each) {
+    const std::string request = sint::stream_request(kTenWords);
+    const std::vector<std::uint8_t> frame =
+        sint::encode_frame(std::string_view(request.c_str(), request.size() + 1), 1);
+    std::vector<std::vector<double>> times(static_cast<std::size_t>(clients));
+    std::atomic<long> answered{0}, samples{0};
+    const auto started = Clock::now();
+    std::vector<std::thread> threads;
+    for (int c = 0; c < clients; ++c) {
+        threads.emplace_back([&, c] {
+            auto connection = std::make_unique<LeanClient>(port);
+            for (int i = 0; i < each; ++i) {
+                const auto sent = Clock::now();
+                const long length = connection->exchange(frame);
+                // Only audio counts: the 8 bytes of "SINT_S_" and its NUL, then samples.
+                if (length <= 8) continue;
+                times[static_cast<std::size_t>(c)].push_back(ms_since(sent));
+                ++answered;
+                samples += (length - 8) / 2;
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    LoadFigures figures;
+    figures.seconds = ms_since(started) / 1000;
+    figures.answered = answered;
+    figures.audio_seconds = static_cast<double>(samples) / 16000;
+    std::vector<double> all;
+    for (const auto& client : times) all.insert(all.end(), client.begin(), client.end());
+    if (!all.empty()) {
+        std::sort(all.begin(), all.end());
+        figures.p50_ms = all[all.size() / 2];
+        figures.p99_ms = all[std::min(all.size() - 1, all.size() * 99 / 100)];
+    }
+    return figures;
+}
+
+void print_row(const char* setup, const LoadFigures& f, int requests, long rss_kb) {
+    std::printf("%-22s %6ld/%-5d %8.1f %10.2f %9.0f %9.0f", setup, f.answered, requests,
+                f.answered / f.seconds, f.audio_seconds / f.seconds, f.p50_ms, f.p99_ms);
+    if (rss_kb >= 0)
+        std::printf(" %9ld\n", rss_kb);
+    else
+        std::printf(" %9s\n", "-");
+}
+
+int bench_scale(const fs::path& source, int each) {
+    constexpr int kClients = 60;
+    const int requests = kClients * each;
+    std::printf("== %d clients x %d ten-word sentences, default voice, disk mode, %u cores\n",
+                kClients, each, std::thread::hardware_concurrency());
+    std::printf("%-22s %12s %8s %10s %9s %9s %9s\n", "setup", "answered", "req/s", "audio s/s",
+                "p50 ms", "p99 ms", "RSS kB");
+    double one_worker = 0;
+    int result = 0;
+    for (const int workers : {1, 2, 4}) {
+        BenchServer server(source, "delavci = " + std::to_string(workers) + "\n");
+        if (!server.ready()) {
+            std::fprintf(stderr, "bench_tcp: sintsrv did not become ready\n");
+            return 1;
+        }
+        const long idle_rss = resident_kb(server.pid());
+        const LoadFigures figures = timed_load(server.port(), kClients, each);
+        const std::string setup = std::to_string(workers) + " worker" + (workers > 1 ? "s" : "");
+        print_row(setup.c_str(), figures, requests, resident_kb(server.pid()));
+        std::printf("%-22s resident memory when ready: %ld kB\n", "", idle_rss);
+        const double rate = figures.answered / figures.seconds;
+        if (workers == 1) one_worker = rate;
+        if (workers == 2)
+            std::printf("%-22s 2 workers give %.2f x the requests per second of 1\n", "",
+                        rate / one_worker);
+        if (figures.answered != requests) result = 1;
+    }
+    for (const int backends : {1, 2}) {
+        std::vector<std::unique_ptr<BenchServer>> servers;
+        std::vector<std::uint16_t> ports;
+        for (int i = 0; i < backends; ++i) {
+            servers.push_back(std::make_unique<BenchServer>(source, "delavci = 1\n"));
+            if (!servers.back()->ready()) return 1;
+            ports.push_back(servers.back()->port());
+        }
+        const std::uint16_t port = sint::free_loopback_port();
+        const fs::path config =
+            fs::temp_directory_path() / ("sint-bench-haproxy-" + std::to_string(getpid()) + ".cfg");
+        const pid_t proxy = start_haproxy(port, ports, config);
+        if (proxy < 0) {
+            std::printf("haproxy is not installed (make deps): no figures through it\n");
+            break;
+        }
+        // Ready once the health checks have found every server up (rise 2, inter 1 s).
+        std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+        const LoadFigures figures = timed_load(port, kClients, each);
+        const std::string setup =
+            "haproxy, " + std::to_string(backends) + " server" + (backends > 1 ? "s" : "");
+        print_row(setup.c_str(), figures, requests, -1);
+        kill(proxy, SIGTERM);
+        waitpid(proxy, nullptr, 0);
+        fs::remove(config);
+        if (figures.answered != requests) result = 1;
+    }
+    return result;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string first = argc > 1 ? argv[1] : "";
     if (first == "--instant") return bench_instant();
+    if (first == "--scale")
+        return bench_scale(SINT_PROGRAM_DIR, argc > 2 ? std::max(1, std::atoi(argv[2])) : 100);
     if (first == "--folder" && argc > 2) return bench_folder(argv[2]);
     if (!first.empty() && std::isdigit(static_cast<unsigned char>(first[0]))) {
         std::printf("== sintsrv on port %s\n", first.c_str());
         return measure(std::atoi(first.c_str()), -1);
     }
     if (!first.empty()) {
-        std::fprintf(stderr, "usage: bench_tcp [--instant | --folder DIR | PORT]\n");
+        std::fprintf(stderr, "usage: bench_tcp [--instant | --folder DIR | PORT | --scale [N]]\n");
         return 2;
     }
     return bench_folder(SINT_PROGRAM_DIR);

@@ -159,6 +159,9 @@ bool ProtocolConnection::connect(const std::string& host, std::uint16_t port) {
     net::set_no_delay(fd);
     fd_ = fd;
     reader_ = FrameReader();
+    if (host != host_ || port != port_) settings_.clear();  // another server: start afresh
+    host_ = host;
+    port_ = port;
     return true;
 }
 
@@ -167,8 +170,28 @@ void ProtocolConnection::close() {
     fd_ = -1;
 }
 
+namespace {
+
+// The command of a request that sets a voice setting of the connection (NORMAL
+// and YU set one together), or "" for any other request.
+std::string_view setting_command(std::string_view text) {
+    const std::string_view command = text.substr(0, text.find('\t'));
+    for (std::string_view setting : {"VOLUME", "TEMPO", "PITCH", "ARTICULATION", "WWIDTH"})
+        if (command == setting) return command;
+    if (command == "NORMAL" || command == "YU") return "NORMAL";
+    return {};
+}
+
+}  // namespace
+
 bool ProtocolConnection::send_request(std::string_view text) {
     if (fd_ < 0) return false;
+    if (const std::string_view setting = setting_command(text); !setting.empty()) {
+        std::erase_if(settings_, [setting](const std::string& kept) {
+            return setting_command(kept) == setting;
+        });
+        settings_.emplace_back(text);
+    }
     std::string payload(text);
     payload.push_back('\0');
     const std::vector<std::uint8_t> frame = encode_frame(payload, kFrameKindTest);
@@ -250,6 +273,21 @@ std::optional<Reply> ProtocolConnection::wait_for(ReplyType type, int timeout_ms
         Reply reply = recognise_reply(frame->payload);
         if (reply.type == type) return reply;
     }
+}
+
+std::optional<Reply> ProtocolConnection::ask(std::string_view text, ReplyType type,
+                                             int timeout_ms) {
+    if (send_request(text)) {
+        auto reply = wait_for(type, timeout_ms);
+        if (reply || connected()) return reply;  // answered, or a time-out
+    }
+    if (host_.empty()) return std::nullopt;
+    const std::vector<std::string> settings = settings_;
+    if (!connect(host_, port_)) return std::nullopt;
+    for (const std::string& setting : settings)
+        if (!send_request(setting)) return std::nullopt;
+    if (!send_request(text)) return std::nullopt;
+    return wait_for(type, timeout_ms);
 }
 
 std::uint16_t free_loopback_port() {

@@ -121,6 +121,11 @@ public:
     bool refresh();
     // Waits for the next reply of `type`, skipping others; nothing on time-out.
     std::optional<Reply> wait_for(ReplyType type, int timeout_ms);
+    // Sends a request and waits for its reply of `type`. When the connection
+    // breaks on the way (a server behind a load balancer went down), connects
+    // once more to the same address, sends the voice settings sent so far
+    // again, then the request; nothing when that fails too or on time-out.
+    std::optional<Reply> ask(std::string_view text, ReplyType type, int timeout_ms);
 
 private:
     // Reads once into the frame reader; false when the connection ended (the
@@ -130,6 +135,10 @@ private:
     int fd_ = -1;
     FrameReader reader_;
     std::vector<std::uint8_t> chunk_;
+    std::string host_;
+    std::uint16_t port_ = 0;
+    // The last request of each voice setting, replayed after a reconnection.
+    std::vector<std::string> settings_;
 };
 
 }  // namespace sint

@@ -114,6 +114,9 @@ public:
 
     // Maps a speed -10..10 to the rate mode and the fine setting.
     void set_rate(int speed);
+    // Restarts the pitch jitter from `seed`. The facade seeds it from each
+    // request, so that a request's pitch does not depend on those before it.
+    void seed_jitter(std::uint32_t seed) { jitter_.seed(seed); }
     // Replaces the pause of the word-boundary mark.
     void set_word_boundary_pause(int ms);
     // The pitch the phone conversion scales around: (K6 + K7) / 2.

@@ -1,6 +1,7 @@
 // sintsrv: the Slovenian speech synthesis server.
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,8 +31,11 @@ constexpr const char* kUsage =
     "  -h, --help        print this help\n";
 
 // The facade is built before the TCP services that serve requests with it.
+// Each synthesis worker beyond the first has a facade of its own that shares
+// the first one's wave database.
 struct FacadeHolder {
     sint::Synthesiser facade;
+    std::vector<std::unique_ptr<sint::Synthesiser>> more;
     // The listen address and folder are set by configure() once sint.ini is read.
     sint::TcpServerOptions options;
 };
@@ -44,23 +48,54 @@ public:
 
     int facade_init() override {
         try {
-            facade.set_options(sint::synthesiser_options(sint::server_settings()));
-            return facade.init();
+            const sint::SynthesiserOptions options =
+                sint::synthesiser_options(sint::server_settings());
+            facade.set_options(options);
+            if (facade.init() != 0) return -1;
+            more.clear();
+            std::vector<sint::SynthesisService*> workers{&facade};
+            // The others read the first one's dictionaries and statistics tables.
+            const sint::SynthesiserOptions sharing = facade.sharing_options();
+            for (int i = 1; i < workers_wanted(); ++i) {
+                more.push_back(std::make_unique<sint::Synthesiser>(sharing));
+                if (more.back()->init() != 0) return -1;
+                workers.push_back(more.back().get());
+            }
+            tcp().set_workers(std::move(workers));
+            return 0;
         } catch (const std::exception&) {
             // The stage has reported why; the server does not start.
             return sint::kNotPossible;
         }
     }
-    void facade_free() override { facade.free(); }
+    void facade_free() override {
+        for (auto& worker : more) worker->free();
+        facade.free();
+    }
     bool wave_init_slow(const std::string& list_file) override {
-        return facade.wave_init_slow(list_file);
+        return share_wave(facade.wave_init_slow(list_file));
     }
-    bool wave_init_fast() override { return facade.wave_init_fast(); }
+    bool wave_init_fast() override { return share_wave(facade.wave_init_fast()); }
     void wave_save_tables() override { facade.wave_save_tables(); }
+    // The new database replaces the old one only when it loaded; the workers
+    // then drop their share of the old one and take the new one.
     bool wave_reload(const std::string& list_file) override {
-        return facade.wave_reload(list_file);
+        if (!facade.wave_reload(list_file)) return false;
+        for (auto& worker : more) worker->wave_free();
+        return share_wave(true);
     }
-    void wave_free() override { facade.wave_free(); }
+    void wave_free() override {
+        for (auto& worker : more) worker->wave_free();
+        facade.wave_free();
+    }
+
+private:
+    // The workers read the first facade's wave database once it is loaded.
+    bool share_wave(bool loaded) {
+        if (loaded)
+            for (auto& worker : more) worker->share_wave_database(facade);
+        return loaded;
+    }
 };
 
 }  // namespace

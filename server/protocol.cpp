@@ -192,17 +192,29 @@ void Protocol::set_program_folder(std::string folder) {
     if (program_folder_.back() != '/') program_folder_.push_back('/');
 }
 
-bool Protocol::run_command(int socket, const Request& request, const Sender& send) {
+bool Protocol::refused(const Request& request, bool writes_file) const {
+    if (!restricted_) return false;
+    log_write("Zavrnjen ukaz z oddaljenega naslova: " +
+              (writes_file ? "zapis datoteke " + request.file_name : request.command));
+    return true;
+}
+
+bool Protocol::run_command(int socket, const Request& request, SynthesisJob& job,
+                           const Sender& send) {
     const std::string& command = request.command;
     if (command == "STREAM") {
-        stream_ = true;
+        job.stream = true;
         return false;
     }
     if (command == "GFP") {
-        sentence_end_ = true;
+        job.sentence_end = true;
         return false;
     }
     if (command == "TERMINATE") {
+        if (refused(request, false)) {
+            send(socket, reply_payload(kReplyNotReady), kFrameKindPlain);
+            return true;
+        }
         shell_.request_stop();
         send(socket, reply_payload(kReplyEnd), kFrameKindPlain);
     } else if (command == "STOP") {
@@ -224,6 +236,7 @@ bool Protocol::run_command(int socket, const Request& request, const Sender& sen
     } else if (command == "TEST") {
         send(socket, reply_payload(synthesis_.ready() ? kReplyOk : kReplyNotReady), kFrameKindTest);
     } else if (command == "REINIT") {
+        if (refused(request, false)) return true;
         // The list file follows the rule of wave file names.
         const std::string_view list = trim(request.text, is_white);
         if (const auto path =
@@ -232,80 +245,97 @@ bool Protocol::run_command(int socket, const Request& request, const Sender& sen
         else
             log_write("REINIT: zavrnjena pot seznama posnetkov: " + std::string(list));
     } else if (command != "NOP" && command != "PAUSE" && command != "RESUME") {
-        return false;  // any other command writes a wave file
+        return refused(request, true);  // any other command writes a wave file
     }
     return true;
 }
 
 void Protocol::handle(int socket, std::string_view payload, const Sender& send) {
-    stream_ = false;
-    sentence_end_ = false;
+    const std::optional<SynthesisJob> job = accept(socket, payload, send);
+    if (!job) return;
+    const std::optional<std::vector<std::uint8_t>> reply = run_job(*job, synthesis_);
+    if (reply) send(socket, *reply, kFrameKindPlain);
+}
+
+std::optional<SynthesisJob> Protocol::accept(int socket, std::string_view payload,
+                                             const Sender& send) {
     // The request text ends at the first NUL (normally the last byte).
     payload = payload.substr(0, payload.find('\0'));
-    const std::optional<Request> request = parse_request(decode_control_bytes(payload));
-    if (!request) return;
-    if (run_command(socket, *request, send)) return;
-    if (!synthesis_.ready()) return;
+    std::optional<Request> request = parse_request(decode_control_bytes(payload));
+    if (!request) return std::nullopt;
+    SynthesisJob job;
+    if (run_command(socket, *request, job, send)) return std::nullopt;
+    if (!synthesis_.ready()) return std::nullopt;
+    if (!job.sentence_end) {
+        const std::string_view trimmed = trim(request->text, is_white);
+        if (trimmed.size() == 1)
+            job.transcription = letter_transcription(static_cast<unsigned char>(trimmed[0]));
+    }
+    job.voice = clients_.settings(socket).value_or(ClientSettings{});
+    job.request = std::move(*request);
+    return job;
+}
 
-    if (sentence_end_) {
-        const long length = synthesis_.convert_first_sentence(request->text);
+std::optional<std::vector<std::uint8_t>> Protocol::run_job(const SynthesisJob& job,
+                                                           SynthesisService& synthesis) {
+    if (!synthesis.ready()) return std::nullopt;
+    if (job.sentence_end) {
+        const long length = synthesis.convert_first_sentence(job.request.text);
         std::vector<std::uint8_t> reply = reply_payload(kReplySentenceEnd);
         const std::string number = std::to_string(length);
         reply.insert(reply.end(), number.begin(), number.end());
         reply.push_back(0);
-        send(socket, reply, kFrameKindPlain);
-        return;
+        return reply;
     }
-    const std::string_view trimmed = trim(request->text, is_white);
-    if (trimmed.size() == 1) {
-        synthesise(socket, *request, letter_transcription(static_cast<unsigned char>(trimmed[0])),
-                   send);
-        return;
-    }
-    if (synthesis_.convert(request->text) != 0) {
+    if (!job.transcription && synthesis.convert(job.request.text) != 0) {
         // Nothing new to say: the last request's transcription must not be repeated.
-        if (stream_) send(socket, reply_payload(kReplyAudio), kFrameKindPlain);
-        return;
+        if (job.stream) return reply_payload(kReplyAudio);
+        return std::nullopt;
     }
-    synthesise(socket, *request, std::nullopt, send);
+    return synthesise(job, synthesis);
 }
 
-void Protocol::synthesise(int socket, const Request& request,
-                          std::optional<std::string_view> transcription, const Sender& send) {
-    const ClientSettings voice = clients_.settings(socket).value_or(ClientSettings{});
-    synthesis_.set_pitch_offset(voice.pitch);
-    synthesis_.set_articulation(voice.articulation);
-    synthesis_.set_tempo(voice.tempo);
-    synthesis_.set_window_width(voice.window_width);
+std::optional<std::vector<std::uint8_t>> Protocol::synthesise(const SynthesisJob& job,
+                                                              SynthesisService& synthesis) {
+    const ClientSettings& voice = job.voice;
+    synthesis.set_pitch_offset(voice.pitch);
+    synthesis.set_articulation(voice.articulation);
+    synthesis.set_tempo(voice.tempo);
+    synthesis.set_window_width(voice.window_width);
 
-    file_counter_ = file_counter_ == INT32_MAX ? 0 : file_counter_ + 1;
+    std::int32_t counter = file_counter_.load();
+    while (!file_counter_.compare_exchange_weak(counter, counter == INT32_MAX ? 0 : counter + 1)) {
+    }
+    counter = counter == INT32_MAX ? 0 : counter + 1;
     std::optional<std::string> path;
-    if (!stream_) {
-        path = wave_file_path(program_folder_, numbered_file_name(request.file_name, file_counter_),
+    if (!job.stream) {
+        path = wave_file_path(program_folder_, numbered_file_name(job.request.file_name, counter),
                               settings_.absolute_paths_allowed);
         if (!path) {
-            log_write("Zavrnjeno ime datoteke: " + request.file_name);
-            return;
+            log_write("Zavrnjeno ime datoteke: " + job.request.file_name);
+            return std::nullopt;
         }
     }
-    if (synthesis_.prosody(transcription) != 0) {
+    const std::optional<std::string_view> transcription =
+        job.transcription ? std::optional<std::string_view>(*job.transcription) : std::nullopt;
+    if (synthesis.prosody(transcription) != 0) {
         // The phone conversion still holds the previous request: say nothing
         // rather than that.
-        if (stream_) send(socket, reply_payload(kReplyAudio), kFrameKindPlain);
-        return;
+        if (job.stream) return reply_payload(kReplyAudio);
+        return std::nullopt;
     }
-    if (!stream_) {
-        synthesis_.synthesise_to_file(kWaveBytesPerSample, kWaveSampleRate, kWaveFormatPcm,
-                                      kWaveCoding, *path, voice.volume);
-        return;
+    if (!job.stream) {
+        synthesis.synthesise_to_file(kWaveBytesPerSample, kWaveSampleRate, kWaveFormatPcm,
+                                     kWaveCoding, *path, voice.volume);
+        return std::nullopt;
     }
-    const std::span<const std::int16_t> samples = synthesis_.synthesise_to_memory(voice.volume);
+    const std::span<const std::int16_t> samples = synthesis.synthesise_to_memory(voice.volume);
     // The reply code and its NUL, then the samples written once, in place.
-    audio_reply_.resize(kReplyAudio.size() + 1 + 2 * samples.size());
-    std::copy(kReplyAudio.begin(), kReplyAudio.end(), audio_reply_.begin());
-    audio_reply_[kReplyAudio.size()] = 0;
-    write_reply_samples(samples, voice.volume, audio_reply_.data() + kReplyAudio.size() + 1);
-    send(socket, audio_reply_, kFrameKindPlain);
+    std::vector<std::uint8_t> reply = reply_payload(kReplyAudio);
+    const std::size_t header = reply.size();
+    reply.resize(header + 2 * samples.size());
+    write_reply_samples(samples, voice.volume, reply.data() + header);
+    return reply;
 }
 
 }  // namespace sint

@@ -3,6 +3,7 @@
 // file or an audio reply, with the connection's voice settings.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -10,6 +11,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "server/client_list.h"
 
 namespace sint {
 
@@ -57,6 +60,17 @@ std::optional<std::string> wave_file_path(const std::string& folder, std::string
 void write_reply_samples(std::span<const std::int16_t> samples, std::int32_t volume,
                          std::uint8_t* out);
 
+// A request that needs the synthesiser, as a worker takes it: the request,
+// what it asks for, and the voice settings its connection had when it arrived.
+struct SynthesisJob {
+    Request request;
+    bool stream = false;        // an audio reply
+    bool sentence_end = false;  // a sentence-end query
+    // The letter name to speak, for a request of a single character.
+    std::optional<std::string> transcription;
+    ClientSettings voice;
+};
+
 class Protocol {
 public:
     // Sends one reply frame (payload and kind) to a socket; false when it
@@ -70,6 +84,18 @@ public:
 
     // Processes one request payload from `socket` to its end.
     void handle(int socket, std::string_view payload, const Sender& send);
+    // Runs the command table for one request payload; a request that needs
+    // the synthesiser is returned instead, for run_job.
+    std::optional<SynthesisJob> accept(int socket, std::string_view payload, const Sender& send);
+    // Synthesises a job with `synthesis` (one worker's facade) and returns
+    // the reply to send, if any. Safe on several threads at once, each with
+    // its own facade.
+    std::optional<std::vector<std::uint8_t>> run_job(const SynthesisJob& job,
+                                                     SynthesisService& synthesis);
+
+    // Listening beyond loopback: wave-file requests, REINIT and TERMINATE are
+    // refused (and logged) unless `allowed`.
+    void restrict_control(bool restricted) { restricted_ = restricted; }
 
     void set_program_folder(std::string folder);
 
@@ -78,20 +104,19 @@ public:
 
 private:
     // Runs the command table: true when the command was handled.
-    bool run_command(int socket, const Request& request, const Sender& send);
-    void synthesise(int socket, const Request& request,
-                    std::optional<std::string_view> transcription, const Sender& send);
+    bool run_command(int socket, const Request& request, SynthesisJob& job, const Sender& send);
+    // True (after logging it) when the request is one a restricted server refuses.
+    bool refused(const Request& request, bool writes_file) const;
+    std::optional<std::vector<std::uint8_t>> synthesise(const SynthesisJob& job,
+                                                        SynthesisService& synthesis);
 
     SynthesisService& synthesis_;
     Tclient_buffer& clients_;
     ShellState& shell_;
     ServerSettings& settings_;
     std::string program_folder_;
-    bool stream_ = false;
-    bool sentence_end_ = false;
-    std::int32_t file_counter_ = 0;
-    // The audio reply, kept between requests so that its memory is reused.
-    std::vector<std::uint8_t> audio_reply_;
+    bool restricted_ = false;
+    std::atomic<std::int32_t> file_counter_{0};
 };
 
 }  // namespace sint

@@ -82,6 +82,7 @@ void Tserver_socket::run_loop() {
         if (ready < 0 && !net::interrupted()) continue;
         if (ready > 0 && (waits[0].revents & net::kReadable)) wake_up_.drain();
         if (!loop_) break;
+        run_posted();
         if (ready > 0) {
             if (first_client == 2 && (waits[1].revents & net::kReadable)) accept_client();
             for (std::size_t i = first_client; i < waits.size(); ++i) {
@@ -100,6 +101,7 @@ void Tserver_socket::run_loop() {
             if (slot.socket >= 0 && !slot.drop) serve_one(slot);
         close_finished(OutputQueue::Clock::now());
     }
+    drain_held();
     // Connections of a stopped server are closed, so that their clients notice
     // and reconnect to the next one instead of waiting for replies forever.
     // What the sockets take at once of the last replies (TERMINATE's) still goes.
@@ -122,7 +124,7 @@ int Tserver_socket::wait_ms(OutputQueue::Clock::time_point now) const {
     }
     for (const Slot& slot : slots_) {
         if (slot.socket < 0) continue;
-        if (slot.frame_waiting || slot.drop) return 0;
+        if ((slot.frame_waiting && !slot.held) || slot.drop) return 0;
         if (slot.output.empty()) continue;
         // Wake up in time to drop a client that stalls.
         const auto deadline =
@@ -148,6 +150,8 @@ void Tserver_socket::accept_client() {
             slot.drop = false;
             slot.input_ended = false;
             slot.frame_waiting = false;
+            slot.held = false;
+            slot.serial = ++next_serial_;
             slot.buffer.clear();
             slot.output.clear();
             ++count_;
@@ -176,6 +180,72 @@ Tserver_socket::Slot* Tserver_socket::find_slot(int socket) {
     return nullptr;
 }
 
+const Tserver_socket::Slot* Tserver_socket::find_slot(int socket) const {
+    for (const Slot& slot : slots_)
+        if (slot.socket == socket) return &slot;
+    return nullptr;
+}
+
+std::uint64_t Tserver_socket::hold(int socket) {
+    Slot* slot = find_slot(socket);
+    if (!slot) return 0;
+    slot->held = true;
+    return slot->serial;
+}
+
+bool Tserver_socket::holds(int socket, std::uint64_t serial) const {
+    const Slot* slot = find_slot(socket);
+    return slot && slot->serial == serial && slot->held;
+}
+
+void Tserver_socket::release(int socket, std::uint64_t serial) {
+    Slot* slot = find_slot(socket);
+    if (slot && slot->serial == serial) slot->held = false;
+}
+
+void Tserver_socket::post(std::function<void()> task) {
+    {
+        std::lock_guard lock(posted_mutex_);
+        posted_.push_back(std::move(task));
+    }
+    wake_up_.signal();
+}
+
+void Tserver_socket::run_posted() {
+    std::vector<std::function<void()>> tasks;
+    {
+        std::lock_guard lock(posted_mutex_);
+        tasks.swap(posted_);
+    }
+    for (auto& task : tasks) task();
+}
+
+void Tserver_socket::drain_held() {
+    const auto deadline = OutputQueue::Clock::now() + std::chrono::milliseconds(kStopDrainMs);
+    std::vector<net::SocketWait> waits;
+    for (;;) {
+        run_posted();
+        waits.clear();
+        waits.push_back({wake_up_.handle(), net::kWaitRead, 0});
+        bool held = false;
+        for (Slot& slot : slots_) {
+            if (slot.socket < 0 || slot.drop) continue;
+            held = held || slot.held;
+            if (!slot.output.empty()) waits.push_back({slot.socket, net::kWaitWrite, 0});
+        }
+        const auto now = OutputQueue::Clock::now();
+        if (!held || now >= deadline) return;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+        const int ready = net::wait_sockets(waits.data(), waits.size(),
+                                            static_cast<int>(std::min<long long>(left, 100)));
+        if (ready <= 0) continue;
+        if (waits[0].revents & net::kReadable) wake_up_.drain();
+        for (Slot& slot : slots_)
+            if (slot.socket >= 0 && !slot.drop && !slot.output.empty()) flush(slot);
+    }
+}
+
 void Tserver_socket::receive(Slot& slot) {
     std::size_t taken = 0;
     // A buffer without a waiting frame holds at most part of one, so it has room.
@@ -197,7 +267,7 @@ void Tserver_socket::receive(Slot& slot) {
 }
 
 void Tserver_socket::serve_one(Slot& slot) {
-    if (!slot.frame_waiting) return;
+    if (!slot.frame_waiting || slot.held) return;
     const int fd = slot.socket;
     const FrameSlot::Handler deliver = [this, fd](const char* payload, std::size_t length,
                                                   std::uint16_t kind) {
@@ -235,7 +305,8 @@ void Tserver_socket::close_finished(OutputQueue::Clock::time_point now) {
             if (on_error) on_error(slot.socket, nullptr, 0, kErrorStalled);
             slot.drop = true;
         }
-        const bool finished = slot.input_ended && !slot.frame_waiting && slot.output.empty();
+        const bool finished =
+            slot.input_ended && !slot.frame_waiting && !slot.held && slot.output.empty();
         if (slot.drop || finished) close_client(slot);
     }
 }
@@ -248,6 +319,7 @@ void Tserver_socket::close_client(Slot& slot) {
     slot.drop = false;
     slot.input_ended = false;
     slot.frame_waiting = false;
+    slot.held = false;
     slot.buffer.clear();
     slot.output.clear();
     --count_;

@@ -3,7 +3,9 @@
 // each connection's byte stream and hands complete requests to on-message, one
 // request per connection in turn. Replies go into the connection's output
 // queue, which the loop writes out as the client reads; the loop never waits
-// for one client.
+// for one client. A request handed to a synthesis worker holds its
+// connection: no further request of it is served until the worker's reply has
+// been posted back to the loop, so that each connection is answered in order.
 #pragma once
 
 #include <atomic>
@@ -11,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -30,6 +33,8 @@ inline constexpr int kErrorStalled = -24;        // a client took no reply bytes
 inline constexpr int kErrorQueueFull = -25;      // too many reply bytes wait for a client
 inline constexpr int kErrorSendFailed = -26;     // the connection broke while replying
 
+// How long a stopping loop waits for the replies of held requests.
+inline constexpr int kStopDrainMs = 10000;
 // A client whose queued replies take no byte for this long is dropped.
 inline constexpr int kStallTimeoutMs = 10000;
 // A reply is refused, and its client dropped, when more than this many bytes
@@ -104,6 +109,18 @@ public:
     // limit, or its connection broke). Called on the loop's thread.
     long send(int socket, const void* data, long length, std::uint16_t kind);
 
+    // Marks the connection's request as handed away (called from on-message):
+    // the connection is not served again until release(). Returns the
+    // connection's serial number, which tells it from a later connection on
+    // the same descriptor; 0 for an unknown socket.
+    std::uint64_t hold(int socket);
+    // True while that connection is open and held.
+    bool holds(int socket, std::uint64_t serial) const;
+    // Serves the connection again (when it is still that connection).
+    void release(int socket, std::uint64_t serial);
+    // Runs `task` on the loop's thread at its next pass; safe from any thread.
+    void post(std::function<void()> task);
+
     int state() const { return state_; }
     // The port actually listened on (useful when opened on port 0).
     int port() const { return bound_port_; }
@@ -124,6 +141,9 @@ private:
         // The buffer may hold a complete frame not yet served; nothing more is
         // read until it is.
         bool frame_waiting = false;
+        // A request of the connection is with a worker.
+        bool held = false;
+        std::uint64_t serial = 0;
         FrameSlot buffer;
         OutputQueue output;
     };
@@ -144,6 +164,12 @@ private:
     int wait_ms(OutputQueue::Clock::time_point now) const;
     void close_client(Slot& slot);
     Slot* find_slot(int socket);
+    const Slot* find_slot(int socket) const;
+    // Runs the tasks posted since the last pass.
+    void run_posted();
+    // After a stop request: delivers the replies of held requests, for at
+    // most kStopDrainMs.
+    void drain_held();
 
     int port_;
     ServerSocketOptions options_;
@@ -162,6 +188,9 @@ private:
     std::atomic<bool> stopped_{false};
     std::vector<Slot> slots_;
     std::atomic<std::size_t> count_{0};
+    std::uint64_t next_serial_ = 0;
+    std::mutex posted_mutex_;
+    std::vector<std::function<void()>> posted_;
 };
 
 }  // namespace sint

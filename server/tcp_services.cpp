@@ -12,6 +12,8 @@ void TcpShellServices::configure(const ProfileFile& sint_ini, const std::string&
     tcp_.set_listen_address(listen_address(&sint_ini));
     const std::string state = state_folder();
     tcp_.set_program_folder(state.empty() ? program_folder : state);
+    tcp_.set_remote_control(remote_control_allowed(&sint_ini));
+    workers_wanted_ = configured_workers(&sint_ini);
 }
 
 int TcpShellServices::server_start(std::int32_t port) {

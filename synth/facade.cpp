@@ -54,6 +54,15 @@ int Synthesiser::init() {
     return 0;
 }
 
+SynthesiserOptions Synthesiser::sharing_options() const {
+    SynthesiserOptions sharing = options_;
+    if (gfp_) {
+        sharing.text.shared_dictionary = gfp_->shared_dictionary();
+        sharing.text.shared_statistics = gfp_->shared_statistics();
+    }
+    return sharing;
+}
+
 int Synthesiser::free() {
     if (!initialised_) {
         log_write("Sint se ni inicializiran");
@@ -99,10 +108,12 @@ void Synthesiser::set_articulation(std::int32_t value) {
 }
 
 void Synthesiser::set_tempo(std::int32_t value) {
+    tempo_ = value;
     if (mikro_) mikro_->set_rate(value);
 }
 
 void Synthesiser::set_window_width(std::int32_t value) {
+    window_width_ = value;
     if (psola_) psola_->set_window_width(std::clamp(value, kMinWindowWidth, kMaxWindowWidth));
 }
 
@@ -185,6 +196,7 @@ int Synthesiser::prosody(std::optional<std::string_view> transcription) {
     mikro_->set_word_boundary_pause(0);
     input += " .";
     if (input.size() > kProsodyInputMax) input.resize(kProsodyInputMax);
+    mikro_->seed_jitter(jitter_seed(input));
     if (mikro_->run(input, false) != 0) return kFacadeFailure;
     write_records_file("mikro.out", false);
     log_write("Mikro: " + format_seconds(stopwatch_lap()));
@@ -205,6 +217,20 @@ int Synthesiser::prosody(std::optional<std::string_view> transcription) {
     write_records_file("convert.out", true);
     log_write("Convert: " + format_seconds(stopwatch_lap()));
     return 0;
+}
+
+std::uint32_t Synthesiser::jitter_seed(std::string_view input) const {
+    // FNV-1a over the text, then over the settings that shape the prosody.
+    std::uint32_t hash = 2166136261u;
+    const auto add = [&hash](std::uint8_t byte) {
+        hash ^= byte;
+        hash *= 16777619u;
+    };
+    for (const char c : input) add(static_cast<std::uint8_t>(c));
+    for (const std::int32_t value : {tempo_, pitch_offset_, articulation_, window_width_})
+        for (int shift = 0; shift < 32; shift += 8)
+            add(static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> shift));
+    return hash;
 }
 
 void Synthesiser::run_psola() {
@@ -284,6 +310,12 @@ bool Synthesiser::wave_reload(const std::string& list_file) {
 
 void Synthesiser::wave_save_tables() {
     if (psola_) psola_->save_tables();
+}
+
+bool Synthesiser::share_wave_database(const Synthesiser& primary) {
+    if (psola_ || !primary.psola_) return false;
+    psola_ = std::make_unique<TPsola>(TTableSint::Share{}, *primary.psola_);
+    return true;
 }
 
 void Synthesiser::wave_free() {

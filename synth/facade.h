@@ -4,7 +4,9 @@
 // operations, each timed in the log; with logging on it also dumps the records
 // of the prosody stages and the phone conversion for diagnosis.
 //
-// One facade per process; its operations are called from one thread at a time.
+// The server keeps one facade per synthesis worker: each has its own stages
+// and buffers and is called from one thread at a time; the wave database of
+// the first is shared, read-only, by the others (share_wave_database).
 #pragma once
 
 #include <chrono>
@@ -48,6 +50,9 @@ public:
     // they take effect at the next init() and wave database load.
     void set_options(SynthesiserOptions options) { options_ = std::move(options); }
     const SynthesiserOptions& options() const { return options_; }
+    // The options of a facade that reads this initialised one's dictionaries
+    // and statistics tables instead of loading its own.
+    SynthesiserOptions sharing_options() const;
     // Writes the stop banner and destroys the stages: 0, or -1 when not initialised.
     int free();
     bool initialised() const { return initialised_; }
@@ -85,6 +90,10 @@ public:
     // replaced.
     bool wave_reload(const std::string& list_file);
     void wave_free();
+    // Synthesises over the wave database of `primary` (which must stay loaded
+    // while this facade uses it) instead of loading one; false when `primary`
+    // has none or this facade has one already.
+    bool share_wave_database(const Synthesiser& primary);
     bool wave_ready() const { return psola_ != nullptr; }
 
     // The stopwatch: lap returns the milliseconds since the last start or lap.
@@ -104,6 +113,9 @@ private:
     bool begin_conversion(std::string_view text, int& result);
     void write_records_file(const char* name, bool alophones) const;
     void run_psola();
+    // The seed of the pitch jitter for one request: the transcription and the
+    // voice settings, and nothing that earlier requests left behind.
+    std::uint32_t jitter_seed(std::string_view input) const;
 
     SynthesiserOptions options_;
     bool initialised_ = false;
@@ -115,6 +127,8 @@ private:
     std::unique_ptr<TPsola> psola_;
     std::int32_t pitch_offset_ = 0;
     std::int32_t articulation_ = 90;
+    std::int32_t tempo_ = 0;
+    std::int32_t window_width_ = 0;
     std::chrono::steady_clock::time_point stopwatch_ = std::chrono::steady_clock::now();
 };
 

@@ -5,9 +5,13 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <string>
 
 namespace sint {
+
+class PronunciationDictionary;
+class StressStatistics;
 
 struct TextOptions {
     bool sibilants_with_quotes = false;  // "c, "s, "z are read as č, š, ž
@@ -23,6 +27,11 @@ struct TextOptions {
     // (the protocol's NORMAL and YU, from another thread). It must outlive the
     // engine; null: the engine keeps its own, starting at `seven_bit_input`.
     std::atomic<bool>* seven_bit_switch = nullptr;
+    // Statistics tables another engine has loaded, read by this one too (they
+    // do not change after loading); null: the engine loads its own.
+    std::shared_ptr<const StressStatistics> shared_statistics;
+    // The same for the pronunciation dictionaries.
+    std::shared_ptr<const PronunciationDictionary> shared_dictionary;
 };
 
 }  // namespace sint

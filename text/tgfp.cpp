@@ -68,7 +68,7 @@ void TGFP::load(std::string_view profile_path) {
         return;
     }
     profile_.reset();
-    dictionary_.clear();
+    dictionary_ = std::make_shared<PronunciationDictionary>();
     try {
         profile_ = std::make_unique<ProfileFile>(path, extension == ".ins");
     } catch (const std::bad_alloc&) {
@@ -131,9 +131,15 @@ int TGFP::init_gfp_dictionary() {
     const Mode mode = options_.create_data  ? Mode::kReadDirectoryWriteIndex
                       : options_.fast_start ? Mode::kReadIndex
                                             : Mode::kReadDirectory;
-    if (dictionary_.pripravi_slovar(*profile_, options_.dictionary_dir, mode, index_path_,
+    if (options_.shared_dictionary) {
+        dictionary_ = options_.shared_dictionary;
+    } else {
+        auto loaded = std::make_shared<PronunciationDictionary>();
+        if (loaded->pripravi_slovar(*profile_, options_.dictionary_dir, mode, index_path_,
                                     !options_.dictionaries_scrambled) != 0) {
-        report_error("Sintetizator zagnan brez slovarjev!");
+            report_error("Sintetizator zagnan brez slovarjev!");
+        }
+        dictionary_ = std::move(loaded);
     }
     return compounds_.load_directory(options_.dictionary_dir, classes_);  // pripravi_zlozenke
 }

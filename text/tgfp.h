@@ -86,16 +86,19 @@ public:
 
     const CharClassTable& classes() const { return classes_; }
     char forced_space() const { return classes_.forced_space(); }
-    const PronunciationDictionary& dictionary() const { return dictionary_; }
-    PronunciationDictionary& dictionary() { return dictionary_; }
+    const PronunciationDictionary& dictionary() const { return *dictionary_; }
+    // The loaded dictionaries, for another engine to share.
+    std::shared_ptr<const PronunciationDictionary> shared_dictionary() const { return dictionary_; }
     const CompoundTable& compounds() const { return compounds_; }
     // Syllabification of written words and the statistics tables.
-    const StressStatistics& stress_statistics() const { return statistics_; }
+    const StressStatistics& stress_statistics() const { return *statistics_; }
+    // The loaded statistics tables, for another engine to share.
+    std::shared_ptr<const StressStatistics> shared_statistics() const { return statistics_; }
     const WordTranscriber& word_transcriber() const { return words_; }
     // Sonority classes of phones (inventory indices) and of written words.
     bool DolociZvocnost(const std::vector<int>& phones, std::string& classes) const;
     bool DolociZvocnostGT(std::string_view word, std::string& classes) const {
-        return statistics_.DolociZvocnostGT(word, classes);
+        return statistics_->DolociZvocnostGT(word, classes);
     }
 
     // Called after every stage that is built with its name and its output; for
@@ -138,11 +141,14 @@ private:
     Abbreviations abbreviations_;
     ClockTimes clock_times_;
     CompoundTable compounds_;
-    PronunciationDictionary dictionary_;
+    // Never null; shared with other engines when given in the options.
+    std::shared_ptr<const PronunciationDictionary> dictionary_ =
+        std::make_shared<PronunciationDictionary>();
     PhoneInventory phones_;
     NumberWords numbers_;
     WordTranscriber words_;
-    StressStatistics statistics_;
+    // Never null; shared with other engines when given in the options.
+    std::shared_ptr<const StressStatistics> statistics_ = std::make_shared<StressStatistics>();
     SentenceSplitter splitter_{classes_};
     SourceTrail sentence_trail_;   // source positions of the stored sentence input
     std::size_t source_size_ = 0;  // length of the text read in sentence mode

@@ -26,12 +26,19 @@ int TGFP::pripravi_naslonke() {
 }
 
 int TGFP::pripravi_zlogovanje() {
-    if (statistics_.load_profile(*profile_, classes_.forced_space()) != 0 ||
+    auto loaded = std::make_shared<StressStatistics>();
+    if (loaded->load_profile(*profile_, classes_.forced_space()) != 0 ||
         phones_.load(*profile_) != 0) {
         report_error("Napaka: v ini datoteki (ini_gfp): pripravi_zlogovanje");
         return kNotPossible;
     }
-    return statistics_.load_tables(options_.statistics_dir);
+    if (options_.shared_statistics) {
+        statistics_ = options_.shared_statistics;
+        return 0;
+    }
+    if (loaded->load_tables(options_.statistics_dir) != 0) return -1;
+    statistics_ = std::move(loaded);
+    return 0;
 }
 
 bool TGFP::DolociZvocnost(const std::vector<int>& phones, std::string& classes) const {
@@ -52,13 +59,13 @@ void TGFP::convert_numbers(const std::string& in, std::string& out) {
 }
 
 void TGFP::convert_letters(const std::string& in, std::string& out) {
-    sint::convert_letters(in, out, classes_, dictionary_, options_.sms_mode);
+    sint::convert_letters(in, out, classes_, *dictionary_, options_.sms_mode);
     observe("letters", out);
 }
 
 void TGFP::transcribe(const std::string& in, std::string& out, bool use_dictionary) {
     dictionary_hits_ =
-        words_.transcribe(in, out, use_dictionary, classes_, dictionary_, statistics_);
+        words_.transcribe(in, out, use_dictionary, classes_, *dictionary_, *statistics_);
     observe("words", out);
 }
 

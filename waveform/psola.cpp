@@ -73,6 +73,10 @@ TPsola::TPsola(WaveDatabaseOptions options) : TTableSint(std::move(options)) {
     }
 }
 
+TPsola::TPsola(Share, const TPsola& source) : TTableSint(Share{}, source) {
+    window_table();
+}
+
 void TPsola::set_window_width(std::int32_t percent) {
     window_width_ = std::clamp(percent, kMinWindowWidth, kMaxWindowWidth);
 }

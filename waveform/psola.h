@@ -61,6 +61,9 @@ public:
            WaveDatabaseOptions options = {});
     // Loads the database from its packed file; throws as above.
     explicit TPsola(WaveDatabaseOptions options = {});
+    // Synthesises over the tables of `source`, which must stay loaded while
+    // this object is used; the output and the disk-read buffers are its own.
+    TPsola(Share, const TPsola& source);
 
     // Synthesises one sentence (the array ends with an empty name). 0 when every
     // phone was placed, -2 when some were skipped, -1 when nothing could be

@@ -55,10 +55,17 @@ std::int32_t pitch_of(std::int64_t period) {
 
 }  // namespace
 
-TTableSint::TTableSint(WaveDatabaseOptions options) : options_(std::move(options)) {
+TTableSint::TTableSint(WaveDatabaseOptions options)
+    : options_(std::move(options)), tables_(std::make_shared<WaveTables>()) {
     if (!options_.work_dir.empty() && options_.work_dir.back() != '/') options_.work_dir += '/';
     symbol_map_.fill(-1);
     costs_.fill(kDefaultJoinCost);
+}
+
+TTableSint::TTableSint(Share, const TTableSint& source)
+    : options_(source.options_), tables_(source.tables_) {
+    // Mappings are read-only, so each copy maps the source files itself.
+    map_sources();
 }
 
 TTableSint::~TTableSint() = default;

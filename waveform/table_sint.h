@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -75,9 +76,35 @@ inline constexpr int kDefaultJoinCost = 5;
 inline constexpr int kSamplesPerMs = 16;
 inline constexpr int kSampleRate = 16000;
 
+// The tables of a loaded database: read-only once built or loaded, so that
+// several databases (one per synthesis worker) can read one copy of them.
+struct WaveTables {
+    std::int32_t n = 0;
+    std::vector<std::uint8_t> data;
+    std::vector<std::int32_t> win_index;
+    std::vector<std::int32_t> windows;
+    std::vector<std::int16_t> samples;
+    std::int64_t sample_total = 0;
+    std::vector<std::int32_t> file_ends;
+    std::vector<SourceEntry> sources;
+    std::vector<AlophoneEntry> alophones;
+    std::vector<DiphoneEntry> diphones;
+    std::vector<TriphoneEntry> triphones;
+    std::vector<std::uint32_t> diphone_keys;   // sorted, parallel to diphones
+    std::vector<std::uint32_t> triphone_keys;  // sorted, parallel to triphones
+    std::array<int, 256> symbol_map{};         // symbol -> index in alophones, or -1
+    std::array<int, 256> costs{};
+    int cost_entries = 0;
+};
+
 class TTableSint {
 public:
     explicit TTableSint(WaveDatabaseOptions options = {});
+    // A database that reads the tables of `source` in place, with its own
+    // disk-read buffers. The tables must not be rebuilt, loaded or released
+    // through either while the other is in use.
+    struct Share {};
+    TTableSint(Share, const TTableSint& source);
     virtual ~TTableSint();
     TTableSint(const TTableSint&) = delete;
     TTableSint& operator=(const TTableSint&) = delete;
@@ -137,6 +164,8 @@ public:
     int join_cost(std::uint8_t symbol) const { return costs_[symbol]; }
     int cost_entries() const { return cost_entries_; }
     std::string packed_path() const;
+    // The shared tables (for a database opened with Share).
+    const std::shared_ptr<WaveTables>& tables() const { return tables_; }
 
 protected:
     WaveDatabaseOptions options_;
@@ -150,22 +179,25 @@ private:
     bool load_from(const std::string& path, bool with_samples);
     bool same_tables(const TTableSint& other) const;
 
-    std::int32_t n_ = 0;
-    std::vector<std::uint8_t> data_;
-    std::vector<std::int32_t> win_index_;
-    std::vector<std::int32_t> windows_;
-    std::vector<std::int16_t> samples_;
-    std::int64_t sample_total_ = 0;
-    std::vector<std::int32_t> file_ends_;
-    std::vector<SourceEntry> sources_;
-    std::vector<AlophoneEntry> alophones_;
-    std::vector<DiphoneEntry> diphones_;
-    std::vector<TriphoneEntry> triphones_;
-    std::vector<std::uint32_t> diphone_keys_;   // sorted, parallel to diphones_
-    std::vector<std::uint32_t> triphone_keys_;  // sorted, parallel to triphones_
-    std::array<int, 256> symbol_map_{};         // symbol -> index in alophones_, or -1
-    std::array<int, 256> costs_{};
-    int cost_entries_ = 0;
+    // The tables live in one shared record; the names below refer into it, so
+    // that a database opened with share() reads the same tables in place.
+    std::shared_ptr<WaveTables> tables_;
+    std::int32_t& n_ = tables_->n;
+    std::vector<std::uint8_t>& data_ = tables_->data;
+    std::vector<std::int32_t>& win_index_ = tables_->win_index;
+    std::vector<std::int32_t>& windows_ = tables_->windows;
+    std::vector<std::int16_t>& samples_ = tables_->samples;
+    std::int64_t& sample_total_ = tables_->sample_total;
+    std::vector<std::int32_t>& file_ends_ = tables_->file_ends;
+    std::vector<SourceEntry>& sources_ = tables_->sources;
+    std::vector<AlophoneEntry>& alophones_ = tables_->alophones;
+    std::vector<DiphoneEntry>& diphones_ = tables_->diphones;
+    std::vector<TriphoneEntry>& triphones_ = tables_->triphones;
+    std::vector<std::uint32_t>& diphone_keys_ = tables_->diphone_keys;
+    std::vector<std::uint32_t>& triphone_keys_ = tables_->triphone_keys;
+    std::array<int, 256>& symbol_map_ = tables_->symbol_map;
+    std::array<int, 256>& costs_ = tables_->costs;
+    int& cost_entries_ = tables_->cost_entries;
 
     // Disk mode (and the read test): every source file mapped read-only,
     // parallel to sources_, and the reusable buffer of read_samples.

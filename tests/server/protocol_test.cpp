@@ -14,6 +14,7 @@
 #include "server/letter_names.h"
 #include "server/server_settings.h"
 #include "server/shell.h"
+#include "server/tcp_server.h"
 #include "tests/support/fake_synthesis.h"
 
 namespace sint {
@@ -412,6 +413,35 @@ TEST_F(ProtocolCommands, PayloadsWithoutNulOrWithEveryByteValue) {
     request("STREAM\t\t" + all);
     request(all);
     EXPECT_EQ(sent.size(), 2u);
+}
+
+TEST_F(ProtocolCommands, ARestrictedServerRefusesFilesAndControl) {
+    protocol.restrict_control(true);
+    request("TERMINATE\t\t");
+    EXPECT_EQ(last_reply().type, ReplyType::NotReady);  // not "SINT_E_": nothing ends
+    EXPECT_FALSE(shell.stop_requested());
+    request("REINIT\t\tother.ini");
+    std::string list;
+    EXPECT_FALSE(shell.take_reload(list));
+    request("SINT\tx.wav\tDober dan.");
+    EXPECT_TRUE(synthesis.calls("file").empty());
+    // Speech, sentence ends, settings and STOP still work.
+    request("STREAM\t\tDober dan.");
+    EXPECT_EQ(last_reply().type, ReplyType::Audio);
+    request("GFP\t\tDober dan.");
+    EXPECT_EQ(last_reply().type, ReplyType::SentenceEnd);
+    request("STOP\t\t");
+    EXPECT_EQ(last_reply().type, ReplyType::End);
+}
+
+TEST(ProtocolParsing, OnlyLoopbackAddressesAreLocal) {
+    const std::pair<const char*, bool> cases[] = {
+        {"127.0.0.1", true},    {"127.1.2.3", true},  {"0.0.0.0", false}, {"10.0.0.1", false},
+        {"192.168.1.5", false}, {"localhost", false}, {"", false},
+        {"127.0.0", false},     {"127.0.0.256", false}, {"127.0.0.1x", false},
+    };
+    for (const auto& [address, loopback] : cases)
+        EXPECT_EQ(is_loopback_address(address), loopback) << address;
 }
 
 }  // namespace

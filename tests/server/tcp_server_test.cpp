@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -439,6 +440,94 @@ TEST(TcpServerDescriptors, RunningOutOfDescriptorsDoesNotSpinTheLoop) {
     ::close(client);
     server.request_stop();
     loop.join();
+}
+
+TEST_F(TcpServerTest, WorkersAnswerEachConnectionInOrderWithItsSettings) {
+    std::vector<std::unique_ptr<test::FakeSynthesis>> fakes;
+    std::vector<SynthesisService*> workers;
+    for (int i = 0; i < 4; ++i) {
+        fakes.push_back(std::make_unique<test::FakeSynthesis>());
+        fakes.back()->delay_ms = 5;
+        workers.push_back(fakes.back().get());
+    }
+    server->server_stop();
+    server->set_workers(workers);
+    ASSERT_EQ(server->server_start(0), 0);
+    port = server->port();
+
+    constexpr int kClients = 12, kEach = 8;
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> clients;
+    for (int c = 0; c < kClients; ++c) {
+        clients.emplace_back([&, c] {
+            ProtocolConnection connection;
+            if (!connection.connect("127.0.0.1", static_cast<std::uint16_t>(port))) {
+                ++wrong;
+                return;
+            }
+            const int volume = 10 + c;
+            connection.send_request("VOLUME\t\t" + std::to_string(volume));
+            // All requests at once: the replies must still come in order.
+            for (int i = 0; i < kEach; ++i)
+                connection.send_request("STREAM\t\t" + std::string(2 + i, 'a'));
+            for (int i = 0; i < kEach; ++i) {
+                const auto reply = connection.wait_for(ReplyType::Audio, kReplyWaitMs);
+                if (!reply ||
+                    reply->samples.size() != (2u + i) * test::FakeSynthesis::kSamplesPerChar ||
+                    reply->samples[0] != test::FakeSynthesis::kSample * volume / 100)
+                    ++wrong;
+            }
+        });
+    }
+    for (auto& client : clients) client.join();
+    EXPECT_EQ(wrong, 0);
+    int busy = 0;
+    for (const auto& fake : fakes) busy += !fake->calls("memory").empty();
+    EXPECT_GT(busy, 1);  // the requests were spread over the workers
+}
+
+TEST_F(TcpServerTest, AResultForAVanishedClientIsDroppedAndTheWorkerGoesOn) {
+    synthesis.delay_ms = 300;
+    {
+        RawClient gone(port);
+        gone.write(frame_bytes("STREAM\t\tDober dan."));
+        ASSERT_TRUE(eventually([&] { return !synthesis.calls("prosody").empty(); }));
+    }  // closed while its request is with the worker
+    auto next = connect();
+    const auto first = ask(*next, "STREAM\t\tx");
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->type, ReplyType::Audio);
+    EXPECT_EQ(first->samples.size(), 3u * test::FakeSynthesis::kSamplesPerChar);  // "iks"
+}
+
+TEST_F(TcpServerTest, StopSendsTheRepliesOfHeldRequestsFirst) {
+    synthesis.delay_ms = 300;
+    auto client = connect();
+    ASSERT_TRUE(client->send_request("STREAM\t\tDober dan."));
+    ASSERT_TRUE(eventually([&] { return !synthesis.calls("prosody").empty(); }));
+    std::thread stopper([&] { server->server_stop(); });
+    const auto reply = client->wait_for(ReplyType::Audio, kReplyWaitMs);
+    stopper.join();
+    ASSERT_TRUE(reply);
+    EXPECT_FALSE(reply->samples.empty());
+}
+
+TEST_F(TcpServerTest, TheClientReconnectsOnceWithItsSettingsWhenTheConnectionBreaks) {
+    auto client = connect();
+    client->send_request("VOLUME\t\t50");
+    client->send_request("VOLUME\t\t20");  // only the last value is sent again
+    client->send_request("TEMPO\t\t3");
+    ASSERT_TRUE(client->ask("STREAM\t\tx", ReplyType::Audio, kReplyWaitMs));
+    server->server_stop();  // the connection breaks
+    ASSERT_EQ(server->server_start(port), 0);
+    synthesis.clear();
+    const auto reply = client->ask("STREAM\t\tx", ReplyType::Audio, kReplyWaitMs);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->samples[0], test::FakeSynthesis::kSample * 20 / 100);
+    EXPECT_EQ(synthesis.calls("tempo"), std::vector<std::string>{"tempo:3"});
+    // Nobody to reconnect to: one more try, then nothing.
+    server->server_stop();
+    EXPECT_FALSE(client->ask("STREAM\t\tx", ReplyType::Audio, kReplyWaitMs));
 }
 
 TEST(TcpServerAddress, TheLoopbackIsTheDefault) {

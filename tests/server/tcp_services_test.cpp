@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -179,6 +180,31 @@ TEST(TcpServicesStateFolder, WaveFilesGoToTheStateFolderWhenItIsSet) {
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].rfind("file:" + state_dir.path().string() + "/out_0001.wav:", 0), 0u)
         << files[0];
+}
+
+TEST(TcpServicesWorkers, TheWorkerCountComesFromSintIni) {
+    namespace fs = std::filesystem;
+    const fs::path ini =
+        fs::temp_directory_path() / ("sint_workers_" + std::to_string(getpid()) + ".ini");
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const std::pair<const char*, int> cases[] = {
+        {"", kDefaultWorkers},  // absent
+        {"delavci = 3\n", 3},
+        {"delavci = 0\n", std::min(cores, kMaxWorkers)},  // one per core
+        {"delavci = 60\n", 60},
+        {"delavci = -2\n", kDefaultWorkers},
+        {"delavci = 61\n", kDefaultWorkers},
+        {"delavci = 99999999999999999999\n", kDefaultWorkers},
+        {"delavci = dva\n", kDefaultWorkers},
+        {"delavci = 2x\n", kDefaultWorkers},
+        {"delavci =\n", kDefaultWorkers},
+    };
+    for (const auto& [text, workers] : cases) {
+        std::ofstream(ini) << "port = 10150\n" << text;
+        const ProfileFile profile(ini.string(), false);
+        EXPECT_EQ(configured_workers(&profile), workers) << text;
+    }
+    fs::remove(ini);
 }
 
 }  // namespace

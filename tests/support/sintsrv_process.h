@@ -106,6 +106,7 @@ public:
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
 
+    pid_t pid() const { return pid_; }
     bool running() {
         if (exit_status_) return false;
         int status = 0;

@@ -126,13 +126,12 @@ bool SayClient::open(std::string& error) {
 }
 
 long SayClient::sentence_length(std::string_view text, std::string& error) {
+    // A broken connection is tried once more (ask), so that a server going
+    // down behind a load balancer costs no sentence.
     const std::optional<long> answer =
         find_sentence_end(text, [&](std::string_view window) -> std::optional<long> {
-            if (!connection_.send_request(gfp_request(window))) {
-                error = "the connection to the server broke";
-                return std::nullopt;
-            }
-            const auto reply = connection_.wait_for(ReplyType::SentenceEnd, kReplyTimeoutMs);
+            const auto reply =
+                connection_.ask(gfp_request(window), ReplyType::SentenceEnd, kReplyTimeoutMs);
             if (!reply) {
                 error = "the server did not answer the sentence query";
                 return std::nullopt;
@@ -165,11 +164,8 @@ bool SayClient::speak(std::string_view text, AudioSink& sink,
         const std::string_view sentence = rest.substr(0, take);
         done += take;
         if (blank(sentence)) continue;
-        if (!connection_.send_request(stream_request(sentence))) {
-            error = "the connection to the server broke";
-            return false;
-        }
-        const auto audio = connection_.wait_for(ReplyType::Audio, kReplyTimeoutMs);
+        const auto audio =
+            connection_.ask(stream_request(sentence), ReplyType::Audio, kReplyTimeoutMs);
         if (!audio) {
             error = "the server sent no audio for: " + std::string(sentence.substr(0, 60));
             return false;
