@@ -156,6 +156,15 @@ long Synthesiser::convert_first_sentence(std::string_view text) {
     return length;
 }
 
+long Synthesiser::first_sentence_length(std::string_view text) {
+    if (text.data() == nullptr) return kNotPossible;
+    int result = 0;
+    if (!begin_conversion(text, result)) return result;
+    const long length = gfp_->find_sentence(text);
+    log_write("GFP: " + format_seconds(stopwatch_lap()));
+    return length;
+}
+
 const char* Synthesiser::transcription() const {
     return gfp_ ? gfp_->result_text() : "";
 }

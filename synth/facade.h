@@ -61,6 +61,7 @@ public:
     bool ready() const override { return initialised_ && wave_ready(); }
     int convert(std::string_view text) override;
     long convert_first_sentence(std::string_view text) override;
+    long first_sentence_length(std::string_view text) override;
     int prosody(std::optional<std::string_view> transcription) override;
     void synthesise_to_file(int bytes_per_sample, int sample_rate, int format_tag, int coding,
                             const std::string& file_name, int volume) override;

@@ -1,6 +1,7 @@
 // The operations of the synthesis facade that the request protocol calls.
 // The facade implements this interface; the protocol knows nothing else of the
-// synthesiser. All calls come from the TCP server thread, one at a time.
+// synthesiser. Each object is used by one thread at a time (the server loop,
+// or the synthesis worker that owns it).
 #pragma once
 
 #include <cstdint>
@@ -24,6 +25,11 @@ public:
     // Sentence-mode conversion: the byte length of the first sentence of
     // `text`, or −1 / −201.
     virtual long convert_first_sentence(std::string_view text) = 0;
+    // The same length without transcribing the sentence (a sentence-end
+    // query needs only the length); the last transcription stays as it was.
+    virtual long first_sentence_length(std::string_view text) {
+        return convert_first_sentence(text);
+    }
     // Micro-prosody, macro-prosody and phone conversion on `transcription`, or
     // on the last conversion's result when none is given: 0 or −201.
     virtual int prosody(std::optional<std::string_view> transcription) = 0;

@@ -208,6 +208,22 @@ int TGFP::convert_sentence(const char* text, bool use_dictionary) {
     output_.clear();
     dictionary_hits_ = 0;
     std::string sentence;
+    const int length = split_sentence(text, sentence);
+    if (length <= 0) return length;
+    observe("sentences", sentence);
+    std::string prefixed = ". " + sentence;
+    if (prefixed.size() > kStageLimit) prefixed.resize(kStageLimit);
+    finish(prefixed, use_dictionary);
+    return length;
+}
+
+int TGFP::find_sentence(std::string_view text) {
+    const std::string copy(text.substr(0, std::min(text.size(), kSentenceInputLimit)));
+    std::string sentence;
+    return split_sentence(copy.c_str(), sentence);
+}
+
+int TGFP::split_sentence(const char* text, std::string& sentence) {
     std::size_t length = 0;
     if (text) {
         const std::string_view input(text);
@@ -233,10 +249,6 @@ int TGFP::convert_sentence(const char* text, bool use_dictionary) {
     source_span_.end = std::max(source_end, source_span_.start);
     source_span_.length = source_span_.end - source_span_.start;
     length = std::max<std::size_t>(source_span_.length, 1);
-    observe("sentences", sentence);
-    std::string prefixed = ". " + sentence;
-    if (prefixed.size() > kStageLimit) prefixed.resize(kStageLimit);
-    finish(prefixed, use_dictionary);
     return static_cast<int>(length);
 }
 

@@ -59,6 +59,10 @@ public:
     // one. Returns the length of the sentence taken, or -1 when none remains.
     int convert_sentence(const char* text, bool use_dictionary);
     int convert_sentence(std::string_view text, bool use_dictionary);
+    // Sentence mode that only finds the sentence: normalisation and splitting,
+    // without transcribing it, for callers that need its length alone. The
+    // result text is left as it was.
+    int find_sentence(std::string_view text);
 
     // The transcription of the last conversion (valid until the next one).
     const char* result_text() const { return output_.c_str(); }
@@ -128,6 +132,10 @@ private:
     // With `trail`, records the source position of every output character.
     void normalise(std::string_view text, std::string& out, std::size_t limit,
                    SourceTrail* trail = nullptr);
+    // Normalises a new text (or continues the stored one, for nullptr) and
+    // takes its next sentence: the sentence's length in the source text, or
+    // -1 when none remains.
+    int split_sentence(const char* text, std::string& sentence);
     // Units, numbers, letter sequences and word transcription into output_.
     void finish(std::string& text, bool use_dictionary);
     void observe(std::string_view stage, const std::string& text) const;
