@@ -22,13 +22,17 @@ std::uint16_t get_u16(const std::uint8_t* in) {
     return static_cast<std::uint16_t>(in[0] | in[1] << 8);
 }
 
+void encode_header(std::uint8_t* out, std::size_t length, std::uint16_t kind) {
+    std::memcpy(out, kFrameMagic, sizeof kFrameMagic);
+    put_u32(out + 4, static_cast<std::uint32_t>(length));
+    put_u16(out + 8, kind);
+    put_u16(out + 10, 0);
+}
+
 std::vector<std::uint8_t> encode_frame(const void* payload, std::size_t length,
                                        std::uint16_t kind) {
     std::vector<std::uint8_t> frame(kFrameHeaderSize + length);
-    std::memcpy(frame.data(), kFrameMagic, sizeof kFrameMagic);
-    put_u32(frame.data() + 4, static_cast<std::uint32_t>(length));
-    put_u16(frame.data() + 8, kind);
-    put_u16(frame.data() + 10, 0);
+    encode_header(frame.data(), length, kind);
     if (length > 0) std::memcpy(frame.data() + kFrameHeaderSize, payload, length);
     return frame;
 }

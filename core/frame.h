@@ -32,6 +32,9 @@ struct FrameHeader {
     std::uint16_t reserved = 0;
 };
 
+// Writes the header of a frame of `length` payload bytes into `out`
+// (kFrameHeaderSize bytes).
+void encode_header(std::uint8_t* out, std::size_t length, std::uint16_t kind);
 // Header and payload in one buffer, ready for a single send.
 std::vector<std::uint8_t> encode_frame(const void* payload, std::size_t length, std::uint16_t kind);
 std::vector<std::uint8_t> encode_frame(std::string_view payload, std::uint16_t kind);

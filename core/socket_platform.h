@@ -36,6 +36,7 @@ void set_non_blocking(int socket);
 void set_reuse_address(int socket);
 void set_no_delay(int socket);
 void set_receive_buffer(int socket, int size);
+void set_send_buffer(int socket, int size);
 
 // `address` is a dotted IPv4 address; false when it is not one or the call fails.
 bool bind_socket(int socket, const std::string& address, int port);
@@ -50,6 +51,10 @@ int accept_socket(int listener);
 // failure; see would_block() and interrupted() for why. Sending never raises a
 // signal on a closed connection.
 long send_bytes(int socket, const void* data, std::size_t size);
+// One send of two pieces in a row (a frame's header and its payload), so that
+// the payload needs no copy behind the header.
+long send_two(int socket, const void* first, std::size_t first_size, const void* second,
+              std::size_t second_size);
 long receive_bytes(int socket, void* data, std::size_t size);
 
 // Waits until one of the sockets is ready or `timeout_ms` passes (< 0: no

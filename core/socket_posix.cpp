@@ -4,6 +4,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -62,6 +63,10 @@ void set_receive_buffer(int socket, int size) {
     setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
 }
 
+void set_send_buffer(int socket, int size) {
+    setsockopt(socket, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+}
+
 bool bind_socket(int socket, const std::string& address, int port) {
     sockaddr_in in{};
     return make_address(address, port, in) &&
@@ -91,6 +96,16 @@ int accept_socket(int listener) {
 
 long send_bytes(int socket, const void* data, std::size_t size) {
     return static_cast<long>(::send(socket, data, size, MSG_NOSIGNAL));
+}
+
+long send_two(int socket, const void* first, std::size_t first_size, const void* second,
+              std::size_t second_size) {
+    iovec pieces[2] = {{const_cast<void*>(first), first_size},
+                       {const_cast<void*>(second), second_size}};
+    msghdr message{};
+    message.msg_iov = pieces;
+    message.msg_iovlen = 2;
+    return static_cast<long>(::sendmsg(socket, &message, MSG_NOSIGNAL));
 }
 
 long receive_bytes(int socket, void* data, std::size_t size) {

@@ -84,6 +84,11 @@ void set_receive_buffer(int socket, int size) {
                sizeof size);
 }
 
+void set_send_buffer(int socket, int size) {
+    setsockopt(native(socket), SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&size),
+               sizeof size);
+}
+
 bool bind_socket(int socket, const std::string& address, int port) {
     sockaddr_in in{};
     return make_address(address, port, in) &&
@@ -116,6 +121,23 @@ int accept_socket(int listener) {
 long send_bytes(int socket, const void* data, std::size_t size) {
     const int piece = size > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(size);
     return ::send(native(socket), static_cast<const char*>(data), piece, 0);
+}
+
+long send_two(int socket, const void* first, std::size_t first_size, const void* second,
+              std::size_t second_size) {
+    // WSASend takes 32-bit lengths; a longer second piece goes in part.
+    const auto piece = [](std::size_t size) {
+        return static_cast<ULONG>(size > 0x7FFFFFFF ? 0x7FFFFFFF : size);
+    };
+    WSABUF pieces[2];
+    pieces[0].len = piece(first_size);
+    pieces[0].buf = static_cast<char*>(const_cast<void*>(first));
+    pieces[1].len =
+        piece(second_size > 0x7FFFFFFF - first_size ? 0x7FFFFFFF - first_size : second_size);
+    pieces[1].buf = static_cast<char*>(const_cast<void*>(second));
+    DWORD sent = 0;
+    if (WSASend(native(socket), pieces, 2, &sent, 0, nullptr, nullptr) != 0) return -1;
+    return static_cast<long>(sent);
 }
 
 long receive_bytes(int socket, void* data, std::size_t size) {

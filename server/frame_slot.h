@@ -11,9 +11,9 @@
 
 namespace sint {
 
-// Bytes one connection may have buffered; a frame must fit in it whole, so the
-// largest payload is 100000 − 12 bytes.
-inline constexpr std::size_t kSlotBufferSize = 100000;
+// Bytes one connection may have buffered: the frame limit, since a frame must
+// fit in it whole; the largest payload is 100000 − 12 bytes.
+inline constexpr std::size_t kSlotBufferSize = kFrameLimit;
 inline constexpr std::size_t kMaxPayload = kSlotBufferSize - kFrameHeaderSize;
 
 class FrameSlot {

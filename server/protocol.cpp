@@ -253,8 +253,7 @@ bool Protocol::run_command(int socket, const Request& request, SynthesisJob& job
 void Protocol::handle(int socket, std::string_view payload, const Sender& send) {
     const std::optional<SynthesisJob> job = accept(socket, payload, send);
     if (!job) return;
-    const std::optional<std::vector<std::uint8_t>> reply = run_job(*job, synthesis_);
-    if (reply) send(socket, *reply, kFrameKindPlain);
+    if (run_job(*job, synthesis_, reply_)) send(socket, reply_, kFrameKindPlain);
 }
 
 std::optional<SynthesisJob> Protocol::accept(int socket, std::string_view payload,
@@ -276,27 +275,42 @@ std::optional<SynthesisJob> Protocol::accept(int socket, std::string_view payloa
     return job;
 }
 
-std::optional<std::vector<std::uint8_t>> Protocol::run_job(const SynthesisJob& job,
-                                                           SynthesisService& synthesis) {
-    if (!synthesis.ready()) return std::nullopt;
+namespace {
+
+// `reply` := the reply code and its NUL, then `extra` bytes left to fill. The
+// buffer is kept between requests: only bytes beyond its last size are
+// cleared, so a reply costs no pass over its memory before it is written.
+std::uint8_t* start_reply(std::vector<std::uint8_t>& reply, std::string_view code,
+                          std::size_t extra) {
+    reply.resize(code.size() + 1 + extra);
+    std::copy(code.begin(), code.end(), reply.begin());
+    reply[code.size()] = 0;
+    return reply.data() + code.size() + 1;
+}
+
+}  // namespace
+
+bool Protocol::run_job(const SynthesisJob& job, SynthesisService& synthesis,
+                       std::vector<std::uint8_t>& reply) {
+    if (!synthesis.ready()) return false;
     if (job.sentence_end) {
-        const long length = synthesis.convert_first_sentence(job.request.text);
-        std::vector<std::uint8_t> reply = reply_payload(kReplySentenceEnd);
-        const std::string number = std::to_string(length);
-        reply.insert(reply.end(), number.begin(), number.end());
-        reply.push_back(0);
-        return reply;
+        const std::string number =
+            std::to_string(synthesis.first_sentence_length(job.request.text));
+        std::uint8_t* digits = start_reply(reply, kReplySentenceEnd, number.size() + 1);
+        std::copy(number.begin(), number.end(), digits);
+        digits[number.size()] = 0;
+        return true;
     }
     if (!job.transcription && synthesis.convert(job.request.text) != 0) {
         // Nothing new to say: the last request's transcription must not be repeated.
-        if (job.stream) return reply_payload(kReplyAudio);
-        return std::nullopt;
+        start_reply(reply, kReplyAudio, 0);
+        return job.stream;
     }
-    return synthesise(job, synthesis);
+    return synthesise(job, synthesis, reply);
 }
 
-std::optional<std::vector<std::uint8_t>> Protocol::synthesise(const SynthesisJob& job,
-                                                              SynthesisService& synthesis) {
+bool Protocol::synthesise(const SynthesisJob& job, SynthesisService& synthesis,
+                          std::vector<std::uint8_t>& reply) {
     const ClientSettings& voice = job.voice;
     synthesis.set_pitch_offset(voice.pitch);
     synthesis.set_articulation(voice.articulation);
@@ -313,7 +327,7 @@ std::optional<std::vector<std::uint8_t>> Protocol::synthesise(const SynthesisJob
                               settings_.absolute_paths_allowed);
         if (!path) {
             log_write("Zavrnjeno ime datoteke: " + job.request.file_name);
-            return std::nullopt;
+            return false;
         }
     }
     const std::optional<std::string_view> transcription =
@@ -321,21 +335,18 @@ std::optional<std::vector<std::uint8_t>> Protocol::synthesise(const SynthesisJob
     if (synthesis.prosody(transcription) != 0) {
         // The phone conversion still holds the previous request: say nothing
         // rather than that.
-        if (job.stream) return reply_payload(kReplyAudio);
-        return std::nullopt;
+        start_reply(reply, kReplyAudio, 0);
+        return job.stream;
     }
     if (!job.stream) {
         synthesis.synthesise_to_file(kWaveBytesPerSample, kWaveSampleRate, kWaveFormatPcm,
                                      kWaveCoding, *path, voice.volume);
-        return std::nullopt;
+        return false;
     }
     const std::span<const std::int16_t> samples = synthesis.synthesise_to_memory(voice.volume);
-    // The reply code and its NUL, then the samples written once, in place.
-    std::vector<std::uint8_t> reply = reply_payload(kReplyAudio);
-    const std::size_t header = reply.size();
-    reply.resize(header + 2 * samples.size());
-    write_reply_samples(samples, voice.volume, reply.data() + header);
-    return reply;
+    // The samples are written once, in place after the reply code.
+    write_reply_samples(samples, voice.volume, start_reply(reply, kReplyAudio, 2 * samples.size()));
+    return true;
 }
 
 }  // namespace sint

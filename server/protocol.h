@@ -87,11 +87,12 @@ public:
     // Runs the command table for one request payload; a request that needs
     // the synthesiser is returned instead, for run_job.
     std::optional<SynthesisJob> accept(int socket, std::string_view payload, const Sender& send);
-    // Synthesises a job with `synthesis` (one worker's facade) and returns
-    // the reply to send, if any. Safe on several threads at once, each with
-    // its own facade.
-    std::optional<std::vector<std::uint8_t>> run_job(const SynthesisJob& job,
-                                                     SynthesisService& synthesis);
+    // Synthesises a job with `synthesis` (one worker's facade); true when
+    // `reply` then holds a reply to send. `reply` is best kept from one job to
+    // the next, so that its memory is reused. Safe on several threads at
+    // once, each with its own facade and reply buffer.
+    bool run_job(const SynthesisJob& job, SynthesisService& synthesis,
+                 std::vector<std::uint8_t>& reply);
 
     // Listening beyond loopback: wave-file requests, REINIT and TERMINATE are
     // refused (and logged) unless `allowed`.
@@ -107,8 +108,8 @@ private:
     bool run_command(int socket, const Request& request, SynthesisJob& job, const Sender& send);
     // True (after logging it) when the request is one a restricted server refuses.
     bool refused(const Request& request, bool writes_file) const;
-    std::optional<std::vector<std::uint8_t>> synthesise(const SynthesisJob& job,
-                                                        SynthesisService& synthesis);
+    bool synthesise(const SynthesisJob& job, SynthesisService& synthesis,
+                    std::vector<std::uint8_t>& reply);
 
     SynthesisService& synthesis_;
     Tclient_buffer& clients_;
@@ -117,6 +118,8 @@ private:
     std::string program_folder_;
     bool restricted_ = false;
     std::atomic<std::int32_t> file_counter_{0};
+    // The reply of handle(), kept between requests.
+    std::vector<std::uint8_t> reply_;
 };
 
 }  // namespace sint

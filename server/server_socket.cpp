@@ -250,11 +250,15 @@ void Tserver_socket::receive(Slot& slot) {
     std::size_t taken = 0;
     // A buffer without a waiting frame holds at most part of one, so it has room.
     while (taken < kReadPerPass && slot.buffer.room() > 0) {
-        const long n = net::receive_bytes(slot.socket, slot.buffer.tail(), slot.buffer.room());
+        const std::size_t room = slot.buffer.room();
+        const long n = net::receive_bytes(slot.socket, slot.buffer.tail(), room);
         if (n > 0) {
             taken += static_cast<std::size_t>(n);
             slot.buffer.commit(static_cast<std::size_t>(n));
             slot.frame_waiting = true;
+            // A short read took all there was: the next wait tells of more
+            // (or of the end), without a read that only says "nothing yet".
+            if (static_cast<std::size_t>(n) < room) return;
             continue;
         }
         if (n < 0 && net::interrupted()) continue;
@@ -279,7 +283,9 @@ void Tserver_socket::serve_one(Slot& slot) {
             slot.frame_waiting = false;
             break;
         case FrameSlot::Status::Stopped:
-            break;  // more may be buffered
+            // More may be buffered; with nothing left the loop can wait again.
+            slot.frame_waiting = slot.buffer.fill() > 0;
+            break;
         case FrameSlot::Status::Oversized:
             log_write("TCP: predolg okvir, povezava zaprta");
             if (on_error) on_error(fd, nullptr, 0, kErrorOversized);
@@ -330,22 +336,28 @@ long Tserver_socket::send(int socket, const void* data, long length, std::uint16
     if (length < 0) return -1;
     Slot* slot = find_slot(socket);
     if (!slot || slot->drop) return -1;
-    std::vector<std::uint8_t> frame =
-        send_with_header_
-            ? encode_frame(data, static_cast<std::size_t>(length), kind)
-            : std::vector<std::uint8_t>(static_cast<const std::uint8_t*>(data),
-                                        static_cast<const std::uint8_t*>(data) + length);
-    if (on_send) on_send(socket, frame.data(), frame.size());
+    const std::span<const std::uint8_t> payload(static_cast<const std::uint8_t*>(data),
+                                                static_cast<std::size_t>(length));
+    std::uint8_t header[kFrameHeaderSize];
+    const std::size_t header_size = send_with_header_ ? kFrameHeaderSize : 0;
+    if (send_with_header_) encode_header(header, payload.size(), kind);
+    if (on_send) {
+        std::vector<std::uint8_t> frame(header, header + header_size);
+        frame.insert(frame.end(), payload.begin(), payload.end());
+        on_send(socket, frame.data(), frame.size());
+    }
     if (slot->output.pending() > options_.output_limit) {
         log_write("TCP: prevec neprebranih odgovorov, povezava zaprta");
-        if (on_error) on_error(socket, frame.data(), frame.size(), kErrorQueueFull);
+        if (on_error) on_error(socket, data, payload.size(), kErrorQueueFull);
         slot->drop = true;
         return -1;
     }
-    const long size = static_cast<long>(frame.size());
-    slot->output.push(std::move(frame));
-    flush(*slot);
-    return slot->drop ? -1 : size;
+    if (slot->output.send_frame(socket, {header, header_size}, payload) ==
+        OutputQueue::Flush::Failed) {
+        if (on_error) on_error(socket, nullptr, 0, kErrorSendFailed);
+        slot->drop = true;
+    }
+    return slot->drop ? -1 : static_cast<long>(header_size + payload.size());
 }
 
 }  // namespace sint

@@ -96,19 +96,20 @@ int TcpServer::server_start(std::int32_t port) {
             if (!job) return;
             if (workers_.size() == 1) {
                 // One worker: the loop synthesises itself, with no hand-over.
-                const auto reply = protocol_.run_job(*job, *workers_.front());
-                if (reply) send(socket, *reply, kFrameKindPlain);
+                if (protocol_.run_job(*job, *workers_.front(), reply_))
+                    send(socket, reply_, kFrameKindPlain);
                 return;
             }
             const std::uint64_t serial = server.hold(socket);
             pool_->submit(
                 [this, &server, socket, serial, job = std::move(*job)](std::size_t worker) {
-                    auto reply = protocol_.run_job(job, *workers_[worker]);
-                    server.post([&server, socket, serial, reply = std::move(reply)] {
+                    std::vector<std::uint8_t> reply;
+                    const bool answered = protocol_.run_job(job, *workers_[worker], reply);
+                    server.post([&server, socket, serial, answered, reply = std::move(reply)] {
                         // A client that has gone meanwhile does not get the reply.
                         if (!server.holds(socket, serial)) return;
-                        if (reply)
-                            server.send(socket, reply->data(), static_cast<long>(reply->size()),
+                        if (answered)
+                            server.send(socket, reply.data(), static_cast<long>(reply.size()),
                                         kFrameKindPlain);
                         server.release(socket, serial);
                     });

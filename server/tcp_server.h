@@ -100,6 +100,9 @@ private:
     bool remote_control_ = false;
     std::unique_ptr<Tserver_socket> socket_;
     std::unique_ptr<WorkerPool> pool_;
+    // The reply of a request synthesised on the loop's thread (one worker),
+    // kept between requests so that its memory is reused.
+    std::vector<std::uint8_t> reply_;
     std::thread thread_;
 };
 
