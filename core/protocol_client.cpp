@@ -15,15 +15,17 @@ namespace {
 constexpr std::size_t kReplyCodeSize = 7;
 // Reply data start after the code and its NUL.
 constexpr std::size_t kReplyDataOffset = 8;
-// One read from the socket.
+// One read from the socket, at least; and at most, however long the frame
+// that is coming in.
 constexpr std::size_t kReadChunk = 99999;
+constexpr std::size_t kReadAhead = std::size_t{8} << 20;
 
 std::string limited(std::string prefix, std::string_view text, std::size_t text_max) {
     prefix.append(text.substr(0, text_max));
     return prefix;
 }
 
-bool code_is(const std::vector<std::uint8_t>& payload, const char* code) {
+bool code_is(std::span<const std::uint8_t> payload, const char* code) {
     return payload.size() >= kReplyCodeSize &&
            std::memcmp(payload.data(), code, kReplyCodeSize) == 0;
 }
@@ -69,45 +71,76 @@ std::optional<long> find_sentence_end(std::string_view text, const SentenceEndAs
 }
 
 void FrameReader::append(const void* data, std::size_t size) {
-    if (failed_) return;
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    buffer_.insert(buffer_.end(), bytes, bytes + size);
+    if (failed_ || size == 0) return;
+    std::memcpy(space(size).data(), data, size);
+    commit(size);
+}
+
+std::span<std::uint8_t> FrameReader::space(std::size_t size) {
+    if (head_ == tail_) head_ = tail_ = 0;
+    if (buffer_.size() - tail_ < size && head_ > 0) {
+        std::memmove(buffer_.data(), buffer_.data() + head_, tail_ - head_);
+        tail_ -= head_;
+        head_ = 0;
+    }
+    // The buffer only grows, so a byte is cleared once in its life, not per read.
+    if (buffer_.size() - tail_ < size) buffer_.resize(tail_ + size);
+    return {buffer_.data() + tail_, buffer_.size() - tail_};
+}
+
+void FrameReader::commit(std::size_t size) {
+    tail_ = std::min(tail_ + size, buffer_.size());
+}
+
+std::size_t FrameReader::missing() const {
+    if (failed_ || buffered() < kFrameHeaderSize || !starts_with_magic(buffer_.data() + head_, 4))
+        return 0;
+    const std::size_t whole = kFrameHeaderSize + decode_header(buffer_.data() + head_).length;
+    return whole > buffered() ? whole - buffered() : 0;
 }
 
 std::optional<ReceivedFrame> FrameReader::take() {
-    if (failed_ || buffer_.size() < kFrameHeaderSize) return std::nullopt;
-    const auto magic =
-        std::search(buffer_.begin(), buffer_.end(), std::begin(kFrameMagic), std::end(kFrameMagic));
-    if (magic == buffer_.end()) {
+    const std::optional<View> view = take_view();
+    if (!view) return std::nullopt;
+    ReceivedFrame frame;
+    frame.kind = view->kind;
+    frame.payload.assign(view->payload.begin(), view->payload.end());
+    return frame;
+}
+
+std::optional<FrameReader::View> FrameReader::take_view() {
+    if (failed_ || buffered() < kFrameHeaderSize) return std::nullopt;
+    const std::uint8_t* begin = buffer_.data() + head_;
+    const std::uint8_t* end = buffer_.data() + tail_;
+    const std::uint8_t* magic =
+        std::search(begin, end, std::begin(kFrameMagic), std::end(kFrameMagic));
+    if (magic == end) {
         // Keep what may be the first bytes of a magic that is still on its way.
-        buffer_.erase(buffer_.begin(), buffer_.end() - (sizeof kFrameMagic - 1));
+        head_ = tail_ - (sizeof kFrameMagic - 1);
         return std::nullopt;
     }
-    buffer_.erase(buffer_.begin(), magic);
-    if (buffer_.size() < kFrameHeaderSize) return std::nullopt;
-    const FrameHeader header = decode_header(buffer_.data());
+    head_ = static_cast<std::size_t>(magic - buffer_.data());
+    if (buffered() < kFrameHeaderSize) return std::nullopt;
+    const std::uint8_t* frame = buffer_.data() + head_;
+    const FrameHeader header = decode_header(frame);
     if (header.length > kFramePayloadLimit) {
         // Only audio may be longer; its code shows once the payload has begun.
-        if (buffer_.size() < kFrameHeaderSize + kReplyCodeSize) return std::nullopt;
-        const bool audio =
-            std::memcmp(buffer_.data() + kFrameHeaderSize, "SINT_S_", kReplyCodeSize) == 0;
+        if (buffered() < kFrameHeaderSize + kReplyCodeSize) return std::nullopt;
+        const bool audio = std::memcmp(frame + kFrameHeaderSize, "SINT_S_", kReplyCodeSize) == 0;
         if (!audio || header.length > kAudioPayloadLimit) {
             failed_ = true;
+            head_ = tail_ = 0;
             buffer_.clear();
             buffer_.shrink_to_fit();
             return std::nullopt;
         }
     }
-    if (buffer_.size() - kFrameHeaderSize < header.length) return std::nullopt;
-    ReceivedFrame frame;
-    frame.kind = header.kind;
-    const auto first = buffer_.begin() + kFrameHeaderSize;
-    frame.payload.assign(first, first + header.length);
-    buffer_.erase(buffer_.begin(), first + header.length);
-    return frame;
+    if (buffered() - kFrameHeaderSize < header.length) return std::nullopt;
+    head_ += kFrameHeaderSize + header.length;
+    return View{header.kind, {frame + kFrameHeaderSize, header.length}};
 }
 
-Reply recognise_reply(const std::vector<std::uint8_t>& payload) {
+Reply recognise_reply(std::span<const std::uint8_t> payload) {
     Reply reply;
     if (code_is(payload, "SINT_OK")) {
         reply.type = ReplyType::Ok;
@@ -209,25 +242,26 @@ bool ProtocolConnection::send_request(std::string_view text) {
 }
 
 bool ProtocolConnection::read_some() {
-    // One read area for the connection's life: a fresh one per read would cost
-    // more than the read itself.
-    if (chunk_.empty()) chunk_.resize(kReadChunk);
+    // Room for the rest of a frame that has begun (so that a long reply comes
+    // in few reads), within bounds: a header may announce more than arrives.
+    const std::size_t want = std::clamp(reader_.missing(), kReadChunk, kReadAhead);
+    const std::span<std::uint8_t> room = reader_.space(want);
     // Called only when the socket is readable, so the read does not block.
-    const long n = net::receive_bytes(fd_, chunk_.data(), chunk_.size());
+    const long n = net::receive_bytes(fd_, room.data(), room.size());
     if (n < 0 && (net::interrupted() || net::would_block())) return true;
     if (n <= 0) {
         close();
         return false;
     }
-    reader_.append(chunk_.data(), static_cast<std::size_t>(n));
+    reader_.commit(static_cast<std::size_t>(n));
     return true;
 }
 
-std::optional<ReceivedFrame> ProtocolConnection::receive(int timeout_ms) {
+std::optional<FrameReader::View> ProtocolConnection::next_frame(int timeout_ms) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     while (true) {
-        if (auto frame = reader_.take()) return frame;
+        if (auto frame = reader_.take_view()) return frame;
         if (reader_.failed()) close();
         if (fd_ < 0) return std::nullopt;
         int wait = -1;
@@ -244,6 +278,15 @@ std::optional<ReceivedFrame> ProtocolConnection::receive(int timeout_ms) {
         // A connection that ended still delivers a frame already buffered.
         read_some();
     }
+}
+
+std::optional<ReceivedFrame> ProtocolConnection::receive(int timeout_ms) {
+    const std::optional<FrameReader::View> view = next_frame(timeout_ms);
+    if (!view) return std::nullopt;
+    ReceivedFrame frame;
+    frame.kind = view->kind;
+    frame.payload.assign(view->payload.begin(), view->payload.end());
+    return frame;
 }
 
 bool ProtocolConnection::refresh() {
@@ -268,7 +311,7 @@ std::optional<Reply> ProtocolConnection::wait_for(ReplyType type, int timeout_ms
                     .count());
             if (left <= 0) return std::nullopt;
         }
-        const auto frame = receive(left);
+        const auto frame = next_frame(left);
         if (!frame) return std::nullopt;
         Reply reply = recognise_reply(frame->payload);
         if (reply.type == type) return reply;

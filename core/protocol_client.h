@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,16 +62,34 @@ std::optional<long> find_sentence_end(std::string_view text, const SentenceEndAs
 // A header announcing more than a reply can hold (kFramePayloadLimit, or
 // kAudioPayloadLimit for audio) puts the reader in the failed state: its bytes
 // are dropped and it delivers nothing more, since the stream cannot be trusted.
+// Frames are cut in place: a reply is read straight into the reader's buffer,
+// which is kept and reused, and handed out without a copy by take_view().
 class FrameReader {
 public:
+    // A frame inside the reader's buffer.
+    struct View {
+        std::uint16_t kind = 0;
+        std::span<const std::uint8_t> payload;
+    };
+
     void append(const void* data, std::size_t size);
+    // Free room at the end of the buffer, at least `size` bytes, to receive
+    // into; commit() then counts the bytes that arrived there.
+    std::span<std::uint8_t> space(std::size_t size);
+    void commit(std::size_t size);
+    // Bytes still missing from a frame whose header has arrived; 0 otherwise.
+    std::size_t missing() const;
     // The next complete frame, or nothing while it is incomplete or failed.
     std::optional<ReceivedFrame> take();
-    std::size_t buffered() const { return buffer_.size(); }
+    // The same without copying: valid until the next call of append, space or take.
+    std::optional<View> take_view();
+    std::size_t buffered() const { return tail_ - head_; }
     bool failed() const { return failed_; }
 
 private:
     std::vector<std::uint8_t> buffer_;
+    std::size_t head_ = 0;  // the first byte not yet taken
+    std::size_t tail_ = 0;  // the end of the bytes received
     bool failed_ = false;
 };
 
@@ -90,7 +109,7 @@ struct Reply {
 };
 
 // Recognises a reply by its first seven bytes; data start at byte 8.
-Reply recognise_reply(const std::vector<std::uint8_t>& payload);
+Reply recognise_reply(std::span<const std::uint8_t> payload);
 
 // A TCP port of 127.0.0.1 that nobody listens on now (the system's choice for
 // port 0), for a server about to be started; 0 when none could be had.
@@ -131,10 +150,12 @@ private:
     // Reads once into the frame reader; false when the connection ended (the
     // peer closed it, a read failed, or the reader failed), which closes it.
     bool read_some();
+    // The next frame in the reader (see FrameReader::take_view), waiting up
+    // to `timeout_ms` (≤ 0: no limit) for it.
+    std::optional<FrameReader::View> next_frame(int timeout_ms);
 
     int fd_ = -1;
     FrameReader reader_;
-    std::vector<std::uint8_t> chunk_;
     std::string host_;
     std::uint16_t port_ = 0;
     // The last request of each voice setting, replayed after a reconnection.
