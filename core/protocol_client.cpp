@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "core/socket_platform.h"
 
@@ -19,6 +20,11 @@ constexpr std::size_t kReplyDataOffset = 8;
 // that is coming in.
 constexpr std::size_t kReadChunk = 99999;
 constexpr std::size_t kReadAhead = std::size_t{8} << 20;
+// Connections tried after one broke, the pause before each further try (times
+// its number), and how long the TEST on a new connection may take.
+constexpr int kReconnectAttempts = 3;
+constexpr int kReconnectPauseMs = 50;
+constexpr int kReconnectTestMs = 5000;
 
 std::string limited(std::string prefix, std::string_view text, std::size_t text_max) {
     prefix.append(text.substr(0, text_max));
@@ -324,13 +330,33 @@ std::optional<Reply> ProtocolConnection::ask(std::string_view text, ReplyType ty
         auto reply = wait_for(type, timeout_ms);
         if (reply || connected()) return reply;  // answered, or a time-out
     }
-    if (host_.empty()) return std::nullopt;
-    const std::vector<std::string> settings = settings_;
-    if (!connect(host_, port_)) return std::nullopt;
-    for (const std::string& setting : settings)
-        if (!send_request(setting)) return std::nullopt;
+    if (!reconnect()) return std::nullopt;
     if (!send_request(text)) return std::nullopt;
     return wait_for(type, timeout_ms);
+}
+
+bool ProtocolConnection::reconnect() {
+    if (host_.empty()) return false;
+    const std::vector<std::string> settings = settings_;
+    // A server that is dying may still take a connection for a moment and
+    // then drop it; a balancer may still send one there. The new connection
+    // is tried with TEST first, which is harmless to repeat, so that the
+    // request itself goes out only once more.
+    for (int attempt = 0; attempt < kReconnectAttempts; ++attempt) {
+        if (attempt > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(kReconnectPauseMs * attempt));
+        if (!connect(host_, port_)) continue;
+        if (!send_request(command_request("TEST"))) continue;
+        const std::optional<FrameReader::View> answer = next_frame(kReconnectTestMs);
+        if (!answer) {
+            if (connected()) return false;  // alive but silent: not a broken connection
+            continue;
+        }
+        for (const std::string& setting : settings)
+            if (!send_request(setting)) return false;
+        return true;
+    }
+    return false;
 }
 
 std::uint16_t free_loopback_port() {

@@ -142,8 +142,10 @@ public:
     std::optional<Reply> wait_for(ReplyType type, int timeout_ms);
     // Sends a request and waits for its reply of `type`. When the connection
     // breaks on the way (a server behind a load balancer went down), connects
-    // once more to the same address, sends the voice settings sent so far
-    // again, then the request; nothing when that fails too or on time-out.
+    // once more to the same address (a new connection that breaks at once,
+    // before it answers TEST, is tried again, up to three times), sends the
+    // voice settings sent so far again, then the request, once; nothing when
+    // that fails too or on time-out.
     std::optional<Reply> ask(std::string_view text, ReplyType type, int timeout_ms);
 
 private:
@@ -153,6 +155,9 @@ private:
     // The next frame in the reader (see FrameReader::take_view), waiting up
     // to `timeout_ms` (≤ 0: no limit) for it.
     std::optional<FrameReader::View> next_frame(int timeout_ms);
+    // Connects again to the last address and sends the voice settings again,
+    // after a broken connection; see ask().
+    bool reconnect();
 
     int fd_ = -1;
     FrameReader reader_;
