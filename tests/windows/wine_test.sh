@@ -11,6 +11,9 @@
 #   server        sintsrv.exe answers the Linux sint-say with the Linux server's audio
 #   autostart     with no server running, the engine starts sintsrv.exe from EnginePath
 #   host32        the 32-bit engine library and host, registered in the 32-bit view
+#   bad_token     voice tokens that cannot reach a server: the host's HRESULT and the trace
+#   registry_denied  registering and unregistering meet a key they may not change
+#                 (REGISTRY_LOCK: the program that locks it)
 #   installer     the installer (INSTALLER) in silent mode, the tokens, speaking, the uninstaller
 #   exports32     the 32-bit engine libraries' exports and resources (OBJDUMP32 -p)
 #   end           ends the prefix's wineserver
@@ -145,6 +148,28 @@ write_token() {
     wine reg add "$TOKENS\\$1" /v Lifespan /t REG_DWORD /d 30 /reg:"${5:-64}" /f >/dev/null
 }
 
+# A listener on a fresh port (MUTE_PORT) that takes connections and never
+# answers (MUTE_PID).
+start_mute_server() {
+    python3 -c '
+import socket, time
+s = socket.socket(); s.bind(("127.0.0.1", 0)); s.listen(8)
+print(s.getsockname()[1], flush=True)
+held = []
+s.settimeout(1)
+end = time.time() + 120
+while time.time() < end:
+    try: held.append(s.accept()[0])
+    except OSError: pass
+' > "$WORK/mute-port" &
+    MUTE_PID=$!
+    for ((i = 0; i < 50; ++i)); do [ -s "$WORK/mute-port" ] && break; sleep 0.1; done
+    MUTE_PORT=$(cat "$WORK/mute-port")
+}
+
+# True when the trace file of this run has the line $1.
+traced() { tr -d '\r' < "$WORK/trace.txt" | grep -qxF "$1"; }
+
 case "$case_name" in
 prefix)
     "$WINESERVER" -k 2>/dev/null || true
@@ -238,6 +263,59 @@ host32)
     stop_server "$SERVER_PID"
     wine "C:\windows\syswow64\regsvr32.exe" /s /u "$(win_path "$WIN32/MorvDll.dll")" ||
         fail "unregistering the 32-bit MorvDll"
+    ;;
+
+bad_token)
+    # Each token fails SetObjectToken with its own HRESULT and trace line, within
+    # the engine's waits, and the host ends with its error, not a crash.
+    wine regsvr32 /s "$(win_path "$WIN64/MorvDll.dll")" || fail "registering MorvDll"
+    start_mute_server
+    free=$(free_port)
+    # name | EnginePath ("-": none) | port | HRESULT | trace line
+    while IFS='|' read -r -u 3 name path port hresult line; do
+        port=${port/MUTE/$MUTE_PORT}
+        write_token "$name" "$CLSID_NORMAL" "$path" "${port/FREE/$free}"
+        [ "$path" != - ] || wine reg delete "$TOKENS\\$name" /v EnginePath /reg:64 /f >/dev/null
+        rm -f "$WORK/trace.txt"
+        status=0
+        (cd "$WORK" && SINT_ENGINE_TRACE=$(win_path "$WORK/trace.txt") \
+            wine "$WIN64/sint-sapi-host.exe" --token "$name" "Dober dan." --out bad.wav) \
+            > "$WORK/bad-output.txt" 2>&1 || status=$?
+        [ "$status" = 1 ] || fail "$name: the host ended with $status: $(cat "$WORK/bad-output.txt")"
+        grep -q "HRESULT $hresult" "$WORK/bad-output.txt" ||
+            fail "$name: no $hresult in: $(cat "$WORK/bad-output.txt")"
+        traced "$line" || fail "$name: no trace \"$line\""
+        traced "SetObjectToken: streznik ni dosegljiv, $hresult" || fail "$name: the result is not traced"
+    done 3<<'ROWS'
+SINT-NO-PATH|-|FREE|0x8004503A|ni poti do streznika (EnginePath)
+SINT-NO-FOLDER|C:\nowhere\sintsrv.exe|FREE|0x80070003|C:\nowhere\sintsrv.exe: napaka 0x80070003
+SINT-NO-FILE|C:\windows\sintsrv.exe|FREE|0x80070002|C:\windows\sintsrv.exe: napaka 0x80070002
+SINT-MUTE|C:\nowhere\sintsrv.exe|MUTE|0x800705B4|brez odgovora - ni inicializiran
+ROWS
+    stop_server "$MUTE_PID"
+    ;;
+
+registry_denied)
+    # A key that may not be changed fails registering (which then leaves no
+    # class behind) and unregistering, with the HRESULT and the key in the trace.
+    lock=$(win_path "${REGISTRY_LOCK:?}")
+    yu=$(win_path "$WIN64/MorvDllYu.dll")
+    # regsvr32 switch | trace line
+    while IFS='|' read -r -u 3 switch line; do
+        [ -z "$switch" ] || wine regsvr32 /s "$yu" || fail "registering MorvDllYu"
+        wine "$lock" lock MorvDllYu.TTSEngine.1 || fail "cannot lock the key"
+        rm -f "$WORK/trace.txt"
+        ! SINT_ENGINE_TRACE=$(win_path "$WORK/trace.txt") wine regsvr32 /s ${switch:+"$switch"} "$yu" ||
+            fail "regsvr32 $switch succeeded on a locked key"
+        traced "$line" || fail "no trace \"$line\""
+        [ -n "$switch" ] || ! reg_has "HKCR\\CLSID\\$CLSID_YU" || fail "a failed registration left its class"
+        wine "$lock" unlock MorvDllYu.TTSEngine.1 || fail "cannot unlock the key"
+    done 3<<'ROWS'
+|registracija: pisanje HKEY_CLASSES_ROOT\MorvDllYu.TTSEngine.1 ni uspelo, 0x80070005
+/u|registracija: brisanje HKEY_CLASSES_ROOT\MorvDllYu.TTSEngine.1 ni uspelo, 0x80070005
+ROWS
+    wine regsvr32 /s "$yu" || fail "registering after unlocking"
+    wine regsvr32 /s /u "$yu" || fail "unregistering after unlocking"
     ;;
 
 server)
