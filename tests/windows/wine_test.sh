@@ -8,7 +8,8 @@
 #   registration  regsvr32 of both engine libraries: the keys, unregistering one, twice
 #   host          sint-sapi-host.exe speaks through a voice token and a Linux sintsrv:
 #                 the same events and the same audio as the Linux host
-#   server        sintsrv.exe answers the Linux sint-say with the Linux server's audio
+#   server        sintsrv.exe answers the Linux sint-say, sentence-end questions and a
+#                 wave file request as the Linux server does (the same bytes, the same ends)
 #   autostart     with no server running, the engine starts sintsrv.exe from EnginePath
 #   host32        the 32-bit engine library and host, registered in the 32-bit view
 #   bad_token     voice tokens that cannot reach a server: the host's HRESULT and the trace
@@ -32,6 +33,9 @@ LIBID_YU="{9BC1ED90-29CD-47E6-BB75-072CEA044CDC}"
 TOKENS='HKLM\SOFTWARE\Microsoft\Speech\Voices\Tokens'
 SENTENCES=("Dober dan." "bookmark:7" "Kako ste danes?")
 SAY_TEXT="Danes je 3. maj. Ura je 12:30."
+# Texts whose first sentence end (GFP) both servers are asked for.
+GFP_TEXTS=("Danes je 3. maj. Ura je 12:30." "Dr. Novak pride jutri! Res?" "Kaj je to? Nič."
+    "Brez konca" "Cena je 3,5 EUR. Hvala." "1. 1. 2020 je bil torek.")
 # Bounds of the waits (seconds).
 SERVER_START_LIMIT=60
 
@@ -146,6 +150,43 @@ write_token() {
     wine reg add "$TOKENS\\$1" /v EnginePath /d "$3" /reg:"${5:-64}" /f >/dev/null
     wine reg add "$TOKENS\\$1" /v Port /t REG_DWORD /d "$4" /reg:"${5:-64}" /f >/dev/null
     wine reg add "$TOKENS\\$1" /v Lifespan /t REG_DWORD /d 30 /reg:"${5:-64}" /f >/dev/null
+}
+
+# Asks the server on port $1 (program folder $2) where the first sentence of
+# each of GFP_TEXTS ends, into $WORK/gfp-$3.txt, and for SAY_TEXT as a wave
+# file, copied to $WORK/file-$3.wav. The texts go in code page 1250.
+ask_server() {
+    python3 - "$1" "$SAY_TEXT" "${GFP_TEXTS[@]}" > "$WORK/gfp-$3.txt" <<'PY' || fail "$3: no answers"
+import socket, struct, sys
+s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=30)
+buffer = b""
+def send(text):
+    payload = text.encode("cp1250") + b"\0"
+    s.sendall(b"Z!MF" + struct.pack("<IHH", len(payload), 1, 0) + payload)
+def reply():
+    global buffer
+    while True:
+        if len(buffer) >= 12:
+            length = struct.unpack("<I", buffer[4:8])[0]
+            if len(buffer) >= 12 + length:
+                payload, buffer = buffer[12:12 + length], buffer[12 + length:]
+                return payload
+        part = s.recv(65536)
+        if not part: sys.exit("closed")
+        buffer += part
+for text in sys.argv[3:]:
+    send("GFP\t\t" + text)
+    payload = reply()
+    assert payload.startswith(b"SINT_EP"), payload[:7]
+    print(payload[8:].rstrip(b"\0").decode(), text)
+# A wave file request has no reply: the answer to the TEST after it says
+# that the file is written.
+send("WAVE\tpovej.wav\t" + sys.argv[2])
+send("TEST\t\t")
+while not reply().startswith(b"SINT_OK"): pass
+PY
+    # The file number counts every synthesis of the server process.
+    cp "$2"/povej_*.wav "$WORK/file-$3.wav" || fail "$3: no wave file"
 }
 
 # A listener on a fresh port (MUTE_PORT) that takes connections and never
@@ -327,12 +368,17 @@ server)
     wait_server "$port"
     "$LINUX/sint-say" --port "$port" --quiet -o "$WORK/say-wine.wav" "$SAY_TEXT" ||
         fail "sint-say through sintsrv.exe"
+    ask_server "$port" "$WORK/win-server" wine
     stop_server "$wine_pid"
     start_linux_server say
     "$LINUX/sint-say" --port "$SERVER_PORT" --quiet -o "$WORK/say-linux.wav" "$SAY_TEXT"
+    ask_server "$SERVER_PORT" "$WORK/linux-say" linux
     stop_server "$SERVER_PID"
     [ "$(stat -c %s "$WORK/say-linux.wav")" -gt 16044 ] || fail "no speech from the Linux server"
     cmp "$WORK/say-linux.wav" "$WORK/say-wine.wav" || fail "sintsrv.exe's audio differs"
+    [ "$(stat -c %s "$WORK/file-linux.wav")" -gt 16044 ] || fail "no wave file from the Linux server"
+    cmp "$WORK/file-linux.wav" "$WORK/file-wine.wav" || fail "sintsrv.exe's wave file differs"
+    diff "$WORK/gfp-linux.txt" "$WORK/gfp-wine.txt" >&2 || fail "sintsrv.exe's sentence ends differ"
     ;;
 
 exports32)
