@@ -15,7 +15,9 @@
 #   bad_token     voice tokens that cannot reach a server: the host's HRESULT and the trace
 #   registry_denied  registering and unregistering meet a key they may not change
 #                 (REGISTRY_LOCK: the program that locks it)
-#   installer     the installer (INSTALLER) in silent mode, the tokens, speaking, the uninstaller
+#   installer     the installer (INSTALLER) in silent mode, the tokens, speaking, a second
+#                 install over the first, the uninstaller
+#   installer_no32  the installer where Windows has no 32-bit part: the 64-bit voice alone
 #   exports32     the 32-bit engine libraries' exports and resources (OBJDUMP32 -p)
 #   end           ends the prefix's wineserver
 set -euo pipefail
@@ -211,6 +213,75 @@ while time.time() < end:
 # True when the trace file of this run has the line $1.
 traced() { tr -d '\r' < "$WORK/trace.txt" | grep -qxF "$1"; }
 
+# The installed voice (INSTALLER) in the prefix.
+INSTALLED="$WINEPREFIX/drive_c/Program Files/sint-sl"
+install_voice() { wine "$(win_path "${INSTALLER:?}")" /S || fail "the installer failed"; }
+port_open() { python3 -c 'import socket, sys; socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=2)' "$1" 2>/dev/null; }
+
+# Checks the installation: its files, and the tokens and registrations of the
+# registry views named ("64", "32"); a view not named has none of them.
+check_installed() {
+    local f view name mode clsid token dump
+    for f in sintsrv.exe sint-say.exe sint-g2p.exe MorvDll.dll MorvDllYu.dll sint-sapi-host.exe \
+        sint.ini gfp.ini data/MorvenaIdra.dat uninstall.exe; do
+        [ -s "$INSTALLED/$f" ] || fail "not installed: $f"
+    done
+    for view in 64 32; do
+        for token in SINT-SL-Morvena:0:$CLSID_NORMAL SINT-SL-Morvena-YU:1:$CLSID_YU; do
+            IFS=: read -r name mode clsid <<<"$token"
+            if [[ " $* " != *" $view "* ]]; then
+                ! wine reg query "$TOKENS\\$name" /reg:$view >/dev/null 2>&1 || fail "$name in the $view-bit view"
+                continue
+            fi
+            dump=$(wine reg query "$TOKENS\\$name" /s /reg:$view 2>/dev/null | tr -d '\r')
+            grep -q "CLSID    REG_SZ    $clsid" <<<"$dump" || fail "$name ($view-bit): CLSID"
+            grep -q "Mode    REG_DWORD    0x$mode" <<<"$dump" || fail "$name ($view-bit): Mode"
+            grep -q 'EnginePath    REG_SZ    C:\\Program Files\\sint-sl\\sintsrv.exe' <<<"$dump" ||
+                fail "$name ($view-bit): EnginePath"
+            grep -q 'Language    REG_SZ    424' <<<"$dump" || fail "$name ($view-bit): Language"
+        done
+    done
+    grep -qF 'C:\Program Files\sint-sl\MorvDllYu.dll' \
+        <<<"$(wine reg query "HKCR\\CLSID\\$CLSID_YU\\InprocServer32" /reg:64)" ||
+        fail "MorvDllYu not registered"
+    if [[ " $* " == *" 32 "* ]]; then
+        [ -s "$INSTALLED/x86/MorvDll.dll" ] && [ -s "$INSTALLED/x86/MorvDllYu.dll" ] ||
+            fail "the 32-bit libraries are not installed"
+        grep -qF 'C:\Program Files\sint-sl\x86\MorvDllYu.dll' \
+            <<<"$(wine reg query "HKCR\\CLSID\\$CLSID_YU\\InprocServer32" /reg:32)" ||
+            fail "32-bit MorvDllYu not registered"
+    else
+        [ ! -e "$INSTALLED/x86" ] || fail "32-bit libraries installed without the 32-bit part"
+        ! wine reg query "HKCR\\CLSID\\$CLSID_YU" /reg:32 >/dev/null 2>&1 ||
+            fail "a 32-bit class registered without the 32-bit part"
+    fi
+}
+
+# The installed voice on a port of this run (INSTALLED_PORT) instead of the
+# default one speaks as the Linux host does; its server keeps running.
+speak_installed() {
+    INSTALLED_PORT=$(free_port)
+    sed -i "s/^port *=.*/port = $INSTALLED_PORT/" "$INSTALLED/sint.ini"
+    wine reg add "$TOKENS\\SINT-SL-Morvena" /v Port /t REG_DWORD /d "$INSTALLED_PORT" /reg:64 /f >/dev/null
+    speak_and_compare "$INSTALLED/sint-sapi-host.exe" SINT-SL-Morvena "installed-$1"
+}
+
+# The silent uninstaller leaves no file and no key in either view.
+uninstall_voice() {
+    local i view key
+    # The uninstaller runs from a copy of itself: wait for the folder to go.
+    wine "C:\\Program Files\\sint-sl\\uninstall.exe" /S || fail "the uninstaller failed"
+    for ((i = 0; i < 150; ++i)); do [ -e "$INSTALLED" ] || break; sleep 0.2; done
+    [ ! -e "$INSTALLED" ] || fail "files left: $(ls -R "$INSTALLED" | head)"
+    for view in 64 32; do
+        for key in "$TOKENS\\SINT-SL-Morvena" "$TOKENS\\SINT-SL-Morvena-YU" "HKCR\\CLSID\\$CLSID_NORMAL" \
+            "HKCR\\CLSID\\$CLSID_YU" "HKCR\\MorvDll.TTSEngine" "HKCR\\TypeLib\\$LIBID_YU" \
+            'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\sint-sl'; do
+            ! wine reg query "$key" /reg:$view >/dev/null 2>&1 || fail "left after uninstalling: $key ($view-bit)"
+        done
+    done
+}
+
 case "$case_name" in
 prefix)
     "$WINESERVER" -k 2>/dev/null || true
@@ -403,49 +474,37 @@ exports32)
 
 installer)
     # Silent install into the prefix: files, registrations, tokens in both
-    # views; the host speaks through the installed token and server; the
-    # silent uninstaller leaves nothing behind.
+    # views, and the host speaks through the installed token and server. A
+    # second install over the first, while its server runs, ends that server,
+    # replaces the files and keeps the voice working; one silent uninstall
+    # leaves nothing behind.
     linux_reference
-    wine "$(win_path "${INSTALLER:?}")" /S || fail "the installer failed"
-    folder="$WINEPREFIX/drive_c/Program Files/sint-sl"
-    for f in sintsrv.exe sint-say.exe sint-g2p.exe MorvDll.dll MorvDllYu.dll sint-sapi-host.exe \
-        sint.ini data/MorvenaIdra.dat x86/MorvDll.dll x86/MorvDllYu.dll uninstall.exe; do
-        [ -s "$folder/$f" ] || fail "not installed: $f"
-    done
-    for view in 64 32; do
-        for token in SINT-SL-Morvena:0:$CLSID_NORMAL SINT-SL-Morvena-YU:1:$CLSID_YU; do
-            IFS=: read -r name mode clsid <<<"$token"
-            dump=$(wine reg query "$TOKENS\\$name" /s /reg:$view 2>/dev/null | tr -d '\r')
-            grep -q "CLSID    REG_SZ    $clsid" <<<"$dump" || fail "$name ($view-bit): CLSID"
-            grep -q "Mode    REG_DWORD    0x$mode" <<<"$dump" || fail "$name ($view-bit): Mode"
-            grep -q 'EnginePath    REG_SZ    C:\\Program Files\\sint-sl\\sintsrv.exe' <<<"$dump" ||
-                fail "$name ($view-bit): EnginePath"
-            grep -q 'Language    REG_SZ    424' <<<"$dump" || fail "$name ($view-bit): Language"
-        done
-    done
-    grep -qF 'C:\Program Files\sint-sl\MorvDllYu.dll' \
-        <<<"$(wine reg query "HKCR\\CLSID\\$CLSID_YU\\InprocServer32" /reg:64)" ||
-        fail "MorvDllYu not registered"
-    grep -qF 'C:\Program Files\sint-sl\x86\MorvDllYu.dll' \
-        <<<"$(wine reg query "HKCR\\CLSID\\$CLSID_YU\\InprocServer32" /reg:32)" ||
-        fail "32-bit MorvDllYu not registered"
-    # The installed voice on a port of this run instead of the default one.
-    port=$(free_port)
-    sed -i "s/^port *=.*/port = $port/" "$folder/sint.ini"
-    wine reg add "$TOKENS\\SINT-SL-Morvena" /v Port /t REG_DWORD /d "$port" /reg:64 /f >/dev/null
-    speak_and_compare "$folder/sint-sapi-host.exe" SINT-SL-Morvena installed
-    terminate_server "$port"
-    # The uninstaller runs from a copy of itself: wait for the folder to go.
-    wine "C:\\Program Files\\sint-sl\\uninstall.exe" /S || fail "the uninstaller failed"
-    for ((i = 0; i < 150; ++i)); do [ -e "$folder" ] || break; sleep 0.2; done
-    [ ! -e "$folder" ] || fail "files left: $(ls -R "$folder" | head)"
-    for view in 64 32; do
-        for key in "$TOKENS\\SINT-SL-Morvena" "$TOKENS\\SINT-SL-Morvena-YU" "HKCR\\CLSID\\$CLSID_NORMAL" \
-            "HKCR\\CLSID\\$CLSID_YU" "HKCR\\MorvDll.TTSEngine" "HKCR\\TypeLib\\$LIBID_YU" \
-            'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\sint-sl'; do
-            ! wine reg query "$key" /reg:$view >/dev/null 2>&1 || fail "left after uninstalling: $key ($view-bit)"
-        done
-    done
+    install_voice
+    check_installed 64 32
+    speak_installed first
+    printf x >> "$INSTALLED/sintsrv.exe"
+    rm "$INSTALLED/gfp.ini"
+    install_voice
+    ! port_open "$INSTALLED_PORT" || fail "the running server was not ended"
+    check_installed 64 32
+    cmp "$INSTALLED/sintsrv.exe" "$WIN64/sintsrv.exe" || fail "sintsrv.exe not replaced"
+    speak_installed second
+    terminate_server "$INSTALLED_PORT"
+    uninstall_voice
+    ;;
+
+installer_no32)
+    # Windows without its 32-bit part (no 32-bit regsvr32): the 64-bit voice
+    # alone is installed, and uninstalled.
+    linux_reference
+    wow64="$WINEPREFIX/drive_c/windows/syswow64/regsvr32.exe"
+    mv "$wow64" "$wow64.hidden"
+    trap 'mv "$wow64.hidden" "$wow64"' EXIT
+    install_voice
+    check_installed 64
+    speak_installed no32
+    terminate_server "$INSTALLED_PORT"
+    uninstall_voice
     ;;
 
 end)
