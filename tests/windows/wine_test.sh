@@ -18,6 +18,8 @@
 #   installer     the installer (INSTALLER) in silent mode, the tokens, speaking, a second
 #                 install over the first, the uninstaller
 #   installer_no32  the installer where Windows has no 32-bit part: the 64-bit voice alone
+#   background    sintsrv.exe relaunched into the background: the parent reports a child
+#                 that ended during start-up with the child's messages
 #   exports32     the 32-bit engine libraries' exports and resources (OBJDUMP32 -p)
 #   end           ends the prefix's wineserver
 set -euo pipefail
@@ -450,6 +452,33 @@ server)
     [ "$(stat -c %s "$WORK/file-linux.wav")" -gt 16044 ] || fail "no wave file from the Linux server"
     cmp "$WORK/file-linux.wav" "$WORK/file-wine.wav" || fail "sintsrv.exe's wave file differs"
     diff "$WORK/gfp-linux.txt" "$WORK/gfp-wine.txt" >&2 || fail "sintsrv.exe's sentence ends differ"
+    ;;
+
+background)
+    # A program folder without its packed wave database fails the child's fast
+    # start: the parent prints the child's message and ends non-zero. A whole
+    # folder serves, and the parent ends with 0.
+    # folder change | exit status | a line of the parent's output ("-": no error)
+    while IFS='|' read -r -u 3 change status line; do
+        windows_folder background
+        [ "$change" != no-data ] || rm -r "$WORK/background/data"
+        # The output goes to a file: the background server inherits it.
+        result=0
+        (cd "$WORK/background" && wine ./sintsrv.exe -vozadju -hitro -lifespan 600) \
+            > "$WORK/background.txt" 2>&1 < /dev/null || result=$?
+        [ "$result" = "$status" ] || fail "$change: sintsrv.exe ended with $result: $(cat "$WORK/background.txt")"
+        if [ "$line" = - ]; then
+            ! grep -q Napaka "$WORK/background.txt" || fail "$change: $(cat "$WORK/background.txt")"
+        else
+            grep -qxF "$line" <(tr -d '\r' < "$WORK/background.txt") ||
+                fail "$change: no \"$line\" in: $(cat "$WORK/background.txt")"
+        fi
+        [ "$status" != 0 ] || { wait_server "$WIN_PORT"; terminate_server "$WIN_PORT"; }
+    done 3<<'ROWS'
+no-data|1|Napaka: baze posnetkov ni mogoce naloziti
+no-data|1|Napaka: streznik v ozadju se je koncal ob zagonu
+whole|0|-
+ROWS
     ;;
 
 exports32)
