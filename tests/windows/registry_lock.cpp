@@ -4,8 +4,10 @@
 //                              everyone read it and no one change it
 //   registry_lock unlock KEY   gives the key an open access list and removes it
 // Exit status 0 on success.
-#include <sddl.h>
+// clang-format off
 #include <windows.h>
+#include <sddl.h>
+// clang-format on
 
 #include <cstdio>
 #include <cwchar>
