@@ -16,10 +16,12 @@ namespace sint::platform {
 // Starts `path` with the argument text `arguments` (split at blanks) as a
 // detached background process with `folder` as its working directory (the
 // caller's folder when empty). `hidden_retry` asks for the second-attempt
-// variant (a new hidden console on Windows; the same start elsewhere). True when
-// the program was started; never waits for it.
-bool start_process(const std::string& path, const std::string& arguments, const std::string& folder,
-                   bool hidden_retry);
+// variant (a new hidden console on Windows; the same start elsewhere). S_OK when
+// the program was started, else the system's error as an HRESULT (a missing
+// program gives HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) on every platform);
+// never waits for it.
+HRESULT start_process(const std::string& path, const std::string& arguments,
+                      const std::string& folder, bool hidden_retry);
 
 void sleep_ms(int milliseconds);
 

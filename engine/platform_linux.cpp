@@ -53,6 +53,12 @@ private:
     bool ok_ = false;
 };
 
+// HRESULT_FROM_WIN32 of ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND and
+// ERROR_ACCESS_DENIED.
+constexpr HRESULT kFileNotFound = static_cast<HRESULT>(0x80070002);
+constexpr HRESULT kPathNotFound = static_cast<HRESULT>(0x80070003);
+constexpr HRESULT kAccessDenied = static_cast<HRESULT>(0x80070005);
+
 // Largest block checked through the pipe at once (well inside its capacity).
 constexpr std::size_t kCheckChunk = 4096;
 
@@ -66,12 +72,20 @@ std::vector<std::string> split_blanks(const std::string& text) {
 
 }  // namespace
 
-bool start_process(const std::string& path, const std::string& arguments, const std::string& folder,
-                   bool /*hidden_retry*/) {
-    if (path.empty()) return false;
+HRESULT start_process(const std::string& path, const std::string& arguments,
+                      const std::string& folder, bool /*hidden_retry*/) {
+    if (path.empty()) return kFileNotFound;
     std::vector<std::string> args{path};
     for (std::string& part : split_blanks(arguments)) args.push_back(std::move(part));
-    return spawn_detached(args, folder);
+    if (spawn_detached(args, folder)) return S_OK;
+    // Why: the program as the system sees it, with the error numbers that
+    // Windows gives for the same cases.
+    if (::access(path.c_str(), X_OK) != 0) {
+        if (errno == ENOENT) return kFileNotFound;
+        if (errno == ENOTDIR) return kPathNotFound;
+        if (errno == EACCES) return kAccessDenied;
+    }
+    return E_FAIL;
 }
 
 void sleep_ms(int milliseconds) {

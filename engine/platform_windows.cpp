@@ -47,8 +47,8 @@ std::wstring classes_subkey(const std::string& key) {
     return to_wide(key);
 }
 
-bool create_process(const std::string& path, const std::string& arguments,
-                    const std::string& folder, DWORD flags, STARTUPINFOW& startup) {
+HRESULT create_process(const std::string& path, const std::string& arguments,
+                       const std::string& folder, DWORD flags, STARTUPINFOW& startup) {
     // The program path is quoted, so that a folder with blanks (Program
     // Files) does not split it into several arguments.
     std::wstring command = L"\"" + to_wide(path) + L"\"" + to_wide(arguments);
@@ -57,10 +57,10 @@ bool create_process(const std::string& path, const std::string& arguments,
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, flags, nullptr,
                         directory.empty() ? nullptr : directory.c_str(), &startup, &process))
-        return false;
+        return HRESULT_FROM_WIN32(GetLastError());
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return true;
+    return S_OK;
 }
 
 bool accessible(const void* address, std::size_t size, DWORD wanted) {
@@ -93,9 +93,13 @@ HRESULT from_error(LONG error) {
 
 }  // namespace
 
-bool start_process(const std::string& path, const std::string& arguments, const std::string& folder,
-                   bool hidden_retry) {
-    if (path.empty()) return false;
+HRESULT start_process(const std::string& path, const std::string& arguments,
+                      const std::string& folder, bool hidden_retry) {
+    if (path.empty()) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    // A missing program is reported as such, not as the invalid working
+    // folder that CreateProcess would name when its folder is missing too.
+    if (GetFileAttributesW(to_wide(path).c_str()) == INVALID_FILE_ATTRIBUTES)
+        return HRESULT_FROM_WIN32(GetLastError());
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (!hidden_retry)

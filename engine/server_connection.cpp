@@ -61,6 +61,8 @@ struct Module {
     int lifespan = kTokenDefaultLifespan;
     int port = kTokenDefaultPort;
     ConnectionTimings timings;
+    // Why the most recent check failed; S_OK after one that succeeded.
+    HRESULT failure = S_OK;
 };
 
 Module& module() {
@@ -204,6 +206,8 @@ bool run_test() {
     Module& m = module();
     m.state = kConnectionTesting;
     int pass = 0;
+    // Whether the server said anything (a "not ready") during the test.
+    bool heard = false;
     while (m.state == kConnectionTesting || m.state == kConnectionFailed ||
            m.state == kConnectionUntested) {
         if (pass % kTestEvery == 0) {
@@ -213,6 +217,7 @@ bool run_test() {
         const auto start = std::chrono::steady_clock::now();
         const int result = RECEIVE_reply(m.index, nullptr, nullptr, m.timings.test_reply_ms);
         if (result < 0) trace("Test timeout");
+        if (result == kReceivedNotReady) heard = true;
         if (result == kReceivedClosed) {
             // No connection yet (a started server still loads): the pass
             // lasts its time all the same, so the test waits as long as it should.
@@ -227,6 +232,7 @@ bool run_test() {
         ++pass;
         if (pass >= m.timings.test_passes) {
             m.state = kConnectionFailed;
+            m.failure = heard ? E_FAIL : kServerSilent;
             trace("brez odgovora - ni inicializiran");
             return false;
         }
@@ -235,12 +241,35 @@ bool run_test() {
         trace("inicializiran");
         return true;
     }
+    m.failure = E_FAIL;
     if (m.state == kConnectionFailed) {
         trace("napaka - ni inicializiran");
         return false;
     }
     trace("Speak - ni inicializiran");
     return false;
+}
+
+// Starts the server: the normal start, then the hidden-console one after a
+// pause. A missing path starts nothing and is not tried twice.
+HRESULT start_server(const std::string& server_path, int lifespan) {
+    Module& m = module();
+    m.server_path = server_path;
+    m.lifespan = lifespan;
+    if (server_path.empty()) {
+        trace("ni poti do streznika (EnginePath)");
+        return kServerPathMissing;
+    }
+    const std::string folder = server_folder(server_path);
+    const std::string command = server_command_line(server_path, lifespan);
+    const std::string arguments = command.substr(server_path.size());
+    if (SUCCEEDED(platform::start_process(server_path, arguments, folder, false))) return S_OK;
+    platform::sleep_ms(m.timings.start_retry_ms);
+    const HRESULT hr = platform::start_process(server_path, arguments, folder, true);
+    if (SUCCEEDED(hr)) return S_OK;
+    trace("nezmozen pognati sintezo");
+    trace("%s: napaka 0x%08lX", server_path.c_str(), static_cast<unsigned long>(hr));
+    return hr;
 }
 
 // A request text as the server receives it: a C string ends at its first NUL.
@@ -326,6 +355,7 @@ bool CHECK_TTS_engine(const std::string& server_path, int lifespan, int port) {
     Module& m = module();
     const std::lock_guard<std::recursive_mutex> exchange(m.exchange_mutex);
     trace("------CHECK_TTS_engine-------");
+    m.failure = S_OK;
     m.server_path = server_path;
     m.lifespan = lifespan;
     m.port = port;
@@ -333,15 +363,28 @@ bool CHECK_TTS_engine(const std::string& server_path, int lifespan, int port) {
     if (!valid_index(m.index)) {
         trace("ustvari socket: port:%d", port);
         // A port that does not fit in 16 bits is refused rather than cut.
-        if (port < 0 || port > 0xFFFF) return false;
+        if (port < 0 || port > 0xFFFF) {
+            m.failure = E_INVALIDARG;
+            return false;
+        }
         m.index = create_connection(kServerHost, port);
-        if (!valid_index(m.index)) return false;
+        if (!valid_index(m.index)) {
+            m.failure = E_OUTOFMEMORY;
+            return false;
+        }
         created = true;
     }
     const Probe probe = probe_connection(m.index);
     if (probe == Probe::Unreachable) {
         trace("engine se ne deluje: zaganjam: lifespan:%d", lifespan);
-        START_TTS_engine(server_path, lifespan);
+        // A server that could not be started will not answer: the test's
+        // wait of many seconds would only hold up the caller.
+        const HRESULT started = start_server(server_path, lifespan);
+        if (FAILED(started)) {
+            m.state = kConnectionFailed;
+            m.failure = started;
+            return false;
+        }
         platform::sleep_ms(m.timings.start_pause_ms);
     } else if (!created && probe == Probe::Kept && m.state == kConnectionReady) {
         // A ready server on an open connection is trusted without a new test.
@@ -354,17 +397,7 @@ bool CHECK_TTS_engine(const std::string& server_path, int lifespan, int port) {
 }
 
 bool START_TTS_engine(const std::string& server_path, int lifespan) {
-    Module& m = module();
-    m.server_path = server_path;
-    m.lifespan = lifespan;
-    const std::string folder = server_folder(server_path);
-    const std::string command = server_command_line(server_path, lifespan);
-    const std::string arguments = command.substr(server_path.size());
-    if (platform::start_process(server_path, arguments, folder, false)) return true;
-    platform::sleep_ms(m.timings.start_retry_ms);
-    if (platform::start_process(server_path, arguments, folder, true)) return true;
-    trace("nezmozen pognati sintezo");
-    return false;
+    return SUCCEEDED(start_server(server_path, lifespan));
 }
 
 bool SYNTHESIZE_text(const std::string& text, std::vector<std::uint8_t>& audio) {
@@ -456,6 +489,10 @@ int connection_state() {
     return module().state;
 }
 
+HRESULT check_failure() {
+    return module().failure;
+}
+
 void reset_server_connection() {
     Module& m = module();
     const std::lock_guard<std::mutex> lock(m.table_mutex);
@@ -465,6 +502,7 @@ void reset_server_connection() {
     m.server_path.clear();
     m.lifespan = kTokenDefaultLifespan;
     m.port = kTokenDefaultPort;
+    m.failure = S_OK;
 }
 
 }  // namespace sint

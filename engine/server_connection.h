@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/speech_api.h"
+
 namespace sint {
 
 // Connection states.
@@ -58,6 +60,16 @@ void SET_yu();
 std::unique_lock<std::recursive_mutex> exchange_lock();
 
 int connection_state();
+
+// Why the most recent CHECK_TTS_engine failed, as an HRESULT; S_OK after one
+// that succeeded. A failed server start gives the system's error for it
+// (file or path not found, ...), a check without a server path and without a
+// running server kServerPathMissing, a test that heard nothing kServerSilent,
+// and a server that only ever answered "not ready" (or a quit message that
+// ended the wait) E_FAIL.
+HRESULT check_failure();
+inline constexpr HRESULT kServerPathMissing = SPERR_NOT_FOUND;
+inline constexpr HRESULT kServerSilent = static_cast<HRESULT>(0x800705B4);  // ERROR_TIMEOUT
 // Closes the connection and forgets it and the remembered settings, as when
 // the library was just loaded.
 void reset_server_connection();

@@ -9,6 +9,7 @@
 #include "engine/engine_platform.h"
 #include "engine/module_lock.h"
 #include "engine/server_connection.h"
+#include "engine/trace.h"
 #include "engine/voice_settings.h"
 #include "engine/word_walk.h"
 
@@ -189,7 +190,10 @@ HRESULT TTSEngine::SetObjectToken(ISpObjectToken* token) {
         mode_ = static_cast<std::int32_t>(value);
     const std::string narrow_path =
         platform::wide_to_path(server_path_.data(), server_path_.size());
-    return CHECK_TTS_engine(narrow_path, lifespan, port) ? S_OK : E_FAIL;
+    if (CHECK_TTS_engine(narrow_path, lifespan, port)) return S_OK;
+    const HRESULT failure = FAILED(check_failure()) ? check_failure() : E_FAIL;
+    trace("SetObjectToken: streznik ni dosegljiv, 0x%08lX", static_cast<unsigned long>(failure));
+    return failure;
 }
 
 HRESULT TTSEngine::GetObjectToken(ISpObjectToken** token) {

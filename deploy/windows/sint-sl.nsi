@@ -2,15 +2,17 @@
 ; Program Files, the 32-bit engine libraries beside it in "x86", both pairs
 ; registered with the regsvr32 of their bitness, and one speech API voice
 ; token per engine library in the 64-bit registry view and, for the 32-bit
-; libraries, in the 32-bit view. Built by "make windows":
+; libraries, in the 32-bit view. A Windows without its 32-bit part (no
+; SysWOW64 regsvr32) gets the 64-bit voice alone. Built by "make windows":
 ;   makensis -DWIN64_DIR=... -DWIN32_DIR=... -DOUT_FILE=... sint-sl.nsi
 ; Silent with /S; run again, it upgrades in place.
 
-Unicode true
+; A 64-bit installer: it runs where 32-bit programs cannot, and it sees the
+; system folder and registry without redirection.
+Target amd64-unicode
 SetCompressor zlib
 RequestExecutionLevel admin
 
-!include "x64.nsh"
 !include "FileFunc.nsh"
 
 !define PRODUCT "sint-sl"
@@ -55,44 +57,51 @@ InstallDir "$PROGRAMFILES64\${PRODUCT}"
     DeleteRegKey HKLM "${TOKENS}\${TOKEN_YU}"
 !macroend
 
+; The regsvr32 of the 32-bit part, where Windows has one.
+!define REGSVR32_32 "$WINDIR\SysWOW64\regsvr32.exe"
+
+; The server of an earlier version may still run from the folder (it ends by
+; itself after its lifespan): it is ended, so that its program and wave
+; database can be replaced. Asked first, then forced.
+!macro StopServer
+    nsExec::Exec '"$SYSDIR\taskkill.exe" /IM sintsrv.exe'
+    Pop $0
+    Sleep 500
+    nsExec::Exec '"$SYSDIR\taskkill.exe" /F /IM sintsrv.exe'
+    Pop $0
+!macroend
+
 Function .onInit
-    ${If} ${RunningX64}
-        SetRegView 64
-    ${Else}
-        MessageBox MB_ICONSTOP "This voice needs 64-bit Windows." /SD IDOK
-        Abort
-    ${EndIf}
+    SetRegView 64
 FunctionEnd
 
 Section "Install"
-    ; The voice's server may still be running from an earlier version; it
-    ; ends by itself, and the files are replaced in place.
+    !insertmacro StopServer
+    ; Files are replaced in place.
     SetOverwrite on
     SetOutPath "$INSTDIR"
     File /r "${WIN64_DIR}\*.*"
-    SetOutPath "$INSTDIR\x86"
-    File "${WIN32_DIR}\MorvDll.dll"
-    File "${WIN32_DIR}\MorvDllYu.dll"
-    SetOutPath "$INSTDIR"
 
-    ; Each bitness with its own regsvr32: the 64-bit one in System32 (seen
-    ; through the redirection that a 32-bit installer has), the 32-bit one in
-    ; SysWOW64.
-    ${DisableX64FSRedirection}
-    ExecWait '"$WINDIR\System32\regsvr32.exe" /s "$INSTDIR\MorvDll.dll"'
-    ExecWait '"$WINDIR\System32\regsvr32.exe" /s "$INSTDIR\MorvDllYu.dll"'
-    ${EnableX64FSRedirection}
-    IfFileExists "$WINDIR\SysWOW64\regsvr32.exe" 0 no_wow64
-        ExecWait '"$WINDIR\SysWOW64\regsvr32.exe" /s "$INSTDIR\x86\MorvDll.dll"'
-        ExecWait '"$WINDIR\SysWOW64\regsvr32.exe" /s "$INSTDIR\x86\MorvDllYu.dll"'
+    ; Each bitness with its own regsvr32: the 64-bit one in System32, the
+    ; 32-bit one in SysWOW64.
+    ExecWait '"$SYSDIR\regsvr32.exe" /s "$INSTDIR\MorvDll.dll"'
+    ExecWait '"$SYSDIR\regsvr32.exe" /s "$INSTDIR\MorvDllYu.dll"'
+    SetRegView 64
+    !insertmacro WriteTokens
+
+    ; The 32-bit libraries and their tokens in the 32-bit view (WOW6432Node)
+    ; for 32-bit speech applications, where Windows runs them.
+    IfFileExists "${REGSVR32_32}" 0 no_wow64
+        SetOutPath "$INSTDIR\x86"
+        File "${WIN32_DIR}\MorvDll.dll"
+        File "${WIN32_DIR}\MorvDllYu.dll"
+        SetOutPath "$INSTDIR"
+        ExecWait '"${REGSVR32_32}" /s "$INSTDIR\x86\MorvDll.dll"'
+        ExecWait '"${REGSVR32_32}" /s "$INSTDIR\x86\MorvDllYu.dll"'
+        SetRegView 32
+        !insertmacro WriteTokens
+        SetRegView 64
     no_wow64:
-
-    SetRegView 64
-    !insertmacro WriteTokens
-    ; The 32-bit view (WOW6432Node) for 32-bit speech applications.
-    SetRegView 32
-    !insertmacro WriteTokens
-    SetRegView 64
 
     WriteUninstaller "$INSTDIR\uninstall.exe"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${DISPLAY_NAME}"
@@ -110,13 +119,13 @@ Function un.onInit
 FunctionEnd
 
 Section "Uninstall"
-    ${DisableX64FSRedirection}
-    ExecWait '"$WINDIR\System32\regsvr32.exe" /s /u "$INSTDIR\MorvDll.dll"'
-    ExecWait '"$WINDIR\System32\regsvr32.exe" /s /u "$INSTDIR\MorvDllYu.dll"'
-    ${EnableX64FSRedirection}
-    IfFileExists "$WINDIR\SysWOW64\regsvr32.exe" 0 no_wow64
-        ExecWait '"$WINDIR\SysWOW64\regsvr32.exe" /s /u "$INSTDIR\x86\MorvDll.dll"'
-        ExecWait '"$WINDIR\SysWOW64\regsvr32.exe" /s /u "$INSTDIR\x86\MorvDllYu.dll"'
+    !insertmacro StopServer
+    ExecWait '"$SYSDIR\regsvr32.exe" /s /u "$INSTDIR\MorvDll.dll"'
+    ExecWait '"$SYSDIR\regsvr32.exe" /s /u "$INSTDIR\MorvDllYu.dll"'
+    IfFileExists "${REGSVR32_32}" 0 no_wow64
+    IfFileExists "$INSTDIR\x86\MorvDll.dll" 0 no_wow64
+        ExecWait '"${REGSVR32_32}" /s /u "$INSTDIR\x86\MorvDll.dll"'
+        ExecWait '"${REGSVR32_32}" /s /u "$INSTDIR\x86\MorvDllYu.dll"'
     no_wow64:
 
     SetRegView 64

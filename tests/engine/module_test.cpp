@@ -113,6 +113,22 @@ TEST_F(ModuleTest, UnregisteringLeavesNoKeyThatNamesTheModule) {
     EXPECT_EQ(written.find(library), std::string::npos) << written;
 }
 
+// A registry that cannot be written (here: its file lies below a plain file)
+// fails the registration, and the trace names the key.
+TEST_F(ModuleTest, DeniedRegistryWriteFailsWithATrace) {
+    Library plain("MorvDll");
+    ASSERT_TRUE(plain.loaded());
+    dir.write("plain", "");
+    ::setenv(kRegistryFileVariable, dir.file("plain/registry.reg").c_str(), 1);
+    ::setenv("SINT_ENGINE_TRACE", dir.file("trace.txt").c_str(), 1);
+    const HRESULT hr = plain.get<RegisterServer>("DllRegisterServer")();
+    ::unsetenv("SINT_ENGINE_TRACE");
+    EXPECT_TRUE(FAILED(hr));
+    EXPECT_NE(TempDir::read(dir.file("trace.txt"))
+                  .find("registracija: pisanje HKEY_CLASSES_ROOT\\MorvDll.TTSEngine.1 ni uspelo"),
+              std::string::npos);
+}
+
 TEST_F(ModuleTest, ClassFactoryCreatesEnginesAndHoldsTheModule) {
     for (const char* name : {"MorvDll", "MorvDllYu"}) {
         SCOPED_TRACE(name);

@@ -412,14 +412,39 @@ TEST_F(SpeakTest, OutputFormatIsAlways16kHzMono) {
     EXPECT_EQ(voice.engine->GetOutputFormat(nullptr, nullptr, nullptr, &format), E_POINTER);
 }
 
-TEST_F(EngineTest, TokenWithoutServerFails) {
-    const int port = server->port();
-    server->stop();
-    Voice voice;
-    EXPECT_EQ(voice.set_token(port), E_FAIL);
-    ISpObjectToken* got = nullptr;
-    EXPECT_EQ(voice.with_token->GetObjectToken(&got), S_OK);  // kept all the same
-    got->Release();
+// Each way of not reaching the server has its own result; the token is kept
+// all the same.
+TEST_F(EngineTest, TokenWithoutServerFailsWithTheReason) {
+    enum class Server { None, Mute, NotReady, Answering };
+    const struct {
+        const char* name;
+        const char16_t* path;  // nullptr: the token has no EnginePath
+        Server server;
+        HRESULT expected;
+    } cases[] = {
+        {"program missing", u"/nonexistent/sintsrv", Server::None,
+         static_cast<HRESULT>(0x80070002)},
+        {"no EnginePath", nullptr, Server::None, kServerPathMissing},
+        {"no EnginePath, server running", nullptr, Server::Answering, S_OK},
+        {"server never answers", u"/nonexistent/sintsrv", Server::Mute, kServerSilent},
+        {"server never ready", u"/nonexistent/sintsrv", Server::NotReady, E_FAIL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset_server_connection();
+        server = std::make_unique<FakeServer>();
+        const int port = server->port();
+        if (c.server == Server::None) server->stop();
+        if (c.server == Server::Mute) server->set_mode(FakeServer::Mode::Mute);
+        if (c.server == Server::NotReady) server->set_not_ready_answers(1000);
+        Voice voice;
+        voice.token.numbers[u"Port"] = static_cast<DWORD>(port);
+        if (c.path) voice.token.strings[u"EnginePath"] = c.path;
+        EXPECT_EQ(voice.with_token->SetObjectToken(&voice.token), c.expected);
+        ISpObjectToken* got = nullptr;
+        EXPECT_EQ(voice.with_token->GetObjectToken(&got), S_OK);
+        got->Release();
+    }
 }
 
 // A controlling object that aggregates the engine.

@@ -8,10 +8,18 @@
 #   registration  regsvr32 of both engine libraries: the keys, unregistering one, twice
 #   host          sint-sapi-host.exe speaks through a voice token and a Linux sintsrv:
 #                 the same events and the same audio as the Linux host
-#   server        sintsrv.exe answers the Linux sint-say with the Linux server's audio
+#   server        sintsrv.exe answers the Linux sint-say, sentence-end questions and a
+#                 wave file request as the Linux server does (the same bytes, the same ends)
 #   autostart     with no server running, the engine starts sintsrv.exe from EnginePath
 #   host32        the 32-bit engine library and host, registered in the 32-bit view
-#   installer     the installer (INSTALLER) in silent mode, the tokens, speaking, the uninstaller
+#   bad_token     voice tokens that cannot reach a server: the host's HRESULT and the trace
+#   registry_denied  registering and unregistering meet a key they may not change
+#                 (REGISTRY_LOCK: the program that locks it)
+#   installer     the installer (INSTALLER) in silent mode, the tokens, speaking, a second
+#                 install over the first, the uninstaller
+#   installer_no32  the installer where Windows has no 32-bit part: the 64-bit voice alone
+#   background    sintsrv.exe relaunched into the background: the parent reports a child
+#                 that ended during start-up with the child's messages
 #   exports32     the 32-bit engine libraries' exports and resources (OBJDUMP32 -p)
 #   end           ends the prefix's wineserver
 set -euo pipefail
@@ -29,6 +37,9 @@ LIBID_YU="{9BC1ED90-29CD-47E6-BB75-072CEA044CDC}"
 TOKENS='HKLM\SOFTWARE\Microsoft\Speech\Voices\Tokens'
 SENTENCES=("Dober dan." "bookmark:7" "Kako ste danes?")
 SAY_TEXT="Danes je 3. maj. Ura je 12:30."
+# Texts whose first sentence end (GFP) both servers are asked for.
+GFP_TEXTS=("Danes je 3. maj. Ura je 12:30." "Dr. Novak pride jutri! Res?" "Kaj je to? Nič."
+    "Brez konca" "Cena je 3,5 EUR. Hvala." "1. 1. 2020 je bil torek.")
 # Bounds of the waits (seconds).
 SERVER_START_LIMIT=60
 
@@ -145,6 +156,134 @@ write_token() {
     wine reg add "$TOKENS\\$1" /v Lifespan /t REG_DWORD /d 30 /reg:"${5:-64}" /f >/dev/null
 }
 
+# Asks the server on port $1 (program folder $2) where the first sentence of
+# each of GFP_TEXTS ends, into $WORK/gfp-$3.txt, and for SAY_TEXT as a wave
+# file, copied to $WORK/file-$3.wav. The texts go in code page 1250.
+ask_server() {
+    python3 - "$1" "$SAY_TEXT" "${GFP_TEXTS[@]}" > "$WORK/gfp-$3.txt" <<'PY' || fail "$3: no answers"
+import socket, struct, sys
+s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=30)
+buffer = b""
+def send(text):
+    payload = text.encode("cp1250") + b"\0"
+    s.sendall(b"Z!MF" + struct.pack("<IHH", len(payload), 1, 0) + payload)
+def reply():
+    global buffer
+    while True:
+        if len(buffer) >= 12:
+            length = struct.unpack("<I", buffer[4:8])[0]
+            if len(buffer) >= 12 + length:
+                payload, buffer = buffer[12:12 + length], buffer[12 + length:]
+                return payload
+        part = s.recv(65536)
+        if not part: sys.exit("closed")
+        buffer += part
+for text in sys.argv[3:]:
+    send("GFP\t\t" + text)
+    payload = reply()
+    assert payload.startswith(b"SINT_EP"), payload[:7]
+    print(payload[8:].rstrip(b"\0").decode(), text)
+# A wave file request has no reply: the answer to the TEST after it says
+# that the file is written.
+send("WAVE\tpovej.wav\t" + sys.argv[2])
+send("TEST\t\t")
+while not reply().startswith(b"SINT_OK"): pass
+PY
+    # The file number counts every synthesis of the server process.
+    cp "$2"/povej_*.wav "$WORK/file-$3.wav" || fail "$3: no wave file"
+}
+
+# A listener on a fresh port (MUTE_PORT) that takes connections and never
+# answers (MUTE_PID).
+start_mute_server() {
+    python3 -c '
+import socket, time
+s = socket.socket(); s.bind(("127.0.0.1", 0)); s.listen(8)
+print(s.getsockname()[1], flush=True)
+held = []
+s.settimeout(1)
+end = time.time() + 120
+while time.time() < end:
+    try: held.append(s.accept()[0])
+    except OSError: pass
+' > "$WORK/mute-port" &
+    MUTE_PID=$!
+    for ((i = 0; i < 50; ++i)); do [ -s "$WORK/mute-port" ] && break; sleep 0.1; done
+    MUTE_PORT=$(cat "$WORK/mute-port")
+}
+
+# True when the trace file of this run has the line $1.
+traced() { tr -d '\r' < "$WORK/trace.txt" | grep -qxF "$1"; }
+
+# The installed voice (INSTALLER) in the prefix.
+INSTALLED="$WINEPREFIX/drive_c/Program Files/sint-sl"
+install_voice() { wine "$(win_path "${INSTALLER:?}")" /S || fail "the installer failed"; }
+port_open() { python3 -c 'import socket, sys; socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=2)' "$1" 2>/dev/null; }
+
+# Checks the installation: its files, and the tokens and registrations of the
+# registry views named ("64", "32"); a view not named has none of them.
+check_installed() {
+    local f view name mode clsid token dump
+    for f in sintsrv.exe sint-say.exe sint-g2p.exe MorvDll.dll MorvDllYu.dll sint-sapi-host.exe \
+        sint.ini gfp.ini data/MorvenaIdra.dat uninstall.exe; do
+        [ -s "$INSTALLED/$f" ] || fail "not installed: $f"
+    done
+    for view in 64 32; do
+        for token in SINT-SL-Morvena:0:$CLSID_NORMAL SINT-SL-Morvena-YU:1:$CLSID_YU; do
+            IFS=: read -r name mode clsid <<<"$token"
+            if [[ " $* " != *" $view "* ]]; then
+                ! wine reg query "$TOKENS\\$name" /reg:$view >/dev/null 2>&1 || fail "$name in the $view-bit view"
+                continue
+            fi
+            dump=$(wine reg query "$TOKENS\\$name" /s /reg:$view 2>/dev/null | tr -d '\r')
+            grep -q "CLSID    REG_SZ    $clsid" <<<"$dump" || fail "$name ($view-bit): CLSID"
+            grep -q "Mode    REG_DWORD    0x$mode" <<<"$dump" || fail "$name ($view-bit): Mode"
+            grep -q 'EnginePath    REG_SZ    C:\\Program Files\\sint-sl\\sintsrv.exe' <<<"$dump" ||
+                fail "$name ($view-bit): EnginePath"
+            grep -q 'Language    REG_SZ    424' <<<"$dump" || fail "$name ($view-bit): Language"
+        done
+    done
+    grep -qF 'C:\Program Files\sint-sl\MorvDllYu.dll' \
+        <<<"$(wine reg query "HKCR\\CLSID\\$CLSID_YU\\InprocServer32" /reg:64)" ||
+        fail "MorvDllYu not registered"
+    if [[ " $* " == *" 32 "* ]]; then
+        [ -s "$INSTALLED/x86/MorvDll.dll" ] && [ -s "$INSTALLED/x86/MorvDllYu.dll" ] ||
+            fail "the 32-bit libraries are not installed"
+        grep -qF 'C:\Program Files\sint-sl\x86\MorvDllYu.dll' \
+            <<<"$(wine reg query "HKCR\\CLSID\\$CLSID_YU\\InprocServer32" /reg:32)" ||
+            fail "32-bit MorvDllYu not registered"
+    else
+        [ ! -e "$INSTALLED/x86" ] || fail "32-bit libraries installed without the 32-bit part"
+        ! wine reg query "HKCR\\CLSID\\$CLSID_YU" /reg:32 >/dev/null 2>&1 ||
+            fail "a 32-bit class registered without the 32-bit part"
+    fi
+}
+
+# The installed voice on a port of this run (INSTALLED_PORT) instead of the
+# default one speaks as the Linux host does; its server keeps running.
+speak_installed() {
+    INSTALLED_PORT=$(free_port)
+    sed -i "s/^port *=.*/port = $INSTALLED_PORT/" "$INSTALLED/sint.ini"
+    wine reg add "$TOKENS\\SINT-SL-Morvena" /v Port /t REG_DWORD /d "$INSTALLED_PORT" /reg:64 /f >/dev/null
+    speak_and_compare "$INSTALLED/sint-sapi-host.exe" SINT-SL-Morvena "installed-$1"
+}
+
+# The silent uninstaller leaves no file and no key in either view.
+uninstall_voice() {
+    local i view key
+    # The uninstaller runs from a copy of itself: wait for the folder to go.
+    wine "C:\\Program Files\\sint-sl\\uninstall.exe" /S || fail "the uninstaller failed"
+    for ((i = 0; i < 150; ++i)); do [ -e "$INSTALLED" ] || break; sleep 0.2; done
+    [ ! -e "$INSTALLED" ] || fail "files left: $(ls -R "$INSTALLED" | head)"
+    for view in 64 32; do
+        for key in "$TOKENS\\SINT-SL-Morvena" "$TOKENS\\SINT-SL-Morvena-YU" "HKCR\\CLSID\\$CLSID_NORMAL" \
+            "HKCR\\CLSID\\$CLSID_YU" "HKCR\\MorvDll.TTSEngine" "HKCR\\TypeLib\\$LIBID_YU" \
+            'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\sint-sl'; do
+            ! wine reg query "$key" /reg:$view >/dev/null 2>&1 || fail "left after uninstalling: $key ($view-bit)"
+        done
+    done
+}
+
 case "$case_name" in
 prefix)
     "$WINESERVER" -k 2>/dev/null || true
@@ -240,6 +379,59 @@ host32)
         fail "unregistering the 32-bit MorvDll"
     ;;
 
+bad_token)
+    # Each token fails SetObjectToken with its own HRESULT and trace line, within
+    # the engine's waits, and the host ends with its error, not a crash.
+    wine regsvr32 /s "$(win_path "$WIN64/MorvDll.dll")" || fail "registering MorvDll"
+    start_mute_server
+    free=$(free_port)
+    # name | EnginePath ("-": none) | port | HRESULT | trace line
+    while IFS='|' read -r -u 3 name path port hresult line; do
+        port=${port/MUTE/$MUTE_PORT}
+        write_token "$name" "$CLSID_NORMAL" "$path" "${port/FREE/$free}"
+        [ "$path" != - ] || wine reg delete "$TOKENS\\$name" /v EnginePath /reg:64 /f >/dev/null
+        rm -f "$WORK/trace.txt"
+        status=0
+        (cd "$WORK" && SINT_ENGINE_TRACE=$(win_path "$WORK/trace.txt") \
+            wine "$WIN64/sint-sapi-host.exe" --token "$name" "Dober dan." --out bad.wav) \
+            > "$WORK/bad-output.txt" 2>&1 || status=$?
+        [ "$status" = 1 ] || fail "$name: the host ended with $status: $(cat "$WORK/bad-output.txt")"
+        grep -q "HRESULT $hresult" "$WORK/bad-output.txt" ||
+            fail "$name: no $hresult in: $(cat "$WORK/bad-output.txt")"
+        traced "$line" || fail "$name: no trace \"$line\""
+        traced "SetObjectToken: streznik ni dosegljiv, $hresult" || fail "$name: the result is not traced"
+    done 3<<'ROWS'
+SINT-NO-PATH|-|FREE|0x8004503A|ni poti do streznika (EnginePath)
+SINT-NO-FOLDER|C:\nowhere\sintsrv.exe|FREE|0x80070003|C:\nowhere\sintsrv.exe: napaka 0x80070003
+SINT-NO-FILE|C:\windows\sintsrv.exe|FREE|0x80070002|C:\windows\sintsrv.exe: napaka 0x80070002
+SINT-MUTE|C:\nowhere\sintsrv.exe|MUTE|0x800705B4|brez odgovora - ni inicializiran
+ROWS
+    stop_server "$MUTE_PID"
+    ;;
+
+registry_denied)
+    # A key that may not be changed fails registering (which then leaves no
+    # class behind) and unregistering, with the HRESULT and the key in the trace.
+    lock=$(win_path "${REGISTRY_LOCK:?}")
+    yu=$(win_path "$WIN64/MorvDllYu.dll")
+    # regsvr32 switch | trace line
+    while IFS='|' read -r -u 3 switch line; do
+        [ -z "$switch" ] || wine regsvr32 /s "$yu" || fail "registering MorvDllYu"
+        wine "$lock" lock MorvDllYu.TTSEngine.1 || fail "cannot lock the key"
+        rm -f "$WORK/trace.txt"
+        ! SINT_ENGINE_TRACE=$(win_path "$WORK/trace.txt") wine regsvr32 /s ${switch:+"$switch"} "$yu" ||
+            fail "regsvr32 $switch succeeded on a locked key"
+        traced "$line" || fail "no trace \"$line\""
+        [ -n "$switch" ] || ! reg_has "HKCR\\CLSID\\$CLSID_YU" || fail "a failed registration left its class"
+        wine "$lock" unlock MorvDllYu.TTSEngine.1 || fail "cannot unlock the key"
+    done 3<<'ROWS'
+|registracija: pisanje HKEY_CLASSES_ROOT\MorvDllYu.TTSEngine.1 ni uspelo, 0x80070005
+/u|registracija: brisanje HKEY_CLASSES_ROOT\MorvDllYu.TTSEngine.1 ni uspelo, 0x80070005
+ROWS
+    wine regsvr32 /s "$yu" || fail "registering after unlocking"
+    wine regsvr32 /s /u "$yu" || fail "unregistering after unlocking"
+    ;;
+
 server)
     # sintsrv.exe under Wine and the Linux sintsrv, each fresh, answer sint-say alike.
     port=$(free_port)
@@ -249,12 +441,44 @@ server)
     wait_server "$port"
     "$LINUX/sint-say" --port "$port" --quiet -o "$WORK/say-wine.wav" "$SAY_TEXT" ||
         fail "sint-say through sintsrv.exe"
+    ask_server "$port" "$WORK/win-server" wine
     stop_server "$wine_pid"
     start_linux_server say
     "$LINUX/sint-say" --port "$SERVER_PORT" --quiet -o "$WORK/say-linux.wav" "$SAY_TEXT"
+    ask_server "$SERVER_PORT" "$WORK/linux-say" linux
     stop_server "$SERVER_PID"
     [ "$(stat -c %s "$WORK/say-linux.wav")" -gt 16044 ] || fail "no speech from the Linux server"
     cmp "$WORK/say-linux.wav" "$WORK/say-wine.wav" || fail "sintsrv.exe's audio differs"
+    [ "$(stat -c %s "$WORK/file-linux.wav")" -gt 16044 ] || fail "no wave file from the Linux server"
+    cmp "$WORK/file-linux.wav" "$WORK/file-wine.wav" || fail "sintsrv.exe's wave file differs"
+    diff "$WORK/gfp-linux.txt" "$WORK/gfp-wine.txt" >&2 || fail "sintsrv.exe's sentence ends differ"
+    ;;
+
+background)
+    # A program folder without its packed wave database fails the child's fast
+    # start: the parent prints the child's message and ends non-zero. A whole
+    # folder serves, and the parent ends with 0.
+    # folder change | exit status | a line of the parent's output ("-": no error)
+    while IFS='|' read -r -u 3 change status line; do
+        windows_folder background
+        [ "$change" != no-data ] || rm -r "$WORK/background/data"
+        # The output goes to a file: the background server inherits it.
+        result=0
+        (cd "$WORK/background" && wine ./sintsrv.exe -vozadju -hitro -lifespan 600) \
+            > "$WORK/background.txt" 2>&1 < /dev/null || result=$?
+        [ "$result" = "$status" ] || fail "$change: sintsrv.exe ended with $result: $(cat "$WORK/background.txt")"
+        if [ "$line" = - ]; then
+            ! grep -q Napaka "$WORK/background.txt" || fail "$change: $(cat "$WORK/background.txt")"
+        else
+            grep -qxF "$line" <(tr -d '\r' < "$WORK/background.txt") ||
+                fail "$change: no \"$line\" in: $(cat "$WORK/background.txt")"
+        fi
+        [ "$status" != 0 ] || { wait_server "$WIN_PORT"; terminate_server "$WIN_PORT"; }
+    done 3<<'ROWS'
+no-data|1|Napaka: baze posnetkov ni mogoce naloziti
+no-data|1|Napaka: streznik v ozadju se je koncal ob zagonu
+whole|0|-
+ROWS
     ;;
 
 exports32)
@@ -279,49 +503,37 @@ exports32)
 
 installer)
     # Silent install into the prefix: files, registrations, tokens in both
-    # views; the host speaks through the installed token and server; the
-    # silent uninstaller leaves nothing behind.
+    # views, and the host speaks through the installed token and server. A
+    # second install over the first, while its server runs, ends that server,
+    # replaces the files and keeps the voice working; one silent uninstall
+    # leaves nothing behind.
     linux_reference
-    wine "$(win_path "${INSTALLER:?}")" /S || fail "the installer failed"
-    folder="$WINEPREFIX/drive_c/Program Files/sint-sl"
-    for f in sintsrv.exe sint-say.exe sint-g2p.exe MorvDll.dll MorvDllYu.dll sint-sapi-host.exe \
-        sint.ini data/MorvenaIdra.dat x86/MorvDll.dll x86/MorvDllYu.dll uninstall.exe; do
-        [ -s "$folder/$f" ] || fail "not installed: $f"
-    done
-    for view in 64 32; do
-        for token in SINT-SL-Morvena:0:$CLSID_NORMAL SINT-SL-Morvena-YU:1:$CLSID_YU; do
-            IFS=: read -r name mode clsid <<<"$token"
-            dump=$(wine reg query "$TOKENS\\$name" /s /reg:$view 2>/dev/null | tr -d '\r')
-            grep -q "CLSID    REG_SZ    $clsid" <<<"$dump" || fail "$name ($view-bit): CLSID"
-            grep -q "Mode    REG_DWORD    0x$mode" <<<"$dump" || fail "$name ($view-bit): Mode"
-            grep -q 'EnginePath    REG_SZ    C:\\Program Files\\sint-sl\\sintsrv.exe' <<<"$dump" ||
-                fail "$name ($view-bit): EnginePath"
-            grep -q 'Language    REG_SZ    424' <<<"$dump" || fail "$name ($view-bit): Language"
-        done
-    done
-    grep -qF 'C:\Program Files\sint-sl\MorvDllYu.dll' \
-        <<<"$(wine reg query "HKCR\\CLSID\\$CLSID_YU\\InprocServer32" /reg:64)" ||
-        fail "MorvDllYu not registered"
-    grep -qF 'C:\Program Files\sint-sl\x86\MorvDllYu.dll' \
-        <<<"$(wine reg query "HKCR\\CLSID\\$CLSID_YU\\InprocServer32" /reg:32)" ||
-        fail "32-bit MorvDllYu not registered"
-    # The installed voice on a port of this run instead of the default one.
-    port=$(free_port)
-    sed -i "s/^port *=.*/port = $port/" "$folder/sint.ini"
-    wine reg add "$TOKENS\\SINT-SL-Morvena" /v Port /t REG_DWORD /d "$port" /reg:64 /f >/dev/null
-    speak_and_compare "$folder/sint-sapi-host.exe" SINT-SL-Morvena installed
-    terminate_server "$port"
-    # The uninstaller runs from a copy of itself: wait for the folder to go.
-    wine "C:\\Program Files\\sint-sl\\uninstall.exe" /S || fail "the uninstaller failed"
-    for ((i = 0; i < 150; ++i)); do [ -e "$folder" ] || break; sleep 0.2; done
-    [ ! -e "$folder" ] || fail "files left: $(ls -R "$folder" | head)"
-    for view in 64 32; do
-        for key in "$TOKENS\\SINT-SL-Morvena" "$TOKENS\\SINT-SL-Morvena-YU" "HKCR\\CLSID\\$CLSID_NORMAL" \
-            "HKCR\\CLSID\\$CLSID_YU" "HKCR\\MorvDll.TTSEngine" "HKCR\\TypeLib\\$LIBID_YU" \
-            'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\sint-sl'; do
-            ! wine reg query "$key" /reg:$view >/dev/null 2>&1 || fail "left after uninstalling: $key ($view-bit)"
-        done
-    done
+    install_voice
+    check_installed 64 32
+    speak_installed first
+    printf x >> "$INSTALLED/sintsrv.exe"
+    rm "$INSTALLED/gfp.ini"
+    install_voice
+    ! port_open "$INSTALLED_PORT" || fail "the running server was not ended"
+    check_installed 64 32
+    cmp "$INSTALLED/sintsrv.exe" "$WIN64/sintsrv.exe" || fail "sintsrv.exe not replaced"
+    speak_installed second
+    terminate_server "$INSTALLED_PORT"
+    uninstall_voice
+    ;;
+
+installer_no32)
+    # Windows without its 32-bit part (no 32-bit regsvr32): the 64-bit voice
+    # alone is installed, and uninstalled.
+    linux_reference
+    wow64="$WINEPREFIX/drive_c/windows/syswow64/regsvr32.exe"
+    mv "$wow64" "$wow64.hidden"
+    trap 'mv "$wow64.hidden" "$wow64"' EXIT
+    install_voice
+    check_installed 64
+    speak_installed no32
+    terminate_server "$INSTALLED_PORT"
+    uninstall_voice
     ;;
 
 end)

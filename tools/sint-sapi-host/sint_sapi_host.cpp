@@ -345,8 +345,16 @@ int main(int argc, char** argv) {
         std::printf("starting the voice (server %s, port %u)\n",
                     to_utf8(token.strings[SINT_WIDE("EnginePath")]).c_str(),
                     static_cast<unsigned>(token.numbers[SINT_WIDE("Port")]));
-    if (FAILED(with_token->SetObjectToken(voice_token)))
-        std::printf("the server does not answer; speaking goes on without audio\n");
+    // As the speech API does, a voice whose token fails is not used.
+    if (const HRESULT set = with_token->SetObjectToken(voice_token); FAILED(set)) {
+        char reason[96];
+        std::snprintf(reason, sizeof reason, "the voice cannot reach its server (HRESULT 0x%08lX)",
+                      static_cast<unsigned long>(set));
+        with_token->Release();
+        engine->Release();
+        if (voice_token != &token) voice_token->Release();
+        fail(reason);
+    }
     Site site;
     site.source = &source;
     site.speak_started = Site::Clock::now();
