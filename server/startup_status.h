@@ -51,6 +51,8 @@ private:
 std::optional<int> take_status_fd();
 // One start-up error, on one line.
 void write_status_error(int fd, std::string_view message);
+// The line that write_status_error writes: "E ", the message on one line, a newline.
+std::string status_error_line(std::string_view message);
 // The child serves: says so and closes the descriptor.
 void write_status_serving(int fd);
 void close_status_fd(int fd);

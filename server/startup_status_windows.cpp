@@ -128,12 +128,7 @@ std::optional<int> take_status_fd() {
 }
 
 void write_status_error(int fd, std::string_view message) {
-    if (fd < 0) return;
-    std::string line = "E ";
-    for (char c : message) line.push_back(c == '\n' || c == '\r' ? ' ' : c);
-    while (line.size() > 2 && line.back() == ' ') line.pop_back();
-    line.push_back('\n');
-    write_all(fd, line);
+    if (fd >= 0) write_all(fd, status_error_line(message));
 }
 
 void write_status_serving(int fd) {
