@@ -51,10 +51,15 @@ int accept_socket(int listener);
 // failure; see would_block() and interrupted() for why. Sending never raises a
 // signal on a closed connection.
 long send_bytes(int socket, const void* data, std::size_t size);
-// One send of two pieces in a row (a frame's header and its payload), so that
-// the payload needs no copy behind the header.
-long send_two(int socket, const void* first, std::size_t first_size, const void* second,
-              std::size_t second_size);
+// One send of several pieces in a row (a frame's header, the reply code, the
+// samples), so that none of them needs a copy behind the others. At most
+// kMaxPieces pieces.
+struct Piece {
+    const void* data = nullptr;
+    std::size_t size = 0;
+};
+inline constexpr std::size_t kMaxPieces = 4;
+long send_pieces(int socket, const Piece* pieces, std::size_t count);
 long receive_bytes(int socket, void* data, std::size_t size);
 
 // Waits until one of the sockets is ready or `timeout_ms` passes (< 0: no

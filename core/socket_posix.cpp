@@ -7,6 +7,7 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -98,13 +99,14 @@ long send_bytes(int socket, const void* data, std::size_t size) {
     return static_cast<long>(::send(socket, data, size, MSG_NOSIGNAL));
 }
 
-long send_two(int socket, const void* first, std::size_t first_size, const void* second,
-              std::size_t second_size) {
-    iovec pieces[2] = {{const_cast<void*>(first), first_size},
-                       {const_cast<void*>(second), second_size}};
+long send_pieces(int socket, const Piece* pieces, std::size_t count) {
+    iovec vectors[kMaxPieces];
+    count = std::min(count, kMaxPieces);
+    for (std::size_t i = 0; i < count; ++i)
+        vectors[i] = {const_cast<void*>(pieces[i].data), pieces[i].size};
     msghdr message{};
-    message.msg_iov = pieces;
-    message.msg_iovlen = 2;
+    message.msg_iov = vectors;
+    message.msg_iovlen = count;
     return static_cast<long>(::sendmsg(socket, &message, MSG_NOSIGNAL));
 }
 

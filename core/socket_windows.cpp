@@ -1,6 +1,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "core/socket_platform.h"
@@ -123,20 +124,19 @@ long send_bytes(int socket, const void* data, std::size_t size) {
     return ::send(native(socket), static_cast<const char*>(data), piece, 0);
 }
 
-long send_two(int socket, const void* first, std::size_t first_size, const void* second,
-              std::size_t second_size) {
-    // WSASend takes 32-bit lengths; a longer second piece goes in part.
-    const auto piece = [](std::size_t size) {
-        return static_cast<ULONG>(size > 0x7FFFFFFF ? 0x7FFFFFFF : size);
-    };
-    WSABUF pieces[2];
-    pieces[0].len = piece(first_size);
-    pieces[0].buf = static_cast<char*>(const_cast<void*>(first));
-    pieces[1].len =
-        piece(second_size > 0x7FFFFFFF - first_size ? 0x7FFFFFFF - first_size : second_size);
-    pieces[1].buf = static_cast<char*>(const_cast<void*>(second));
+long send_pieces(int socket, const Piece* pieces, std::size_t count) {
+    // WSASend takes 32-bit lengths; what lies beyond them goes in a later send.
+    WSABUF buffers[kMaxPieces];
+    ULONG room = 0x7FFFFFFF;
+    DWORD used = 0;
+    for (std::size_t i = 0; i < count && i < kMaxPieces && room > 0; ++i, ++used) {
+        const ULONG size = static_cast<ULONG>(std::min<std::size_t>(pieces[i].size, room));
+        buffers[i].len = size;
+        buffers[i].buf = static_cast<char*>(const_cast<void*>(pieces[i].data));
+        room -= size;
+    }
     DWORD sent = 0;
-    if (WSASend(native(socket), pieces, 2, &sent, 0, nullptr, nullptr) != 0) return -1;
+    if (WSASend(native(socket), buffers, used, &sent, 0, nullptr, nullptr) != 0) return -1;
     return static_cast<long>(sent);
 }
 

@@ -33,18 +33,27 @@ OutputQueue::Flush OutputQueue::flush(int socket, Clock::time_point now) {
     return Flush::Drained;
 }
 
-OutputQueue::Flush OutputQueue::send_frame(int socket, std::span<const std::uint8_t> header,
-                                           std::span<const std::uint8_t> payload,
+OutputQueue::Flush OutputQueue::send_frame(int socket, std::span<const Bytes> pieces,
                                            Clock::time_point now) {
-    const std::size_t total = header.size() + payload.size();
+    std::size_t total = 0;
+    for (const Bytes& piece : pieces) total += piece.size();
     std::size_t done = 0;
     if (frames_.empty()) {
+        net::Piece rest[net::kMaxPieces];
         while (done < total) {
-            const long n = done < header.size()
-                               ? net::send_two(socket, header.data() + done, header.size() - done,
-                                               payload.data(), payload.size())
-                               : net::send_bytes(socket, payload.data() + (done - header.size()),
-                                                 total - done);
+            // The pieces from the first byte not yet sent on.
+            std::size_t count = 0;
+            std::size_t skip = done;
+            for (const Bytes& piece : pieces) {
+                if (skip >= piece.size()) {
+                    skip -= piece.size();
+                    continue;
+                }
+                if (count < net::kMaxPieces)
+                    rest[count++] = {piece.data() + skip, piece.size() - skip};
+                skip = 0;
+            }
+            const long n = net::send_pieces(socket, rest, count);
             if (n > 0) {
                 done += static_cast<std::size_t>(n);
                 last_progress_ = now;
@@ -56,12 +65,18 @@ OutputQueue::Flush OutputQueue::send_frame(int socket, std::span<const std::uint
         }
         if (done == total) return Flush::Drained;
     }
-    std::vector<std::uint8_t> rest;
-    rest.reserve(total - done);
-    if (done < header.size()) rest.insert(rest.end(), header.begin() + done, header.end());
-    const std::size_t from = done > header.size() ? done - header.size() : 0;
-    rest.insert(rest.end(), payload.begin() + from, payload.end());
-    push(std::move(rest), now);
+    std::vector<std::uint8_t> left;
+    left.reserve(total - done);
+    std::size_t skip = done;
+    for (const Bytes& piece : pieces) {
+        if (skip >= piece.size()) {
+            skip -= piece.size();
+            continue;
+        }
+        left.insert(left.end(), piece.begin() + static_cast<std::ptrdiff_t>(skip), piece.end());
+        skip = 0;
+    }
+    push(std::move(left), now);
     return flush(socket, now);
 }
 

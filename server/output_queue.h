@@ -30,11 +30,13 @@ public:
     // Writes as much as the non-blocking socket takes; each write that moves
     // bytes restarts the stall clock.
     Flush flush(int socket, Clock::time_point now = Clock::now());
-    // Queues a frame given as header and payload and writes what the socket
-    // takes. While nothing else waits, the bytes go out straight from the
-    // caller's memory and only what the socket does not take is copied.
-    Flush send_frame(int socket, std::span<const std::uint8_t> header,
-                     std::span<const std::uint8_t> payload, Clock::time_point now = Clock::now());
+    // Queues a frame given in pieces (its header, then the payload in one or
+    // more pieces; at most net::kMaxPieces) and writes what the socket takes.
+    // While nothing else waits, the bytes go out straight from the caller's
+    // memory and only what the socket does not take is copied.
+    using Bytes = std::span<const std::uint8_t>;
+    Flush send_frame(int socket, std::span<const Bytes> pieces,
+                     Clock::time_point now = Clock::now());
 
     bool empty() const { return frames_.empty(); }
     // Bytes not yet written.

@@ -291,7 +291,8 @@ std::uint8_t* start_reply(std::vector<std::uint8_t>& reply, std::string_view cod
 }  // namespace
 
 bool Protocol::run_job(const SynthesisJob& job, SynthesisService& synthesis,
-                       std::vector<std::uint8_t>& reply) {
+                       std::vector<std::uint8_t>& reply, std::span<const std::uint8_t>* samples) {
+    if (samples) *samples = {};
     if (!synthesis.ready()) return false;
     if (job.sentence_end) {
         const std::string number =
@@ -306,11 +307,12 @@ bool Protocol::run_job(const SynthesisJob& job, SynthesisService& synthesis,
         start_reply(reply, kReplyAudio, 0);
         return job.stream;
     }
-    return synthesise(job, synthesis, reply);
+    return synthesise(job, synthesis, reply, samples);
 }
 
 bool Protocol::synthesise(const SynthesisJob& job, SynthesisService& synthesis,
-                          std::vector<std::uint8_t>& reply) {
+                          std::vector<std::uint8_t>& reply,
+                          std::span<const std::uint8_t>* borrowed) {
     const ClientSettings& voice = job.voice;
     synthesis.set_pitch_offset(voice.pitch);
     synthesis.set_articulation(voice.articulation);
@@ -344,6 +346,12 @@ bool Protocol::synthesise(const SynthesisJob& job, SynthesisService& synthesis,
         return false;
     }
     const std::span<const std::int16_t> samples = synthesis.synthesise_to_memory(voice.volume);
+    const bool unchanged = voice.volume < 1 || voice.volume > 99;
+    if (borrowed && unchanged && std::endian::native == std::endian::little) {
+        start_reply(reply, kReplyAudio, 0);
+        *borrowed = {reinterpret_cast<const std::uint8_t*>(samples.data()), samples.size_bytes()};
+        return true;
+    }
     // The samples are written once, in place after the reply code.
     write_reply_samples(samples, voice.volume, start_reply(reply, kReplyAudio, 2 * samples.size()));
     return true;

@@ -91,8 +91,14 @@ public:
     // `reply` then holds a reply to send. `reply` is best kept from one job to
     // the next, so that its memory is reused. Safe on several threads at
     // once, each with its own facade and reply buffer.
+    //
+    // With `samples`, an audio reply whose samples go out as they are (full
+    // volume, and the wire's byte order is the host's) holds only its code
+    // in `reply`; `samples` then points to the samples, in the synthesiser's
+    // memory, to be sent after it before `synthesis` is used again.
     bool run_job(const SynthesisJob& job, SynthesisService& synthesis,
-                 std::vector<std::uint8_t>& reply);
+                 std::vector<std::uint8_t>& reply,
+                 std::span<const std::uint8_t>* samples = nullptr);
 
     // Listening beyond loopback: wave-file requests, REINIT and TERMINATE are
     // refused (and logged) unless `allowed`.
@@ -109,7 +115,7 @@ private:
     // True (after logging it) when the request is one a restricted server refuses.
     bool refused(const Request& request, bool writes_file) const;
     bool synthesise(const SynthesisJob& job, SynthesisService& synthesis,
-                    std::vector<std::uint8_t>& reply);
+                    std::vector<std::uint8_t>& reply, std::span<const std::uint8_t>* samples);
 
     SynthesisService& synthesis_;
     Tclient_buffer& clients_;

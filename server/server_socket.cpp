@@ -334,30 +334,36 @@ void Tserver_socket::close_client(Slot& slot) {
 
 long Tserver_socket::send(int socket, const void* data, long length, std::uint16_t kind) {
     if (length < 0) return -1;
+    return send(socket, {static_cast<const std::uint8_t*>(data), static_cast<std::size_t>(length)},
+                {}, kind);
+}
+
+long Tserver_socket::send(int socket, std::span<const std::uint8_t> payload,
+                          std::span<const std::uint8_t> more, std::uint16_t kind) {
     Slot* slot = find_slot(socket);
     if (!slot || slot->drop) return -1;
-    const std::span<const std::uint8_t> payload(static_cast<const std::uint8_t*>(data),
-                                                static_cast<std::size_t>(length));
+    const std::size_t length = payload.size() + more.size();
     std::uint8_t header[kFrameHeaderSize];
     const std::size_t header_size = send_with_header_ ? kFrameHeaderSize : 0;
-    if (send_with_header_) encode_header(header, payload.size(), kind);
+    if (send_with_header_) encode_header(header, length, kind);
     if (on_send) {
         std::vector<std::uint8_t> frame(header, header + header_size);
         frame.insert(frame.end(), payload.begin(), payload.end());
+        frame.insert(frame.end(), more.begin(), more.end());
         on_send(socket, frame.data(), frame.size());
     }
     if (slot->output.pending() > options_.output_limit) {
         log_write("TCP: prevec neprebranih odgovorov, povezava zaprta");
-        if (on_error) on_error(socket, data, payload.size(), kErrorQueueFull);
+        if (on_error) on_error(socket, payload.data(), payload.size(), kErrorQueueFull);
         slot->drop = true;
         return -1;
     }
-    if (slot->output.send_frame(socket, {header, header_size}, payload) ==
-        OutputQueue::Flush::Failed) {
+    const OutputQueue::Bytes pieces[] = {{header, header_size}, payload, more};
+    if (slot->output.send_frame(socket, pieces) == OutputQueue::Flush::Failed) {
         if (on_error) on_error(socket, nullptr, 0, kErrorSendFailed);
         slot->drop = true;
     }
-    return slot->drop ? -1 : static_cast<long>(header_size + payload.size());
+    return slot->drop ? -1 : static_cast<long>(header_size + length);
 }
 
 }  // namespace sint

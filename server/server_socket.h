@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,10 @@ public:
     // client that is being dropped (its earlier replies pass the output
     // limit, or its connection broke). Called on the loop's thread.
     long send(int socket, const void* data, long length, std::uint16_t kind);
+    // The same for a payload in two pieces (a reply's code and its samples,
+    // which stay where they are unless the socket cannot take them at once).
+    long send(int socket, std::span<const std::uint8_t> payload, std::span<const std::uint8_t> more,
+              std::uint16_t kind);
 
     // Marks the connection's request as handed away (called from on-message):
     // the connection is not served again until release(). Returns the

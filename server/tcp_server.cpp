@@ -96,8 +96,11 @@ int TcpServer::server_start(std::int32_t port) {
             if (!job) return;
             if (workers_.size() == 1) {
                 // One worker: the loop synthesises itself, with no hand-over.
-                if (protocol_.run_job(*job, *workers_.front(), reply_))
-                    send(socket, reply_, kFrameKindPlain);
+                // The samples go out from the synthesiser's memory, which
+                // stays as it is until the next request.
+                std::span<const std::uint8_t> samples;
+                if (protocol_.run_job(*job, *workers_.front(), reply_, &samples))
+                    server.send(socket, reply_, samples, kFrameKindPlain);
                 return;
             }
             const std::uint64_t serial = server.hold(socket);

@@ -82,6 +82,12 @@ void Synthesiser::stopwatch_start() {
     stopwatch_ = std::chrono::steady_clock::now();
 }
 
+void Synthesiser::log_lap(const char* stage) {
+    const std::int64_t ms = stopwatch_lap();
+    // Formatting costs more than the smaller stages themselves: only for a log.
+    if (!log_disabled()) log_write(stage + format_seconds(ms));
+}
+
 std::int64_t Synthesiser::stopwatch_lap() {
     const auto now = std::chrono::steady_clock::now();
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - stopwatch_).count();
@@ -142,7 +148,7 @@ int Synthesiser::convert(std::string_view text) {
     // The engine reads a NUL-terminated working copy.
     const std::string work(text);
     gfp_->convert_text(work.c_str(), true);
-    log_write("GFP: " + format_seconds(stopwatch_lap()));
+    log_lap("GFP: ");
     return 0;
 }
 
@@ -152,7 +158,7 @@ long Synthesiser::convert_first_sentence(std::string_view text) {
     if (!begin_conversion(text, result)) return result;
     const std::string work(text);
     const long length = gfp_->convert_sentence(work.c_str(), true);
-    log_write("GFP: " + format_seconds(stopwatch_lap()));
+    log_lap("GFP: ");
     return length;
 }
 
@@ -161,7 +167,7 @@ long Synthesiser::first_sentence_length(std::string_view text) {
     int result = 0;
     if (!begin_conversion(text, result)) return result;
     const long length = gfp_->find_sentence(text);
-    log_write("GFP: " + format_seconds(stopwatch_lap()));
+    log_lap("GFP: ");
     return length;
 }
 
@@ -208,11 +214,11 @@ int Synthesiser::prosody(std::optional<std::string_view> transcription) {
     mikro_->seed_jitter(jitter_seed(input));
     if (mikro_->run(input, false) != 0) return kFacadeFailure;
     write_records_file("mikro.out", false);
-    log_write("Mikro: " + format_seconds(stopwatch_lap()));
+    log_lap("Mikro: ");
 
     if (makro_->run(mikro_->output(), mikro_->count()) != 0) return kFacadeFailure;
     write_records_file("makro.out", false);
-    log_write("Makro: " + format_seconds(stopwatch_lap()));
+    log_lap("Makro: ");
 
     converter_.free();
     // The conversion writes the adjusted pitch back into its input records.
@@ -224,7 +230,7 @@ int Synthesiser::prosody(std::optional<std::string_view> transcription) {
         return kFacadeFailure;
     }
     write_records_file("convert.out", true);
-    log_write("Convert: " + format_seconds(stopwatch_lap()));
+    log_lap("Convert: ");
     return 0;
 }
 
@@ -244,7 +250,7 @@ std::uint32_t Synthesiser::jitter_seed(std::string_view input) const {
 
 void Synthesiser::run_psola() {
     if (converter_.output()) psola_->synthesise(converter_.output());
-    log_write("Psola: " + format_seconds(stopwatch_lap()));
+    log_lap("Psola: ");
 }
 
 void Synthesiser::synthesise_to_file(int bytes_per_sample, int sample_rate, int format_tag,
@@ -262,7 +268,7 @@ void Synthesiser::synthesise_to_file(int bytes_per_sample, int sample_rate, int 
     } catch (const std::exception&) {
         log_write("SaveWave: EXCEPTION");
     }
-    log_write("SaveWave: " + format_seconds(stopwatch_lap()));
+    log_lap("SaveWave: ");
 }
 
 std::span<const std::int16_t> Synthesiser::synthesise_to_memory(int /*volume*/) {
@@ -272,7 +278,7 @@ std::span<const std::int16_t> Synthesiser::synthesise_to_memory(int /*volume*/) 
         return {};
     }
     run_psola();
-    log_write("PsolaStream: " + format_seconds(stopwatch_lap()));
+    log_lap("PsolaStream: ");
     return {psola_->samples_out(), static_cast<std::size_t>(std::max(0, psola_->sample_count()))};
 }
 

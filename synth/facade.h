@@ -100,6 +100,8 @@ public:
     // The stopwatch: lap returns the milliseconds since the last start or lap.
     void stopwatch_start();
     std::int64_t stopwatch_lap();
+    // Writes the stage's name and the lap time to the log (when there is one).
+    void log_lap(const char* stage);
     // "%03f s" of ms / 1000 (15 ms gives "0.015000 s").
     static std::string format_seconds(std::int64_t ms);
 

@@ -537,3 +537,37 @@ TEST(TcpServerAddress, TheLoopbackIsTheDefault) {
 
 }  // namespace
 }  // namespace sint
+
+namespace sint {
+namespace {
+
+// A frame in pieces that the socket takes only in part: what it does not take
+// is queued from the right byte on, and the reader gets the pieces whole, in order.
+TEST(OutputQueueTest, PiecesTheSocketCannotTakeAtOnceArriveWholeAndInOrder) {
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    const int small = 4096;
+    ::setsockopt(pair[0], SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    ::fcntl(pair[0], F_SETFL, O_NONBLOCK);
+    std::vector<std::uint8_t> bytes(300'000);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
+    const OutputQueue::Bytes pieces[] = {
+        {bytes.data(), 12}, {bytes.data() + 12, 8}, {}, {bytes.data() + 20, bytes.size() - 20}};
+    OutputQueue queue;
+    EXPECT_EQ(queue.send_frame(pair[0], pieces), OutputQueue::Flush::Blocked);
+    std::vector<std::uint8_t> got;
+    std::uint8_t chunk[8192];
+    while (got.size() < bytes.size()) {
+        const long n = ::read(pair[1], chunk, sizeof chunk);
+        ASSERT_GT(n, 0);
+        got.insert(got.end(), chunk, chunk + n);
+        if (!queue.empty()) queue.flush(pair[0]);
+    }
+    EXPECT_TRUE(queue.empty());
+    EXPECT_TRUE(got == bytes);
+    ::close(pair[0]);
+    ::close(pair[1]);
+}
+
+}  // namespace
+}  // namespace sint
