@@ -28,8 +28,8 @@ targets=${*:-$(cd "$here/corpus" && ls)}
 max_len() {
     case $1 in
         fuzz_frames) echo 2048 ;;
-        fuzz_wave_reader) echo 4096 ;;
-        fuzz_dictionary_index) echo 2048 ;;
+        fuzz_wave_reader) echo 8192 ;;
+        fuzz_dictionary_index) echo 4096 ;;
         *) echo 1024 ;;
     esac
 }
