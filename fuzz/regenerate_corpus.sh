@@ -8,7 +8,8 @@
 # from fuzz/corpus/<target>/ and its dictionary fuzz/<target>.dict if there is
 # one, and writes what it finds into a scratch folder. The scratch folder and
 # the old corpus are then merged (-merge=1) into a fresh folder that keeps one
-# input for every feature they reach, which replaces fuzz/corpus/<target>/.
+# input for every feature they reach (every edge only, when that would be more
+# than 400 inputs), which replaces fuzz/corpus/<target>/.
 # A crash, leak, time-out or sanitizer report stops the run and leaves the
 # corpus as it was; the input is in the scratch folder's artifacts/. Once the
 # fault is mended, add it as fuzz/corpus/<target>/fault-<what> and run again.
@@ -34,6 +35,7 @@ max_len() {
     esac
 }
 
+max_files=400
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 for target in $targets; do
@@ -51,6 +53,15 @@ for target in $targets; do
         -artifact_prefix="$scratch/artifacts/" 2>&1 | tee "$scratch/fuzz.log" | tail -n 20
     "$program" -merge=1 "$scratch/merged" "$scratch/found" "$corpus" \
         2>&1 | tee "$scratch/merge.log" | tail -n 3
+    # Too many inputs for a quick replay: keep one per edge instead of one per
+    # feature (edge and hit count).
+    if [ "$(ls "$scratch/merged" | wc -l)" -gt "$max_files" ]; then
+        mkdir "$scratch/edges"
+        "$program" -merge=1 -use_counters=0 "$scratch/edges" "$scratch/merged" \
+            2>&1 | tee -a "$scratch/merge.log" | tail -n 1
+        rm -rf "$scratch/merged"
+        mv "$scratch/edges" "$scratch/merged"
+    fi
     if [ -n "$(ls "$scratch/artifacts")" ]; then
         echo "$target: findings in $scratch/artifacts; corpus left as it was" >&2
         exit 1
