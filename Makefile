@@ -32,7 +32,7 @@ SD_MODULE_DIR ?= $(firstword $(wildcard /usr/lib/speech-dispatcher-modules \
                      /usr/libexec/speech-dispatcher-modules) /usr/lib/speech-dispatcher-modules)
 SD_CONF_DIR   ?= /etc/speech-dispatcher/modules
 
-.PHONY: all build asan test test-release test-asan test-deb run deps fuzz bench clean format install deb
+.PHONY: all build asan test test-release test-asan test-deb run deps fuzz fuzz-corpus bench clean format install deb
 
 all: build
 
@@ -81,10 +81,19 @@ install: build
 run: build
 	tools/run-sample.sh $(BUILD) out/sample.wav
 
+# The fuzz targets need clang and its libFuzzer (the deps it runs install it).
+fuzz: APT_PACKAGES += clang
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DSINT_BUILD_FUZZ=ON -DSINT_BUILD_TESTS=OFF
 	cmake --build build-fuzz -j $(JOBS)
+
+# Grows every fuzz target's corpus for FUZZ_SECONDS with libFuzzer and
+# minimises it into fuzz/corpus/<target>/ (fuzz/regenerate_corpus.sh; name
+# targets with FUZZ_TARGETS). The corpora are replayed by make test.
+FUZZ_SECONDS ?= 300
+fuzz-corpus: fuzz
+	fuzz/regenerate_corpus.sh -t $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 # bench_voice compares the system with espeak-ng in the same run.
 BENCH_PACKAGES := espeak-ng

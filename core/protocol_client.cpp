@@ -154,7 +154,8 @@ Reply recognise_reply(std::span<const std::uint8_t> payload) {
         reply.type = ReplyType::NotReady;
     } else if (code_is(payload, "SINT_S_")) {
         reply.type = ReplyType::Audio;
-        if (payload.size() > kReplyDataOffset) {
+        // A lone byte after the code is no sample: nothing to copy.
+        if (payload.size() >= kReplyDataOffset + 2) {
             const std::size_t count = (payload.size() - kReplyDataOffset) / 2;
             const std::uint8_t* data = payload.data() + kReplyDataOffset;
             reply.samples.resize(count);
