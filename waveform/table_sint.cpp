@@ -63,10 +63,7 @@ TTableSint::TTableSint(WaveDatabaseOptions options)
 }
 
 TTableSint::TTableSint(Share, const TTableSint& source)
-    : options_(source.options_), tables_(source.tables_) {
-    // Mappings are read-only, so each copy maps the source files itself.
-    map_sources();
-}
+    : options_(source.options_), tables_(source.tables_), maps_(source.maps_) {}
 
 TTableSint::~TTableSint() = default;
 
@@ -89,7 +86,7 @@ void TTableSint::release() {
     costs_.fill(kDefaultJoinCost);
     cost_entries_ = 0;
     disk_buffer_.clear();
-    maps_.clear();
+    maps_.reset();
 }
 
 int TTableSint::build(const std::string& list_file, int alophone_track, int pitch_track) {
@@ -328,11 +325,12 @@ std::string TTableSint::packed_path() const {
 }
 
 void TTableSint::map_sources() {
-    maps_.clear();
+    maps_.reset();
     if (options_.samples_in_memory && !options_.read_test) return;
-    maps_.resize(sources_.size());
+    auto maps = std::make_shared<std::vector<MappedFile>>(sources_.size());
     // A file that cannot be mapped fails every read from it.
-    for (std::size_t i = 0; i < sources_.size(); ++i) maps_[i].open(sources_[i].path);
+    for (std::size_t i = 0; i < sources_.size(); ++i) (*maps)[i].open(sources_[i].path);
+    maps_ = std::move(maps);
 }
 
 int TTableSint::read_samples(std::int64_t first, std::int64_t count) {
@@ -349,8 +347,8 @@ int TTableSint::copy_samples(std::int64_t first, std::int64_t count, std::int16_
         [](std::int64_t sample, const SourceEntry& e) { return sample < e.cumulative; });
     if (at == sources_.end() || first + count > at->cumulative) return kNotPossible;
     const auto index = static_cast<std::size_t>(at - sources_.begin());
-    if (index >= maps_.size() || !maps_[index].is_open()) return kNotPossible;
-    const MappedFile& map = maps_[index];
+    if (!maps_ || index >= maps_->size() || !(*maps_)[index].is_open()) return kNotPossible;
+    const MappedFile& map = (*maps_)[index];
     const std::int64_t previous = index == 0 ? 0 : sources_[index - 1].cumulative;
     const SourceEntry& source = *at;
     const int bytes_per_sample = source.bits / 8;

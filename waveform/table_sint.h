@@ -202,7 +202,9 @@ private:
     // Disk mode (and the read test): every source file mapped read-only,
     // parallel to sources_, and the reusable buffer of read_samples.
     void map_sources();
-    std::vector<MappedFile> maps_;
+    // Read-only once made, so a shared database (Share) reads the same
+    // mappings: one mapping of each file per process, not one per worker.
+    std::shared_ptr<const std::vector<MappedFile>> maps_;
     std::vector<std::int16_t> disk_buffer_;
 };
 
