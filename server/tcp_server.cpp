@@ -106,15 +106,18 @@ int TcpServer::server_start(std::int32_t port) {
             const std::uint64_t serial = server.hold(socket);
             pool_->submit(
                 [this, &server, socket, serial, job = std::move(*job)](std::size_t worker) {
-                    std::vector<std::uint8_t> reply;
+                    std::vector<std::uint8_t> reply = take_spare_reply();
                     const bool answered = protocol_.run_job(job, *workers_[worker], reply);
-                    server.post([&server, socket, serial, answered, reply = std::move(reply)] {
+                    server.post([this, &server, socket, serial, answered,
+                                 reply = std::move(reply)]() mutable {
                         // A client that has gone meanwhile does not get the reply.
-                        if (!server.holds(socket, serial)) return;
-                        if (answered)
-                            server.send(socket, reply.data(), static_cast<long>(reply.size()),
-                                        kFrameKindPlain);
-                        server.release(socket, serial);
+                        if (server.holds(socket, serial)) {
+                            if (answered)
+                                server.send(socket, reply.data(), static_cast<long>(reply.size()),
+                                            kFrameKindPlain);
+                            server.release(socket, serial);
+                        }
+                        give_spare_reply(std::move(reply));
                     });
                 });
         };
@@ -143,6 +146,20 @@ void TcpServer::server_stop() {
     if (pool_) pool_->stop();
     pool_.reset();
     socket_.reset();
+}
+
+std::vector<std::uint8_t> TcpServer::take_spare_reply() {
+    std::lock_guard lock(spare_mutex_);
+    if (spare_replies_.empty()) return {};
+    std::vector<std::uint8_t> reply = std::move(spare_replies_.back());
+    spare_replies_.pop_back();
+    return reply;
+}
+
+void TcpServer::give_spare_reply(std::vector<std::uint8_t> reply) {
+    std::lock_guard lock(spare_mutex_);
+    // As many as the workers can fill at once, and one more each on its way.
+    if (spare_replies_.size() < 2 * workers_.size()) spare_replies_.push_back(std::move(reply));
 }
 
 int TcpServer::port() const {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -103,6 +104,12 @@ private:
     // The reply of a request synthesised on the loop's thread (one worker),
     // kept between requests so that its memory is reused.
     std::vector<std::uint8_t> reply_;
+    // The workers' reply buffers, handed back once their reply is sent, so
+    // that a reply's memory is reused rather than allocated for every request.
+    std::vector<std::uint8_t> take_spare_reply();
+    void give_spare_reply(std::vector<std::uint8_t> reply);
+    std::mutex spare_mutex_;
+    std::vector<std::vector<std::uint8_t>> spare_replies_;
     std::thread thread_;
 };
 
