@@ -292,7 +292,7 @@ public:
         fs::copy(source, folder_,
                  fs::copy_options::recursive | fs::copy_options::overwrite_existing);
         port_ = sint::free_loopback_port();
-        std::ofstream(folder_ / "sint.ini") << ini_for_port(source / "sint.ini", port_) << extra;
+        std::ofstream(folder_ / "sint.ini") << ini_for_port(source / "sint.ini", port_, extra);
         const std::string program = (folder_ / "sintsrv").string();
         if (!fs::exists(folder_ / "data/MorvenaIdra.dat")) {
             const pid_t builder = spawn({program, "-konzola", "-ustvaripodatke"});
@@ -374,6 +374,9 @@ public:
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         const int one = 1;
         setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        // Blocking reads with a time-out: one call per read, no wait call.
+        timeval limit{kReplyTimeoutMs / 1000, (kReplyTimeoutMs % 1000) * 1000};
+        setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         if (connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
             close(fd_);
             fd_ = -1;
@@ -398,10 +401,8 @@ private:
     bool read_exactly(std::uint8_t* into, std::size_t size, std::size_t count) {
         std::size_t got = 0;
         while (got < count) {
-            pollfd wait{fd_, POLLIN, 0};
-            if (poll(&wait, 1, kReplyTimeoutMs) <= 0) return false;
-            std::uint8_t* target = into ? into + got : scratch_;
-            const std::size_t room = into ? size - got : sizeof scratch_;
+            std::uint8_t* target = into ? into + got : scratch_.data();
+            const std::size_t room = into ? size - got : scratch_.size();
             const ssize_t n = recv(fd_, target, std::min(room, count - got), 0);
             if (n <= 0) return false;
             got += static_cast<std::size_t>(n);
@@ -410,7 +411,8 @@ private:
     }
 
     int fd_ = -1;
-    std::uint8_t scratch_[1 << 16];
+    // Room for a whole reply of the ten-word sentence in one read.
+    std::vector<std::uint8_t> scratch_ = std::vector<std::uint8_t>(1 << 18);
 };
 
 // 60 clients each send `each` ten-word sentences one after the other; every

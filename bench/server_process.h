@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -55,15 +56,21 @@ inline void reap(pid_t pid, int limit_ms = 5000) {
     }
 }
 
-inline std::string ini_for_port(const std::filesystem::path& ini, std::uint16_t port) {
+inline std::string ini_for_port(const std::filesystem::path& ini, std::uint16_t port,
+                                const std::string& extra = "") {
+    const auto key_of = [](const std::string& line) {
+        return line.substr(0, line.find_first_of(" \t="));
+    };
+    // The first value of a key counts: the keys set here leave the file.
+    std::vector<std::string> replaced{"port", "pisi_dnevnik"};
+    std::istringstream extra_lines(extra);
+    for (std::string line; std::getline(extra_lines, line);) replaced.push_back(key_of(line));
     std::ifstream in(ini);
     std::ostringstream out;
-    std::string line;
-    while (std::getline(in, line)) {
-        const std::string key = line.substr(0, line.find_first_of(" \t="));
-        if (key != "port" && key != "pisi_dnevnik") out << line << "\n";
-    }
-    out << "port = " << port << "\npisi_dnevnik = false\n";
+    for (std::string line; std::getline(in, line);)
+        if (std::find(replaced.begin(), replaced.end(), key_of(line)) == replaced.end())
+            out << line << "\n";
+    out << "port = " << port << "\npisi_dnevnik = false\n" << extra;
     return out.str();
 }
 
