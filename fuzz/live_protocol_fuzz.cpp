@@ -29,12 +29,12 @@
 #include <fstream>
 #include <mutex>
 #include <random>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "core/frame.h"
+#include "core/profile_file.h"
 #include "core/protocol_client.h"
 
 namespace {
@@ -354,14 +354,11 @@ void check(std::uint16_t port, const std::atomic<bool>& running, Counters& count
 }
 
 std::uint16_t port_of(const std::string& folder) {
-    std::ifstream ini(folder + "/sint.ini");
-    const std::regex line(R"(^\s*port\s*=\s*(\d+))");
-    std::string text;
-    std::smatch match;
-    while (std::getline(ini, text))
-        if (std::regex_search(text, match, line))
-            return static_cast<std::uint16_t>(std::stoi(match[1]));
-    return 10150;
+    const sint::ProfileFile ini(folder + "/sint.ini", false);
+    std::string value;
+    if (!ini.is_loaded() || ini.get_string("port", value) < 0) return 10150;
+    const long port = std::strtol(value.c_str(), nullptr, 10);
+    return port > 0 && port < 65536 ? static_cast<std::uint16_t>(port) : 10150;
 }
 
 bool parse(int argc, char** argv, Options& options) {
