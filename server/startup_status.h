@@ -53,6 +53,8 @@ std::optional<int> take_status_fd();
 void write_status_error(int fd, std::string_view message);
 // The line that write_status_error writes: "E ", the message on one line, a newline.
 std::string status_error_line(std::string_view message);
+// Reads what a child wrote: "S" (it serves) and its error lines.
+void read_status_lines(const std::string& received, StartupWatch::Outcome& outcome);
 // The child serves: says so and closes the descriptor.
 void write_status_serving(int fd);
 void close_status_fd(int fd);

@@ -78,12 +78,7 @@ StartupWatch::Outcome StartupWatch::wait(int wait_ms) {
             outcome.ended = true;
         }
     }
-    std::size_t at = 0;
-    for (std::size_t end; (end = received.find('\n', at)) != std::string::npos; at = end + 1) {
-        const std::string line = received.substr(at, end - at);
-        if (line == "S") outcome.serving = true;
-        if (line.rfind("E ", 0) == 0) outcome.messages.push_back(line.substr(2));
-    }
+    read_status_lines(received, outcome);
     return outcome;
 }
 
