@@ -7,6 +7,7 @@
 
 #include "engine/engine_platform.h"
 #include "engine/guid_text.h"
+#include "engine/wide_text_windows.h"
 
 // The Windows side of the engine library: CreateProcess for the server start,
 // the thread's message queue, VirtualQuery for pointer checks, code page 1250
@@ -20,15 +21,6 @@ namespace {
 constexpr const char* kClassesRootPrefix = "HKEY_CLASSES_ROOT\\";
 // The code page the server reads.
 constexpr UINT kServerCodePage = 1250;
-
-std::wstring to_wide(const std::string& text) {
-    if (text.empty()) return {};
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), length);
-    return out;
-}
 
 std::string from_wide(const WCHAR* text, std::size_t length, UINT code_page, DWORD flags) {
     if (length == 0) return {};

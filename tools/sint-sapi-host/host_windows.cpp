@@ -3,6 +3,8 @@
 #include <string>
 
 #include "engine/guid_text.h"
+#include "engine/read_only_token.h"
+#include "engine/wide_text_windows.h"
 #include "tools/sint-sapi-host/host_platform.h"
 
 // Windows: the library through LoadLibrary, registration in the system
@@ -14,41 +16,12 @@ namespace {
 
 constexpr const wchar_t* kVoiceTokens = L"SOFTWARE\\Microsoft\\Speech\\Voices\\Tokens\\";
 
-std::wstring to_wide(const std::string& text) {
-    if (text.empty()) return {};
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), length);
-    return out;
-}
-
-std::string to_utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
-    return out;
-}
-
 // A voice token whose values are those of its registry key.
-class RegistryToken final : public ISpObjectToken {
+class RegistryToken final : public ReadOnlyToken {
 public:
     explicit RegistryToken(HKEY key) : key_(key) {}
     ~RegistryToken() { RegCloseKey(key_); }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_ISpDataKey) ||
-            IsEqualGUID(riid, IID_ISpObjectToken)) {
-            *object = static_cast<ISpObjectToken*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
     ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&references_); }
     ULONG STDMETHODCALLTYPE Release() override {
         const LONG left = InterlockedDecrement(&references_);
@@ -82,38 +55,6 @@ public:
             return SPERR_NOT_FOUND;
         return S_OK;
     }
-
-    HRESULT STDMETHODCALLTYPE SetData(LPCWSTR, ULONG, const BYTE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetData(LPCWSTR, ULONG*, BYTE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetStringValue(LPCWSTR, LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetDWORD(LPCWSTR, DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE OpenKey(LPCWSTR, ISpDataKey**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CreateKey(LPCWSTR, ISpDataKey**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE DeleteKey(LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE DeleteValue(LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumKeys(ULONG, LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumValues(ULONG, LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetId(LPCWSTR, LPCWSTR, BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetId(LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetCategory(ISpObjectTokenCategory**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, DWORD, REFIID, void**) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE GetStorageFileName(REFCLSID, LPCWSTR, LPCWSTR, ULONG,
-                                                 LPWSTR*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE RemoveStorageFileName(REFCLSID, LPCWSTR, BOOL) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Remove(const CLSID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE IsUISupported(LPCWSTR, void*, ULONG, IUnknown*, BOOL*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE DisplayUI(void*, LPCWSTR, LPCWSTR, void*, ULONG, IUnknown*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE MatchesAttributes(LPCWSTR, BOOL*) override { return E_NOTIMPL; }
 
 private:
     HKEY key_;
