@@ -5,12 +5,14 @@
 // request per sentence), each with the samples read from disk and held in
 // memory, and sint-say finding the sentences itself, then through `espeak-ng -v sl` when it is
 // installed (apt package espeak-ng). Prints seconds of audio per second of CPU for each, the
-// ratios, the server's peak resident memory, and the speed of overlap-add alone against a plain
+// ratios, the server's peak resident memory, the server CPU of a loopback round trip with no
+// synthesis behind it, and the speed of overlap-add alone against a plain
 // multiply-add loop over the same windows (the machine's floor).
 //
 //   bench_voice                 the build's program folder and the test text
 //   bench_voice DIR [TEXT]      another program folder and/or text (UTF-8, one
 //                               sentence a line)
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -31,6 +33,7 @@
 
 #include "bench/server_process.h"
 #include "core/cp1250.h"
+#include "core/frame.h"
 #include "core/log.h"
 #include "core/profile_file.h"
 #include "core/protocol_client.h"
@@ -198,6 +201,71 @@ bool bench_server(const fs::path& folder, std::uint16_t port,
     connection.close();
     reap(pid);
     return ok && server.audio > 0;
+}
+
+// The least CPU any server could spend per request here: a thread of this
+// process answering each STREAM request over loopback TCP with a ready-made
+// audio reply of `reply_bytes`, synthesising nothing, to the same client code
+// as bench_server. The wake-ups and the copies of a round trip are all it
+// pays. Returns its CPU seconds per request, or -1.
+double transport_floor(const std::vector<std::string>& sentences, std::size_t reply_bytes) {
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (listener < 0 ||
+        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listener, 1) != 0 ||
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        if (listener >= 0) close(listener);
+        return -1;
+    }
+    std::string payload = "SINT_S_";
+    payload.resize(std::max(reply_bytes, payload.size() + 1), '\0');
+    const std::vector<std::uint8_t> reply = sint::encode_frame(payload, sint::kFrameKindPlain);
+    double cpu = -1;
+    int answered = 0;
+    std::thread server([&] {
+        const int client = accept(listener, nullptr, nullptr);
+        if (client < 0) return;
+        timespec begun{}, ended{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &begun);
+        std::vector<std::uint8_t> in(sint::kFrameLimit);
+        std::size_t held = 0;
+        while (true) {
+            const long n = recv(client, in.data() + held, in.size() - held, 0);
+            if (n <= 0) break;
+            held += static_cast<std::size_t>(n);
+            // One request at a time: answer once the frame is whole.
+            if (held < sint::kFrameHeaderSize) continue;
+            const std::size_t whole =
+                sint::kFrameHeaderSize + sint::decode_header(in.data()).length;
+            if (whole > in.size()) break;
+            if (held < whole) continue;
+            held = 0;
+            if (send(client, reply.data(), reply.size(), MSG_NOSIGNAL) !=
+                static_cast<long>(reply.size()))
+                break;
+            ++answered;
+        }
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ended);
+        cpu = static_cast<double>(ended.tv_sec - begun.tv_sec) +
+              static_cast<double>(ended.tv_nsec - begun.tv_nsec) / 1e9;
+        close(client);
+    });
+    {
+        sint::ProtocolConnection connection;
+        if (connection.connect("127.0.0.1", ntohs(address.sin_port)))
+            for (int p = 0; p < kMinimumPasses; ++p)
+                for (const std::string& s : sentences)
+                    if (!connection.send_request(sint::stream_request(s)) ||
+                        !connection.wait_for(sint::ReplyType::Audio, kReplyTimeoutMs))
+                        break;
+    }
+    close(listener);
+    server.join();
+    return answered > 0 && cpu >= 0 ? cpu / answered : -1;
 }
 
 // sint-say speaking the whole text (the sentences one a line, `passes` times)
@@ -443,6 +511,19 @@ int run(const fs::path& source, const fs::path& text_file) {
                 server_disk.rate() / facade_disk.rate(), both_disk.rate() / facade_disk.rate(),
                 server_memory.rate() / facade_memory.rate(),
                 both_memory.rate() / facade_memory.rate());
+        if (result == 0) {
+            // The facade's CPU for one sentence against the floor of one round trip.
+            const double requests = static_cast<double>(sentences.size()) * passes;
+            const double floor = transport_floor(
+                sentences,
+                static_cast<std::size_t>(server_disk.audio * kSampleRate * 2 / requests));
+            const double sentence = facade_disk.cpu / requests;
+            if (floor > 0)
+                std::printf(
+                    "loopback round trip with no synthesis: %.1f us of server CPU a request, the "
+                    "facade's sentence %.1f us: facade / (facade + round trip) %.2f\n",
+                    floor * 1e6, sentence * 1e6, sentence / (sentence + floor));
+        }
         Figure say_server, say_both;
         if (result == 0 && bench_say(folder, port, utf8, passes, say_server, say_both)) {
             print("sint-say (server CPU)", say_server);
