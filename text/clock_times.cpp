@@ -1,6 +1,7 @@
 #include "text/clock_times.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 
 #include "core/profile_file.h"
@@ -10,6 +11,13 @@
 
 namespace sint {
 namespace {
+
+// Digits of either number of a score or ratio.
+constexpr std::size_t kRatioDigitsMax = 6;
+// A number 2 in a score is said in the feminine, "tri proti dve".
+constexpr std::string_view kRatioTwo = "dve";
+// Letters of a book abbreviation before a chapter and verse.
+constexpr std::size_t kReferenceWordMax = 3;
 
 bool read_list(ProfileFile& profile, std::string_view key, char separator,
                std::vector<std::string>& out) {
@@ -44,16 +52,52 @@ bool parse_clock(std::string_view token, int& hour, int& minute, int& second) {
         token.find(':', second_colon + 1) != std::string_view::npos) {
         return false;
     }
-    if (!read_number(token.substr(0, first_colon), hour)) return false;
-    if (second_colon == std::string_view::npos) {
-        if (!read_number(token.substr(first_colon + 1), minute)) return false;
-    } else {
-        if (!read_number(token.substr(first_colon + 1, second_colon - first_colon - 1), minute) ||
-            !read_number(token.substr(second_colon + 1), second) || second > 59) {
-            return false;
-        }
+    // Hours of one or two digits, minutes and seconds of two: "3:2" and
+    // "10:1" are scores or ratios, not times.
+    const std::string_view hours = token.substr(0, first_colon);
+    const std::string_view minutes =
+        second_colon == std::string_view::npos
+            ? token.substr(first_colon + 1)
+            : token.substr(first_colon + 1, second_colon - first_colon - 1);
+    if (hours.size() > 2 || minutes.size() != 2) return false;
+    if (!read_number(hours, hour) || !read_number(minutes, minute)) return false;
+    if (second_colon != std::string_view::npos) {
+        const std::string_view seconds = token.substr(second_colon + 1);
+        if (seconds.size() != 2 || !read_number(seconds, second) || second > 59) return false;
     }
     return hour <= 24 && minute <= 59;
+}
+
+// The digits of one number of a score: no leading zero ("25:00" and "3:05"
+// look like times and are left alone).
+bool ratio_number(std::string_view text) {
+    return !text.empty() && text.size() <= kRatioDigitsMax &&
+           (text[0] != '0' || text.size() == 1) &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A score or ratio at `begin` ("3:2", "10 : 1"): two numbers and one colon,
+// nothing else glued to them. Sets the two numbers and `end` past the second.
+bool parse_ratio(std::string_view in, std::size_t begin, std::size_t& end, std::string_view& left,
+                 std::string_view& right) {
+    std::size_t k = begin;
+    while (k < in.size() && in[k] >= '0' && in[k] <= '9') ++k;
+    left = in.substr(begin, k - begin);
+    while (k < in.size() && in[k] == ' ') ++k;
+    if (k >= in.size() || in[k] != ':') return false;
+    ++k;
+    while (k < in.size() && in[k] == ' ') ++k;
+    const std::size_t second = k;
+    while (k < in.size() && in[k] >= '0' && in[k] <= '9') ++k;
+    right = in.substr(second, k - second);
+    if (!ratio_number(left) || !ratio_number(right)) return false;
+    // "3:2:1", "3:2a", "1,5:1" and the like are left alone.
+    if (k < in.size() && (in[k] == ':' || in[k] == ',' || in[k] == '.' || in[k] == '-') &&
+        k + 1 < in.size() && in[k + 1] >= '0' && in[k + 1] <= '9')
+        return false;
+    if (k < in.size() && std::isalnum(static_cast<unsigned char>(in[k]))) return false;
+    end = k;
+    return true;
 }
 
 bool ascii_digit(char c) {
@@ -86,6 +130,13 @@ bool same_word(std::string_view a, std::string_view b, const CharClassTable& cla
     return true;
 }
 
+// A short capitalised word just before the numbers ("Jn 3:16", "Ps 23:1"):
+// a book and its chapter and verse, not a score.
+bool reference_before(std::string_view word, const CharClassTable& classes) {
+    return !word.empty() && word.size() <= kReferenceWordMax &&
+           classes.is_capital(static_cast<unsigned char>(word[0]));
+}
+
 }  // namespace
 
 int ClockTimes::load(ProfileFile& profile) {
@@ -112,6 +163,14 @@ int ClockTimes::load(ProfileFile& profile) {
     }
     if (!read_list(profile, "ure_ob_besede", ',', kind_words_[0])) return kNotPossible;
     if (!read_list(profile, "ure_okoli_besede", ',', kind_words_[1])) return kNotPossible;
+    ratio_word_.clear();
+    if (profile.string_length("veznik_razmerja") > 0) {
+        std::string value;
+        profile.get_string("veznik_razmerja", value, kConnectingWordMax + 1);
+        const auto first = value.find_first_not_of(" \t");
+        const auto last = value.find_last_not_of(" \t");
+        if (first != std::string::npos) ratio_word_ = value.substr(first, last - first + 1);
+    }
     dot_words_.clear();
     if (profile.count_items("ure_s_piko_besede", ',') > 0)
         read_list(profile, "ure_s_piko_besede", ',', dot_words_);
@@ -207,6 +266,20 @@ void ClockTimes::convert(std::string_view in, std::string& out, std::size_t limi
                 if (after.size() == 1 && listed(after))
                     end = static_cast<std::size_t>(after.data() - in.data()) + 1;
             }
+        }
+        std::size_t ratio_end = 0;
+        std::string_view left, right;
+        if (after_space && !clock && !ratio_word_.empty() &&
+            parse_ratio(in, i, ratio_end, left, right) &&
+            (kind_of_word(word_before(in, i, classes), classes) != 0 ||
+             !reference_before(word_before(in, i, classes), classes))) {
+            // "3:2" as "3 proti 2": the number stage reads the numbers.
+            text = std::string(left == "2" ? kRatioTwo : left) + ' ' + ratio_word_ + ' ' +
+                   std::string(right == "2" ? kRatioTwo : right);
+            out.append(text, 0, std::min(text.size(), limit - out.size()));
+            trace(trail, out.size(), i, false);
+            i = ratio_end;
+            continue;
         }
         if (clock) {
             std::size_t word_end = i;

@@ -50,6 +50,9 @@ private:
     // it is a clock time; the words of ure_ob_besede and ure_okoli_besede
     // before it say so too. Elsewhere such a number is a decimal.
     std::vector<std::string> dot_words_;
+    // `veznik_razmerja` (optional): the word between the numbers of a score or
+    // ratio ("3:2", "10 : 1" read "3 proti 2"); without it they stay as written.
+    std::string ratio_word_;
 };
 
 }  // namespace sint

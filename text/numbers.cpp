@@ -21,6 +21,9 @@ constexpr char kGroupedMark = '\x01';
 // ("sto en tisoč"), two thousand is "dva tisoč" (tisoč is masculine).
 constexpr const char* kOneThousandCount = "en ";
 constexpr const char* kTwoThousandCount = "dva ";
+// Last letters of a soft ordinal stem (c, č, š, ž, j in the internal codes):
+// its neuter ends in -e, not -o ("tretje", "tisoče").
+constexpr std::string_view kSoftStemEnds = "c~{`j";
 
 // Millions (masculine) and milliards (feminine): the count words for a count
 // ending in 1 to 4, and the noun's forms for a count ending in 1, in 2, in 3 or
@@ -64,22 +67,41 @@ int NumberWords::load(ProfileFile& profile) {
                     read_list_items(profile, "nasl_konc", '\t', word_endings_) >= 1 &&
                     read_list_items(profile, "vrst_konc", '\t', endings_) ==
                         static_cast<int>(word_endings_.size());
-    if (!ok) {
+    soft_endings_.clear();
+    const bool soft_ok = profile.count_items("vrst_konc_mehki", '\t') <= 0 ||
+                         read_list_items(profile, "vrst_konc_mehki", '\t', soft_endings_) ==
+                             static_cast<int>(word_endings_.size());
+    if (!ok || !soft_ok) {
         report_error("Napaka: v ini datoteki (ini_gfp): pripravi_stevilke");
         return kNotPossible;
     }
     return 0;
 }
 
-std::string NumberWords::ordinal_ending(std::string_view next_word) const {
+NumberWords::Ending NumberWords::ordinal_ending(std::string_view next_word) const {
     for (const std::string& month : months_) {
         if (month != next_word) continue;
         if (const std::string* e = first_ending(next_word, month_word_endings_, month_endings_))
-            return *e;
+            return {*e, *e};
         break;
     }
-    if (const std::string* e = first_ending(next_word, word_endings_, endings_)) return *e;
-    return "i";
+    for (std::size_t i = 0; i < word_endings_.size() && i < endings_.size(); ++i) {
+        if (!next_word.ends_with(word_endings_[i])) continue;
+        const std::string& soft = i < soft_endings_.size() ? soft_endings_[i] : endings_[i];
+        return {endings_[i], soft};
+    }
+    return {"i", "i"};
+}
+
+std::string NumberWords::ordinal_words(long value, std::string_view next_word) const {
+    const Ending ending = ordinal_ending(next_word);
+    if (ending.soft != ending.hard) {
+        // The stem alone ends with the space written in place of the ending.
+        const std::string stem = words(value, true, std::string());
+        if (stem.size() >= 2 && kSoftStemEnds.find(stem[stem.size() - 2]) != std::string_view::npos)
+            return words(value, true, ending.soft);
+    }
+    return words(value, true, ending.hard);
 }
 
 std::string NumberWords::words(long n, bool ordinal, const std::string& ending) const {
@@ -235,7 +257,7 @@ void NumberWords::convert(const std::string& in, std::string& out,
             while (w < size && next.size() < kEndingWordMax &&
                    classes.is_small(static_cast<unsigned char>(in[w])))
                 next += in[w++];
-            out += words(value, true, ordinal_ending(next));
+            out += ordinal_words(value, next);
             i = std::min(j + 3, size);
         } else {
             out += words(value, false, std::string());

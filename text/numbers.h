@@ -37,8 +37,15 @@ public:
     // Cardinal words of a number up to kGroupedNumberMax: milliards and
     // millions with the form their count asks for, then words() of the rest.
     std::string grouped_words(long long value) const;
-    // The ordinal ending for the word that follows the ordinal.
-    std::string ordinal_ending(std::string_view next_word) const;
+    // The ordinal ending for the word that follows the ordinal (or, for a
+    // regnal number, the name before it): `hard` after a hard stem, `soft`
+    // after a soft one (tretj-, tisoč-: "tretje poglavje", but "peto").
+    struct Ending {
+        std::string hard, soft;
+    };
+    Ending ordinal_ending(std::string_view next_word) const;
+    // The ordinal words of `value` agreeing with `next_word`.
+    std::string ordinal_words(long value, std::string_view next_word) const;
 
 private:
     std::vector<std::string> cardinal_;                            // gl_stevnik
@@ -46,6 +53,9 @@ private:
     std::vector<std::string> months_;                              // mesec
     std::vector<std::string> month_word_endings_, month_endings_;  // nasl_konc_mes, vrst_konc_mes
     std::vector<std::string> word_endings_, endings_;              // nasl_konc, vrst_konc
+    // `vrst_konc_mehki` (optional, as many as `nasl_konc`): the endings after a
+    // soft stem; without it a soft stem takes the `vrst_konc` endings.
+    std::vector<std::string> soft_endings_;
 };
 
 // Appends " ." when `text` does not end with sentence-final punctuation.

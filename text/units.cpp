@@ -15,32 +15,33 @@ struct Unit {
     std::string_view abbreviation;
     int gender;                             // 0 masculine, 1 feminine
     std::array<std::string_view, 4> forms;  // count ending in 1, 2, 3 or 4, other
+    std::string_view per = {};              // after "na" in "km/h": accusative singular
 };
 
 // Units recognised at any word start.
 constexpr Unit kUnits[] = {
-    {"EUR", 0, {"evro", "evra", "evri", "evrov"}},
-    {"eur", 0, {"evro", "evra", "evri", "evrov"}},
-    {"SIT", 0, {"tolar", "tolarja", "tolarji", "tolarjev"}},
-    {"USD", 0, {"dolar", "dolarja", "dolarji", "dolarjev"}},
-    {"usd", 0, {"dolar", "dolarja", "dolarji", "dolarjev"}},
-    {"cm", 0, {"centimeter", "centimetra", "centimetri", "centimetrov"}},
-    {"Hz", 0, {"herc", "herca", "herci", "hercov"}},
-    {"hz", 0, {"herc", "herca", "herci", "hercov"}},
-    {"kg", 0, {"kilogram", "kilograma", "kilogrami", "kilogramov"}},
-    {"kHz", 0, {"kilo herc", "kilo herca", "kilo herci", "kilo hercov"}},
-    {"khz", 0, {"kilo herc", "kilo herca", "kilo herci", "kilo hercov"}},
-    {"km", 0, {"kilometer", "kilometra", "kilometri", "kilometrov"}},
-    {"kW", 0, {"kilovat", "kilovata", "kilovati", "kilovatov"}},
-    {"kw", 0, {"kilovat", "kilovata", "kilovati", "kilovatov"}},
-    {"MHz", 0, {"mega herc", "mega herca", "mega herci", "mega hercov"}},
-    {"mhz", 0, {"mega herc", "mega herca", "mega herci", "mega hercov"}},
-    {"min", 1, {"minuta", "minuti", "minute", "minut"}},
-    {"ms", 1, {"milisekunda", "milisekundi", "milisekunde", "milisekund"}},
-    {"kB", 0, {"kilobajt", "kilobajta", "kilobajti", "kilobajtov"}},
-    {"MB", 0, {"megabajt", "megabajta", "megabajti", "megabajtov"}},
-    {"kb", 0, {"kilobit", "kilobita", "kilobiti", "kilobitov"}},
-    {"Mb", 0, {"megabit", "megabita", "megabiti", "megabitov"}},
+    {"EUR", 0, {"evro", "evra", "evri", "evrov"}, "evro"},
+    {"eur", 0, {"evro", "evra", "evri", "evrov"}, "evro"},
+    {"SIT", 0, {"tolar", "tolarja", "tolarji", "tolarjev"}, "tolar"},
+    {"USD", 0, {"dolar", "dolarja", "dolarji", "dolarjev"}, "dolar"},
+    {"usd", 0, {"dolar", "dolarja", "dolarji", "dolarjev"}, "dolar"},
+    {"cm", 0, {"centimeter", "centimetra", "centimetri", "centimetrov"}, "centimeter"},
+    {"Hz", 0, {"herc", "herca", "herci", "hercov"}, "herc"},
+    {"hz", 0, {"herc", "herca", "herci", "hercov"}, "herc"},
+    {"kg", 0, {"kilogram", "kilograma", "kilogrami", "kilogramov"}, "kilogram"},
+    {"kHz", 0, {"kilo herc", "kilo herca", "kilo herci", "kilo hercov"}, "kilo herc"},
+    {"khz", 0, {"kilo herc", "kilo herca", "kilo herci", "kilo hercov"}, "kilo herc"},
+    {"km", 0, {"kilometer", "kilometra", "kilometri", "kilometrov"}, "kilometer"},
+    {"kW", 0, {"kilovat", "kilovata", "kilovati", "kilovatov"}, "kilovat"},
+    {"kw", 0, {"kilovat", "kilovata", "kilovati", "kilovatov"}, "kilovat"},
+    {"MHz", 0, {"mega herc", "mega herca", "mega herci", "mega hercov"}, "mega herc"},
+    {"mhz", 0, {"mega herc", "mega herca", "mega herci", "mega hercov"}, "mega herc"},
+    {"min", 1, {"minuta", "minuti", "minute", "minut"}, "minuto"},
+    {"ms", 1, {"milisekunda", "milisekundi", "milisekunde", "milisekund"}, "milisekundo"},
+    {"kB", 0, {"kilobajt", "kilobajta", "kilobajti", "kilobajtov"}, "kilobajt"},
+    {"MB", 0, {"megabajt", "megabajta", "megabajti", "megabajtov"}, "megabajt"},
+    {"kb", 0, {"kilobit", "kilobita", "kilobiti", "kilobitov"}, "kilobit"},
+    {"Mb", 0, {"megabit", "megabita", "megabiti", "megabitov"}, "megabit"},
     {"kbps",
      0,
      {"kilobit nasekundo", "kilobita nasekundo", "kilobiti nasekundo", "kilobitov nasekundo"}},
@@ -53,27 +54,40 @@ constexpr Unit kUnits[] = {
     {"mbps",
      0,
      {"megabit nasekundo", "megabita nasekundo", "megabiti nasekundo", "megabitov nasekundo"}},
-    {"mm", 0, {"milimeter", "milimetra", "milimetri", "milimetrov"}},
-    {"mg", 0, {"miligram", "miligrama", "miligrami", "miligramov"}},
-    {"ml", 0, {"mililiter", "mililitra", "mililitri", "mililitrov"}},
-    {"dl", 0, {"deciliter", "decilitra", "decilitri", "decilitrov"}},
+    {"mm", 0, {"milimeter", "milimetra", "milimetri", "milimetrov"}, "milimeter"},
+    {"mg", 0, {"miligram", "miligrama", "miligrami", "miligramov"}, "miligram"},
+    {"ml", 0, {"mililiter", "mililitra", "mililitri", "mililitrov"}, "mililiter"},
+    {"dl", 0, {"deciliter", "decilitra", "decilitri", "decilitrov"}, "deciliter"},
     {"MBps",
      0,
      {"megabajt nasekundo", "megabajta nasekundo", "megabajti nasekundo", "megabajtov nasekundo"}},
+    {"kWh",
+     1,
+     {"kilovatna ura", "kilovatni uri", "kilovatne ure", "kilovatnih ur"},
+     "kilovatno uro"},
+    {"MWh",
+     1,
+     {"megavatna ura", "megavatni uri", "megavatne ure", "megavatnih ur"},
+     "megavatno uro"},
 };
+
+// Words read after "na" when they follow a unit and a slash ("5 EUR/mesec"),
+// in the internal letter codes.
+constexpr std::string_view kPerWords[] = {"dan",   "teden", "mesec", "leto", "uro",
+                                          "osebo", "no~",   "kos",   "kom"};
 
 // Units recognised only as a one-character token standing alone.
 constexpr Unit kStandaloneUnits[] = {
     {"C", 1, {"stopinja celzija", "stopinji celzija", "stopinje celzija", "stopinj celzija"}},
-    {"W", 0, {"vat", "vata", "vati", "vatov"}},
-    {"$", 0, {"dolar", "dolarja", "dolarji", "dolarjev"}},
-    {"\xEC", 0, {"tolar", "tolarja", "tolarji", "tolarjev"}},
-    {"m", 0, {"meter", "metra", "metri", "metrov"}},
-    {"h", 1, {"ura", "uri", "ure", "ur"}},
-    {"l", 0, {"liter", "litra", "litri", "litrov"}},
-    {"s", 1, {"sekunda", "sekundi", "sekunde", "sekund"}},
-    {"g", 0, {"gram", "grama", "grami", "gramov"}},
-    {"t", 1, {"tona", "toni", "tone", "ton"}},
+    {"W", 0, {"vat", "vata", "vati", "vatov"}, "vat"},
+    {"$", 0, {"dolar", "dolarja", "dolarji", "dolarjev"}, "dolar"},
+    {"\xEC", 0, {"tolar", "tolarja", "tolarji", "tolarjev"}, "tolar"},
+    {"m", 0, {"meter", "metra", "metri", "metrov"}, "meter"},
+    {"h", 1, {"ura", "uri", "ure", "ur"}, "uro"},
+    {"l", 0, {"liter", "litra", "litri", "litrov"}, "liter"},
+    {"s", 1, {"sekunda", "sekundi", "sekunde", "sekund"}, "sekundo"},
+    {"g", 0, {"gram", "grama", "grami", "gramov"}, "gram"},
+    {"t", 1, {"tona", "toni", "tone", "ton"}, "tono"},
     {"%", 0, {"odstotek", "odstotka", "odstotki", "odstotkov"}},
 };
 
@@ -117,6 +131,25 @@ const Unit* find_unit(const std::string& in, std::size_t i) {
     return nullptr;
 }
 
+// The unit or word after a slash that follows a unit at `i` ("km/h": i is
+// where " / h" begins), as read after "na"; empty when there is none. `end`
+// is set past it.
+std::string_view per_unit(const std::string& in, std::size_t i, std::size_t& end) {
+    constexpr std::string_view kSlash = " / ";
+    if (in.compare(i, kSlash.size(), kSlash) != 0) return {};
+    const std::size_t begin = i + kSlash.size();
+    end = in.find(' ', begin);
+    if (end == std::string::npos) end = in.size();
+    const std::string_view token(in.data() + begin, end - begin);
+    for (const Unit& unit : kUnits)
+        if (unit.abbreviation == token) return unit.per;
+    for (const Unit& unit : kStandaloneUnits)
+        if (unit.abbreviation == token) return unit.per;
+    for (std::string_view word : kPerWords)
+        if (word == token) return word;
+    return {};
+}
+
 }  // namespace
 
 void convert_units(const std::string& in, std::string& out, const CharClassTable& classes) {
@@ -156,6 +189,13 @@ void convert_units(const std::string& in, std::string& out, const CharClassTable
         out += unit->forms[form];
         out += ' ';
         i += unit->abbreviation.size();  // the loop skips the space that follows
+        std::size_t per_end = i;
+        if (const std::string_view per = per_unit(in, i, per_end); !per.empty()) {
+            out += "na ";
+            out += per;
+            out += ' ';
+            i = per_end;
+        }
         if (i >= in.size() || in[i] != ' ') --i;
     }
 }

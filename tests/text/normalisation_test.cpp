@@ -107,7 +107,7 @@ TEST(ClockTimes, Table) {
         {"ob 1:01", "ob enih in ena minuta "},
         {"ob 2:02:02", "ob dveh in dve minuti in dve sekundi "},
         {"25:00", "25:00"},
-        {"12:60", "12:60"},
+        {"12:60", "12 proti 60"},
         {"12:3a", "12:3a"},
         {"1:2:3:4", "1:2:3:4"},
         {"12:30h", "12:30h"},
