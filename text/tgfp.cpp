@@ -103,6 +103,7 @@ int TGFP::init_gfp_profile() {
     if (pripravi_zlogovanje() != 0) return kNotPossible;
     if (pripravi_okrajsave() != 0) return kNotPossible;
     if (pripravi_ure() != 0) return kNotPossible;
+    if (roman_numerals_.load(*profile_) != 0) return kNotPossible;
     return preberi_parametre();
 }
 
@@ -174,7 +175,10 @@ void TGFP::normalise(std::string_view text, std::string& out, std::size_t limit,
     abbreviations_.expand(work_b_, work_a_, limit, classes_, stage_trail);
     if (trail) compose(*trail, stage, text.size());
     observe("abbreviations", work_a_);
-    compounds_.replace(work_a_, out, limit, classes_, stage_trail);
+    roman_numerals_.convert(work_a_, work_b_, limit, classes_, numbers_, stage_trail);
+    if (trail) compose(*trail, stage, text.size());
+    observe("roman numerals", work_b_);
+    compounds_.replace(work_b_, out, limit, classes_, stage_trail);
     if (trail) compose(*trail, stage, text.size());
     observe("compounds", out);
 }

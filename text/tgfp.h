@@ -2,8 +2,8 @@
 // turns 8-bit text (code page 1250 or ISO 8859-2) into one phonetic
 // transcription string, either the whole text at once or one sentence a call.
 //
-// Stages, in order: character conversion, clock times, abbreviations, compounds
-// (normalisation), sentence splitting, units, numbers, letter sequences, word
+// Stages, in order: character conversion, clock times, abbreviations, Roman
+// numerals, compounds (normalisation), sentence splitting, units, numbers, letter sequences, word
 // transcription. The engine serves one conversion at a time.
 #pragma once
 
@@ -20,6 +20,7 @@
 #include "text/dictionary.h"
 #include "text/numbers.h"
 #include "text/phone_inventory.h"
+#include "text/roman_numerals.h"
 #include "text/sentence_splitter.h"
 #include "text/stress_statistics.h"
 #include "text/text_limits.h"
@@ -128,7 +129,7 @@ private:
     void convert_letters(const std::string& in, std::string& out);
     void transcribe(const std::string& in, std::string& out, bool use_dictionary);
 
-    // Character conversion, clock times, abbreviations and compounds.
+    // Character conversion, clock times, abbreviations, Roman numerals and compounds.
     // With `trail`, records the source position of every output character.
     void normalise(std::string_view text, std::string& out, std::size_t limit,
                    SourceTrail* trail = nullptr);
@@ -148,6 +149,7 @@ private:
     CharClassTable classes_;
     Abbreviations abbreviations_;
     ClockTimes clock_times_;
+    RomanNumerals roman_numerals_;
     CompoundTable compounds_;
     // Never null; shared with other engines when given in the options.
     std::shared_ptr<const PronunciationDictionary> dictionary_ =

@@ -341,9 +341,9 @@ TEST(TgfpConversion, StagesAreObservedInOrder) {
         [&](std::string_view stage, const std::string&) { stages.emplace_back(stage); });
     engine.convert_text("Dr. Novak pride ob 8:15, npr. jutri.", true);
     engine.set_stage_observer(nullptr);
-    const std::vector<std::string> expected = {"characters", "clock times", "abbreviations",
-                                               "compounds",  "sentences",   "units",
-                                               "numbers",    "letters",     "words"};
+    const std::vector<std::string> expected = {
+        "characters", "clock times", "abbreviations", "roman numerals", "compounds",
+        "sentences",  "units",       "numbers",       "letters",        "words"};
     EXPECT_EQ(stages, expected);
     EXPECT_EQ(std::string(engine.result_text()),
               "do:ktOr no:vak pri:dE Ob o:smih in pe:tnajst minu:t , na pri:mEr ju:tri . ");
