@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "text/addresses.h"
+
 namespace sint {
 namespace {
 
@@ -81,9 +83,23 @@ void convert_characters(std::string_view in, std::string& out, std::size_t limit
                         const CharConversionOptions& options, SourceTrail* trail) {
     out.clear();
     if (trail) trail->clear();
+    std::string address;
     for (std::size_t i = 0; i < in.size(); ++i) {
         if (out.size() + kReserve > limit) break;
         auto ch = static_cast<unsigned char>(in[i]);
+        // An e-mail or web address is read out before its dots and its "@"
+        // are taken for sentence ends and letter codes.
+        const bool token_start =
+            i == 0 || std::string_view(" \t\r\n(<\"'[").find(in[i - 1]) != std::string_view::npos;
+        std::size_t address_end = i;
+        if (token_start && is_ascii_alnum(ch) &&
+            read_address(in, i, !options.seven_bit_input, address, address_end)) {
+            if (out.size() + address.size() + kReserve > limit) break;
+            out += address;
+            trace(trail, out.size(), i, false);
+            i = address_end - 1;
+            continue;
+        }
         if (!options.seven_bit_input &&
             kSevenBitCodes.find(static_cast<char>(ch)) != std::string_view::npos) {
             ch = ' ';
