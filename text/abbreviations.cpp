@@ -56,6 +56,16 @@ bool capital_follows(std::string_view in, std::size_t end, const CharClassTable&
     return classes.is_capital(next) || (or_digit && classes.is_digit(next));
 }
 
+// True when a capitalised word follows `end` (past blanks): a capital
+// followed by a small letter or standing alone. A word in capitals ("5 mio.
+// EUR") is a unit or a name, no sentence start.
+bool sentence_follows(std::string_view in, std::size_t end, const CharClassTable& classes) {
+    if (!capital_follows(in, end, classes)) return false;
+    std::size_t k = end;
+    while (k < in.size() && (in[k] == ' ' || in[k] == '\n' || in[k] == '\r')) ++k;
+    return k + 1 >= in.size() || !classes.is_capital(static_cast<unsigned char>(in[k + 1]));
+}
+
 // True when the token before `position` (past blanks) ends in a letter or a
 // digit: the abbreviation then follows a word or a number.
 bool after_word_or_number(std::string_view in, std::size_t position,
@@ -130,7 +140,7 @@ void Abbreviations::expand(std::string_view in, std::string& out, std::size_t li
         const std::size_t after = occurrence.position + occurrence.pair->abbreviation.size();
         // "... hruške itd. Potem ...": the abbreviation's dot also ends the sentence.
         if (occurrence.pair->may_end && occurrence.pair->abbreviation.back() == '.' &&
-            capital_follows(in, after, classes))
+            sentence_follows(in, after, classes))
             expansion += '.';
         append(expansion, occurrence.position, false);
         if (occurrence.glued) append(" ", after, false);

@@ -6,6 +6,7 @@
 #include "core/profile_file.h"
 #include "core/status.h"
 #include "text/char_classes.h"
+#include "text/number_marks.h"
 #include "text/profile_lists.h"
 #include "text/text_limits.h"
 
@@ -15,12 +16,18 @@ namespace {
 
 constexpr const char* kThousand = "tiso~ ";
 constexpr char kOrdinalMark = '|';
-// Follows the last digit of a number whose thousands were grouped with dots.
-constexpr char kGroupedMark = '\x01';
 // A thousand counted by one or two: "en tisoč" is said only after hundreds
 // ("sto en tisoč"), two thousand is "dva tisoč" (tisoč is masculine).
 constexpr const char* kOneThousandCount = "en ";
 constexpr const char* kTwoThousandCount = "dva ";
+// One and two as the first part of a compound: "enoletni", "dvoletni", but
+// "enkrat", "dvakrat".
+constexpr std::string_view kCompoundOne = "eno";
+constexpr std::string_view kCompoundTwo = "dvo";
+constexpr std::string_view kTimesSuffix = "krat";
+constexpr std::string_view kTimesOne = "en";
+// Digits of a number joined to a word; a longer one keeps its mark unread.
+constexpr std::size_t kCompoundDigitsMax = 6;
 // Last letters of a soft ordinal stem (c, č, š, ž, j in the internal codes):
 // its neuter ends in -e, not -o ("tretje", "tisoče").
 constexpr std::string_view kSoftStemEnds = "c~{`j";
@@ -155,6 +162,21 @@ std::string NumberWords::words(long n, bool ordinal, const std::string& ending) 
     return out;
 }
 
+std::string NumberWords::compound_words(long value, std::string_view suffix) const {
+    std::string out;
+    for (char c : words(value, false, std::string()))
+        if (c != ' ') out += c;
+    const bool times = suffix.starts_with(kTimesSuffix);
+    if (out.ends_with(cardinal_[1])) {
+        out.resize(out.size() - cardinal_[1].size());
+        out += times ? kTimesOne : kCompoundOne;
+    } else if (!times && out.ends_with(cardinal_[2])) {
+        out.resize(out.size() - cardinal_[2].size());
+        out += kCompoundTwo;
+    }
+    return out;
+}
+
 std::string NumberWords::grouped_words(long long value) const {
     if (value <= kNumberWordsMax) return words(static_cast<long>(value), false, std::string());
     std::string out;
@@ -186,7 +208,7 @@ void NumberWords::convert(const std::string& in, std::string& out,
                in[k] <= '9';
     };
     while (i < size) {
-        if (in[i] == kGroupedMark) {
+        if (in[i] == kGroupedMark || in[i] == kJoinMark) {
             ++i;  // a mark whose digits the unit stage took
             continue;
         }
@@ -196,6 +218,17 @@ void NumberWords::convert(const std::string& in, std::string& out,
         }
         std::size_t j = i;
         while (digit(j)) ++j;
+        if (j < size && in[j] == kJoinMark && j - i <= kCompoundDigitsMax &&
+            (in[i] != '0' || j - i == 1)) {
+            // "21-letni": the number's words and the word as one word.
+            long value = 0;
+            for (std::size_t k = i; k < j; ++k) value = value * 10 + (in[k] - '0');
+            std::size_t w = j + 1;
+            while (w < size && classes.is_small(static_cast<unsigned char>(in[w]))) ++w;
+            out += compound_words(value, std::string_view(in).substr(j + 1, w - j - 1));
+            i = j + 1;
+            continue;
+        }
         if (j < size && in[j] == kGroupedMark) {
             // "1.234.567" as the splitter left it: read in full.
             long long grouped = 0;

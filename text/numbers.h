@@ -37,6 +37,9 @@ public:
     // Cardinal words of a number up to kGroupedNumberMax: milliards and
     // millions with the form their count asks for, then words() of the rest.
     std::string grouped_words(long long value) const;
+    // The words of `value` (0 to 999999) as the first part of a compound
+    // ("enaindvajset" of "enaindvajsetletni"), before `suffix`.
+    std::string compound_words(long value, std::string_view suffix) const;
     // The ordinal ending for the word that follows the ordinal (or, for a
     // regnal number, the name before it): `hard` after a hard stem, `soft`
     // after a soft one (tretj-, tisoč-: "tretje poglavje", but "peto").

@@ -4,6 +4,7 @@
 
 #include "core/log.h"
 #include "text/char_classes.h"
+#include "text/number_marks.h"
 
 namespace sint {
 namespace {
@@ -22,9 +23,6 @@ constexpr std::string_view kProtected[] = {" npr.", " Npr.", " NPR.", " oz.",
 constexpr std::size_t kNone = std::string::npos;
 // The word read for a dash between two numbers ("5-6 km": five to six).
 constexpr std::string_view kRangeWord = "do";
-// Marks a run of digits whose thousands were grouped with dots ("1.234.567"):
-// the number stage reads it in full, however long. No input byte is 0x01.
-constexpr char kGroupedMark = '\x01';
 // The longest grouped number looked back over ("999.999.999.999" and more).
 constexpr std::size_t kGroupedNumberSpan = 32;
 
@@ -44,21 +42,45 @@ bool ascii_digit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// True when the dot at `i` separates thousands: one to three digits before it
-// (or a group before those), exactly three after it, and no decimal part.
-bool is_group_dot(const std::string& s, std::size_t i) {
+// True when the dot or blank at `i` separates thousands: one to three digits
+// before it (or a group before those, with the same separator), exactly three
+// after it, and no decimal part. A number grouped with blanks does not begin
+// with 0 ("041 123 456" and "01 234 56 78" are telephone numbers).
+bool is_group_separator(const std::string& s, std::size_t i) {
+    const char separator = s[i];
+    if (separator != '.' && separator != ' ') return false;
     if (i + 3 >= s.size() || !ascii_digit(s[i + 1]) || !ascii_digit(s[i + 2]) ||
         !ascii_digit(s[i + 3]))
         return false;
     if (i + 4 < s.size() && ascii_digit(s[i + 4])) return false;
-    if (i + 5 < s.size() && s[i + 4] == '.' && ascii_digit(s[i + 5]) && !is_group_dot(s, i + 4))
+    if (i + 5 < s.size() && s[i + 4] == separator && ascii_digit(s[i + 5]) &&
+        !is_group_separator(s, i + 4))
         return false;
     std::size_t k = i;
     while (k > 0 && ascii_digit(s[k - 1])) --k;
-    const std::size_t digits = i - k;
+    std::size_t digits = i - k;
     if (digits == 0 || digits > 3) return false;
-    if (k > 0 && s[k - 1] == '.') return digits == 3;
+    if (separator == '.') {
+        if (k > 0 && s[k - 1] == '.') return digits == 3;
+        return k == 0 || !ascii_digit(s[k - 1]);
+    }
+    // Back to the first group: the groups before a full one.
+    while (digits == 3 && k > 1 && s[k - 1] == ' ' && ascii_digit(s[k - 2])) {
+        std::size_t first = k - 1;
+        while (first > 0 && ascii_digit(s[first - 1])) --first;
+        if (k - 1 - first > 3 ||
+            (first > 0 && !CharClassTable::is_space(static_cast<unsigned char>(s[first - 1])) &&
+             s[first - 1] != '(' && s[first - 1] != '-'))
+            break;
+        digits = k - 1 - first;
+        k = first;
+    }
+    if (s[k] == '0') return false;
     return k == 0 || !ascii_digit(s[k - 1]);
+}
+
+bool is_group_mark(const std::string& s, std::size_t i) {
+    return i < s.size() && (s[i] == '.' || s[i] == ' ') && is_group_separator(s, i);
 }
 
 bool is_newline(char c) {
@@ -181,18 +203,18 @@ void SentenceSplitter::rewrite(const std::string& s, std::string& out, std::size
             ++i;  // a word broken across lines is joined
             continue;
         }
-        if (c == '.' && is_group_dot(s, i)) {
-            continue;  // "1.234.567": the digits run on
+        if (is_group_mark(s, i)) {
+            continue;  // "1.234.567", "10 000": the digits run on
         }
-        if (ascii_digit(c) && !ascii_digit(next) && !(next == '.' && is_group_dot(s, i + 1))) {
+        if (ascii_digit(c) && !ascii_digit(next) && !is_group_mark(s, i + 1)) {
             // The last digit of a grouped number carries the mark.
             std::size_t k = i + 1;
             while (k > 0 && i + 1 - k < kGroupedNumberSpan &&
-                   (ascii_digit(s[k - 1]) || s[k - 1] == '.'))
+                   (ascii_digit(s[k - 1]) || s[k - 1] == '.' || s[k - 1] == ' '))
                 --k;
             bool grouped = false;
             for (std::size_t d = k; d < i; ++d)
-                if (s[d] == '.' && is_group_dot(s, d)) grouped = true;
+                if (is_group_mark(s, d)) grouped = true;
             if (grouped) {
                 put(c);
                 put(kGroupedMark);
@@ -204,6 +226,11 @@ void SentenceSplitter::rewrite(const std::string& s, std::string& out, std::size
             if (!ends_with_space()) put(' ');
             for (char r : kRangeWord) put(r);
             put(' ');
+            continue;
+        }
+        if (c == '-' && (ascii_digit(prev) || prev == '%') &&
+            cls.is_small(static_cast<unsigned char>(next))) {
+            put(kJoinMark);  // "21-letni", "3-krat", "20 %-ni": one word
             continue;
         }
         if (c == '-' && i > 0 && cls.is_letter(static_cast<unsigned char>(prev)) &&

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 #include <string_view>
 
 #include "text/char_classes.h"
+#include "text/number_marks.h"
 #include "text/text_limits.h"
 
 namespace sint {
@@ -16,6 +18,7 @@ struct Unit {
     int gender;                             // 0 masculine, 1 feminine
     std::array<std::string_view, 4> forms;  // count ending in 1, 2, 3 or 4, other
     std::string_view per = {};              // after "na" in "km/h": accusative singular
+    std::string_view compound = {};         // before an adjective's ending ("20 %-ni")
 };
 
 // Units recognised at any word start.
@@ -61,6 +64,8 @@ constexpr Unit kUnits[] = {
     {"MBps",
      0,
      {"megabajt nasekundo", "megabajta nasekundo", "megabajti nasekundo", "megabajtov nasekundo"}},
+    {"mio", 0, {"milijon", "milijona", "milijoni", "milijonov"}},
+    {"mrd", 1, {"milijarda", "milijardi", "milijarde", "milijard"}},
     {"kWh",
      1,
      {"kilovatna ura", "kilovatni uri", "kilovatne ure", "kilovatnih ur"},
@@ -71,10 +76,62 @@ constexpr Unit kUnits[] = {
      "megavatno uro"},
 };
 
+// Units that may stand before their number ("EUR 100", "$5").
+constexpr std::string_view kCurrencies[] = {"EUR", "eur", "USD", "usd", "SIT", "$"};
+// Words of a number that a unit follows in the genitive plural ("5 mio. EUR",
+// "3 tisoč EUR"), in the internal letter codes.
+constexpr std::string_view kScaleWords[] = {"tiso~",     "mio",       "mrd",       "milijon",
+                                            "milijona",  "milijoni",  "milijonov", "milijarda",
+                                            "milijardi", "milijarde", "milijard"};
+
+// Fractions: the feminine noun of each denominator 2 to 10, in the forms for a
+// numerator of 1, 2, 3 or 4, and more ("3/4": "tri četrtine").
+constexpr std::array<std::string_view, 4> kFractions[] = {
+    {"polovica", "polovici", "polovice", "polovic"},
+    {"tretjina", "tretjini", "tretjine", "tretjin"},
+    {"~etrtina", "~etrtini", "~etrtine", "~etrtin"},
+    {"petina", "petini", "petine", "petin"},
+    {"{estina", "{estini", "{estine", "{estin"},
+    {"sedmina", "sedmini", "sedmine", "sedmin"},
+    {"osmina", "osmini", "osmine", "osmin"},
+    {"devetina", "devetini", "devetine", "devetin"},
+    {"desetina", "desetini", "desetine", "desetin"},
+};
+constexpr int kSmallestDenominator = 2;
+constexpr int kLargestDenominator = 10;
+
+// "2x", "3 x": times, one word with the number ("dvakrat").
+constexpr std::string_view kTimesSign = "x";
+constexpr std::string_view kTimesWord = "krat";
+// Tokens after "x" that make it a letter of a formula ("2x + 1 = 5").
+constexpr std::string_view kFormulaSigns = "+=\\-/";
+
 // Words read after "na" when they follow a unit and a slash ("5 EUR/mesec"),
 // in the internal letter codes.
 constexpr std::string_view kPerWords[] = {"dan",   "teden", "mesec", "leto", "uro",
                                           "osebo", "no~",   "kos",   "kom"};
+
+// Square and cubic units: the sentence splitter writes "m2" and "m²" (which
+// the input conversion made "m2") as "m 2".
+constexpr Unit kPoweredUnits[] = {
+    {"m 2", 0, {"kvadratni meter", "kvadratna metra", "kvadratni metri", "kvadratnih metrov"}},
+    {"m 3", 0, {"kubi~ni meter", "kubi~na metra", "kubi~ni metri", "kubi~nih metrov"}},
+    {"km 2",
+     0,
+     {"kvadratni kilometer", "kvadratna kilometra", "kvadratni kilometri",
+      "kvadratnih kilometrov"}},
+    {"cm 2",
+     0,
+     {"kvadratni centimeter", "kvadratna centimetra", "kvadratni centimetri",
+      "kvadratnih centimetrov"}},
+    {"cm 3",
+     0,
+     {"kubi~ni centimeter", "kubi~na centimetra", "kubi~ni centimetri", "kubi~nih centimetrov"}},
+    {"mm 2",
+     0,
+     {"kvadratni milimeter", "kvadratna milimetra", "kvadratni milimetri",
+      "kvadratnih milimetrov"}},
+};
 
 // Units recognised only as a one-character token standing alone.
 constexpr Unit kStandaloneUnits[] = {
@@ -88,11 +145,8 @@ constexpr Unit kStandaloneUnits[] = {
     {"s", 1, {"sekunda", "sekundi", "sekunde", "sekund"}, "sekundo"},
     {"g", 0, {"gram", "grama", "grami", "gramov"}, "gram"},
     {"t", 1, {"tona", "toni", "tone", "ton"}, "tono"},
-    {"%", 0, {"odstotek", "odstotka", "odstotki", "odstotkov"}},
+    {"%", 0, {"odstotek", "odstotka", "odstotki", "odstotkov"}, {}, "odstot"},
 };
-
-// Follows the last digit of a number whose thousands were grouped with dots.
-constexpr char kGroupedMark = '\x01';
 
 constexpr std::array<std::array<std::string_view, 4>, 3> kCountWords = {{
     {"en ", "dva ", "trije ", "{tirje "},
@@ -120,6 +174,12 @@ std::string previous_integer(const std::string& in, std::size_t start) {
 }
 
 const Unit* find_unit(const std::string& in, std::size_t i) {
+    for (const Unit& unit : kPoweredUnits) {
+        const std::size_t end = i + unit.abbreviation.size();
+        if (in.compare(i, unit.abbreviation.size(), unit.abbreviation) == 0 &&
+            (end == in.size() || in[end] == ' '))
+            return &unit;
+    }
     std::size_t end = i + 1;
     while (end < in.size() && ascii_alnum(in[end])) ++end;
     const std::string_view word(in.data() + i, end - i);
@@ -150,15 +210,144 @@ std::string_view per_unit(const std::string& in, std::size_t i, std::size_t& end
     return {};
 }
 
+// The word before `start` (the unit), without the blank.
+std::string_view previous_word(const std::string& in, std::size_t start) {
+    if (start < 2) return {};
+    const std::size_t end = start - 1;
+    std::size_t begin = in.rfind(' ', end - 1);
+    begin = begin == std::string::npos ? 0 : begin + 1;
+    return std::string_view(in).substr(begin, end - begin);
+}
+
+// The end of the number that begins at `i`: digits (with the grouping mark)
+// and a decimal part after the decimal comma or the inner dot; `i` when no
+// number begins there.
+std::size_t number_end(const std::string& in, std::size_t i) {
+    const auto digits_end = [&](std::size_t k) {
+        while (k < in.size() && ((in[k] >= '0' && in[k] <= '9') || in[k] == kGroupedMark)) ++k;
+        return k;
+    };
+    const std::size_t end = digits_end(i);
+    if (end == i) return i;
+    if (in.compare(end, 3, " ' ") == 0 || in.compare(end, 3, " \" ") == 0) {
+        const std::size_t decimals = digits_end(end + 3);
+        if (decimals > end + 3) return decimals;
+    }
+    return end;
+}
+
+// "EUR 100" and "$5" as "100 EUR" and "5 $", which the unit stage reads.
+std::string currency_after_number(const std::string& in) {
+    std::string out;
+    for (std::size_t i = 0; i < in.size();) {
+        const bool word_start = i == 0 || in[i - 1] == ' ';
+        std::size_t word_end = in.find(' ', i);
+        if (word_end == std::string::npos) word_end = in.size();
+        const std::string_view word(in.data() + i, word_end - i);
+        const bool currency =
+            word_start && std::find(std::begin(kCurrencies), std::end(kCurrencies), word) !=
+                              std::end(kCurrencies);
+        const std::size_t end =
+            currency && word_end < in.size() ? number_end(in, word_end + 1) : word_end + 1;
+        if (!currency || end <= word_end + 1 || !previous_integer(in, i).empty()) {
+            out += in[i++];
+            continue;
+        }
+        out.append(in, word_end + 1, end - word_end - 1);
+        out += ' ';
+        out += word;
+        i = end;
+    }
+    return out;
+}
+
+// A number of one or two digits, no leading zero, ending at a blank or the
+// end: its value, or 0.
+int small_number(const std::string& in, std::size_t i, std::size_t& end) {
+    end = i;
+    while (end < in.size() && end - i < 3 && in[end] >= '0' && in[end] <= '9') ++end;
+    if (end == i || end - i > 2 || in[i] == '0' || (end < in.size() && in[end] != ' ')) return 0;
+    return std::stoi(in.substr(i, end - i));
+}
+
+// A proper fraction at `i` ("3 / 4" as the splitter writes "3/4") whose
+// denominator has a name; its reading and `end` past it, or empty. A slash
+// before or after ("1/2/2020") makes it none.
+std::string fraction_at(const std::string& in, std::size_t i, std::size_t& end) {
+    if (i >= 2 && in[i - 2] == '/') return {};
+    std::size_t numerator_end = 0, denominator_end = 0;
+    const int numerator = small_number(in, i, numerator_end);
+    if (numerator == 0 || in.compare(numerator_end, 3, " / ") != 0) return {};
+    const int denominator = small_number(in, numerator_end + 3, denominator_end);
+    if (denominator < kSmallestDenominator || denominator > kLargestDenominator ||
+        numerator >= denominator || in.compare(denominator_end, 2, " /") == 0)
+        return {};
+    const auto& forms = kFractions[static_cast<std::size_t>(denominator - kSmallestDenominator)];
+    std::string text;
+    if (numerator <= 4) {
+        text = kCountWords[1][static_cast<std::size_t>(numerator - 1)];
+        text += forms[static_cast<std::size_t>(numerator - 1)];
+    } else {
+        text = in.substr(i, numerator_end - i) + ' ' + std::string(forms[3]);
+    }
+    end = denominator_end;
+    return text + ' ';
+}
+
+// True when the token after `i` (past a blank) is a sign of a formula.
+bool formula_follows(const std::string& in, std::size_t i) {
+    while (i < in.size() && in[i] == ' ') ++i;
+    return i < in.size() && kFormulaSigns.find(in[i]) != std::string_view::npos &&
+           (i + 1 == in.size() || in[i + 1] == ' ');
+}
+
+// Ends the output with the number before, joined by the mark to what follows.
+void join_to_number(std::string& out) {
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    out += kJoinMark;
+}
+
 }  // namespace
 
-void convert_units(const std::string& in, std::string& out, const CharClassTable& classes) {
+void convert_units(const std::string& text, std::string& out, const CharClassTable& classes) {
     (void)classes;
     out.clear();
+    const std::string in = currency_after_number(text);
     for (std::size_t i = 0; i < in.size() && out.size() < kStageLimit; ++i) {
         const bool word_start = i == 0 || in[i - 1] == ' ';
+        std::size_t fraction_end = 0;
+        if (word_start && in[i] >= '1' && in[i] <= '9') {
+            if (const std::string fraction = fraction_at(in, i, fraction_end); !fraction.empty()) {
+                out += fraction;
+                i = fraction_end;  // the loop skips the blank after it
+                if (i >= in.size() || in[i] != ' ') --i;
+                continue;
+            }
+        }
         const Unit* unit = word_start ? find_unit(in, i) : nullptr;
         const std::string number = unit ? previous_integer(in, i) : std::string();
+        if (word_start && in.compare(i, kTimesSign.size(), kTimesSign) == 0 &&
+            (i + 1 == in.size() || in[i + 1] == ' ') && !previous_integer(in, i).empty() &&
+            !formula_follows(in, i + 1)) {
+            join_to_number(out);
+            out += kTimesWord;
+            continue;
+        }
+        if (!number.empty() && !unit->compound.empty() && in.compare(i + 1, 2, " \x02") == 0) {
+            join_to_number(out);  // "20 %-ni": "dvajsetodstotni"
+            out += unit->compound;
+            i += 2;  // the blank and the mark
+            continue;
+        }
+        if (unit && number.empty() &&
+            std::find(std::begin(kScaleWords), std::end(kScaleWords), previous_word(in, i)) !=
+                std::end(kScaleWords)) {
+            out += unit->forms[3];  // "pet milijonov evrov"
+            out += ' ';
+            i += unit->abbreviation.size();
+            if (i >= in.size() || in[i] != ' ') --i;
+            continue;
+        }
         if (number.empty()) {
             out += in[i];
             continue;
