@@ -32,6 +32,9 @@ constexpr std::size_t kReserve = 3;
 // The euro sign of code page 1250 and its spelled-out form, read by the unit stage.
 constexpr unsigned char kEuroSign = 0x80;
 constexpr std::string_view kEuroText = "EUR ";
+// The degree sign of both code pages: kept for the unit stage ("90°"),
+// dropped before C ("25 °C" reads the C as degrees Celsius).
+constexpr unsigned char kDegreeSign = 0xB0;
 // Non-breaking space of both code pages.
 constexpr unsigned char kNoBreakSpace = 0xA0;
 
@@ -151,7 +154,10 @@ void convert_characters(std::string_view in, std::string& out, std::size_t limit
             continue;
         }
 
-        if ((ch >= 32 && ch <= 126) || ch == '\n' || ch == '\r' || ch == kTolarSign) {
+        if (ch == kDegreeSign) {
+            const std::size_t next = i + 1 < in.size() && in[i + 1] == ' ' ? i + 2 : i + 1;
+            if (next >= in.size() || in[next] != 'C') out.push_back(static_cast<char>(ch));
+        } else if ((ch >= 32 && ch <= 126) || ch == '\n' || ch == '\r' || ch == kTolarSign) {
             out.push_back(static_cast<char>(ch));
         } else if (ch == '\t' || ch == kNoBreakSpace) {
             // Tabs and non-breaking spaces separate words like blanks.

@@ -20,6 +20,8 @@ constexpr char kOrdinalMark = '|';
 // ("sto en tisoč"), two thousand is "dva tisoč" (tisoč is masculine).
 constexpr const char* kOneThousandCount = "en ";
 constexpr const char* kTwoThousandCount = "dva ";
+// Letters of the shortest word an ordinal agrees with.
+constexpr std::size_t kAgreementWordMin = 3;
 // One and two as the first part of a compound: "enoletni", "dvoletni", but
 // "enkrat", "dvakrat".
 constexpr std::string_view kCompoundOne = "eno";
@@ -86,6 +88,8 @@ int NumberWords::load(ProfileFile& profile) {
 }
 
 NumberWords::Ending NumberWords::ordinal_ending(std::string_view next_word) const {
+    // "1. je", "3. in", "5. v": a word this short is no noun the ordinal agrees with.
+    if (next_word.size() < kAgreementWordMin) return {"i", "i"};
     for (const std::string& month : months_) {
         if (month != next_word) continue;
         if (const std::string* e = first_ending(next_word, month_word_endings_, month_endings_))

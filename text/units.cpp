@@ -145,6 +145,7 @@ constexpr Unit kStandaloneUnits[] = {
     {"s", 1, {"sekunda", "sekundi", "sekunde", "sekund"}, "sekundo"},
     {"g", 0, {"gram", "grama", "grami", "gramov"}, "gram"},
     {"t", 1, {"tona", "toni", "tone", "ton"}, "tono"},
+    {"\xB0", 1, {"stopinja", "stopinji", "stopinje", "stopinj"}},
     {"%", 0, {"odstotek", "odstotka", "odstotki", "odstotkov"}, {}, "odstot"},
 };
 
