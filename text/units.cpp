@@ -334,7 +334,8 @@ void convert_units(const std::string& text, std::string& out, const CharClassTab
             out += kTimesWord;
             continue;
         }
-        if (!number.empty() && !unit->compound.empty() && in.compare(i + 1, 2, " \x02") == 0) {
+        if (!number.empty() && !unit->compound.empty() && i + 2 < in.size() && in[i + 1] == ' ' &&
+            in[i + 2] == kJoinMark) {
             join_to_number(out);  // "20 %-ni": "dvajsetodstotni"
             out += unit->compound;
             i += 2;  // the blank and the mark

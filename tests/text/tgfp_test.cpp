@@ -298,12 +298,16 @@ TEST(TgfpConversion, SentenceSpansAreInTheCallersText) {
     TGFP& engine = test::default_engine();
     const std::string text =
         "Dr. Novak pride ob 8:15. Res? \x8A"
-        "e npr. jutri itd. Konec \x80!";
-    // "itd." before a capitalised word also ends its sentence.
-    const std::string spans[] = {"Dr. Novak pride ob 8:15. ", "Res? ",
+        "e npr. jutri itd. Konec \x80! Pi\x9Aite na info@primer.si. Karel IV. je vladal 3:2.";
+    // "itd." before a capitalised word also ends its sentence; the dots of an
+    // address and of a Roman numeral end none.
+    const std::string spans[] = {"Dr. Novak pride ob 8:15. ",
+                                 "Res? ",
                                  "\x8A"
                                  "e npr. jutri itd. ",
-                                 "Konec \x80!"};
+                                 "Konec \x80! ",
+                                 "Pi\x9Aite na info@primer.si. ",
+                                 "Karel IV. je vladal 3:2."};
     int length = engine.convert_sentence(text, true);
     for (const std::string& span : spans) {
         ASSERT_GT(length, 0);
