@@ -237,8 +237,10 @@ void ClockTimes::convert(std::string_view in, std::string& out, std::size_t limi
         const std::string_view token = in.substr(i, end - i);
         std::string text;
         int hour = 0, minute = 0, second = -1;
-        const bool after_space =
-            i == 0 || CharClassTable::is_space(static_cast<unsigned char>(in[i - 1]));
+        // A time or a score may also open a bracket: "(9:45)", "(1:0)".
+        const bool after_space = i == 0 ||
+                                 CharClassTable::is_space(static_cast<unsigned char>(in[i - 1])) ||
+                                 in[i - 1] == '(';
         bool clock = after_space && parse_clock(token, hour, minute, second);
         // "ob 14.30", "ura je 7.05", "18.30 h": hours, a dot and two digits of
         // minutes, read as a time where a word around it says so.

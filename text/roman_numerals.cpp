@@ -122,7 +122,7 @@ void RomanNumerals::convert(std::string_view in, std::string& out, std::size_t l
         std::string words;
         if (after_name && (dot - i > 1 || !capital_follows)) {
             // A name in -o is masculine (Hugo, Oto): the ordinal stays in -i.
-            if (numbers.ordinal_ending(name).hard == "o") name.clear();
+            if (name.ends_with('o')) name.clear();
             words = numbers.ordinal_words(value, name);
         } else if (small_follows) {
             words = numbers.ordinal_words(value, next_word);
