@@ -20,6 +20,8 @@ constexpr char kOrdinalMark = '|';
 // ("sto en tisoč"), two thousand is "dva tisoč" (tisoč is masculine).
 constexpr const char* kOneThousandCount = "en ";
 constexpr const char* kTwoThousandCount = "dva ";
+// Months of a year: the largest month number of a date.
+constexpr long kMonths = 12;
 // Letters of the shortest word an ordinal agrees with.
 constexpr std::size_t kAgreementWordMin = 3;
 // One and two as the first part of a compound: "enoletni", "dvoletni", but
@@ -273,6 +275,16 @@ void NumberWords::convert(const std::string& in, std::string& out,
                 value = grouped;
                 j = k;
             }
+        }
+        // "Pridem 20. 9.": the month of a date whose dot also ends the sentence.
+        const bool month_at_end =
+            !too_big && value >= 1 && value <= kMonths && i >= 4 && in[i - 1] == ' ' &&
+            in[i - 2] == kOrdinalMark && in[i - 3] == ' ' && digit(i - 4) && j + 1 < size &&
+            in[j] == ' ' && in[j + 1] == '.' && (j + 2 == size || in[j + 2] == ' ');
+        if (month_at_end) {
+            out += ordinal_words(value, std::string_view());
+            i = j + 1;
+            continue;
         }
         const bool ordinal = j + 1 < size && in[j + 1] == kOrdinalMark;
         if (too_big || (in[i] == '0' && !ordinal)) {
