@@ -301,11 +301,22 @@ void NumberWords::convert(const std::string& in, std::string& out,
             out += spoken;
             if (i < size && in[i] == ' ') ++i;
         } else if (ordinal) {
-            std::size_t w = std::min(j + 3, size);
-            std::string next;
-            while (w < size && next.size() < kEndingWordMax &&
-                   classes.is_small(static_cast<unsigned char>(in[w])))
-                next += in[w++];
+            const auto word_at = [&](std::size_t w) {
+                std::string word;
+                while (w < size && word.size() < kEndingWordMax &&
+                       classes.is_small(static_cast<unsigned char>(in[w])))
+                    word += in[w++];
+                return word;
+            };
+            std::string next = word_at(std::min(j + 3, size));
+            // "od 10. do 21. ure", "10. in 11. stoletje": both agree with the noun.
+            std::size_t k = std::min(j + 3, size) + next.size();
+            if (next.size() < kAgreementWordMin && k < size && in[k] == ' ' && digit(k + 1)) {
+                ++k;
+                while (digit(k)) ++k;
+                if (k + 3 < size && in[k] == ' ' && in[k + 1] == kOrdinalMark && in[k + 2] == ' ')
+                    next = word_at(k + 3);
+            }
             out += ordinal_words(value, next);
             i = std::min(j + 3, size);
         } else {
