@@ -131,10 +131,13 @@ bool same_word(std::string_view a, std::string_view b, const CharClassTable& cla
 }
 
 // A short capitalised word just before the numbers ("Jn 3:16", "Ps 23:1"):
-// a book and its chapter and verse, not a score.
+// a book and its chapter and verse, not a score. A team in capitals ("SLO
+// 2:1 HRV") is none.
 bool reference_before(std::string_view word, const CharClassTable& classes) {
-    return !word.empty() && word.size() <= kReferenceWordMax &&
-           classes.is_capital(static_cast<unsigned char>(word[0]));
+    return word.size() >= 2 && word.size() <= kReferenceWordMax &&
+           classes.is_capital(static_cast<unsigned char>(word[0])) &&
+           std::all_of(word.begin() + 1, word.end(),
+                       [&](char c) { return classes.is_small(static_cast<unsigned char>(c)); });
 }
 
 }  // namespace

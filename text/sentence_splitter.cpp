@@ -26,12 +26,6 @@ constexpr std::string_view kRangeWord = "do";
 // The longest grouped number looked back over ("999.999.999.999" and more).
 constexpr std::size_t kGroupedNumberSpan = 32;
 
-// The character before `i` past blanks, or NUL.
-char before_blanks(const std::string& s, std::size_t i) {
-    while (i > 0 && s[i - 1] == ' ') --i;
-    return i > 0 ? s[i - 1] : '\0';
-}
-
 // The character at or after `i` past blanks, or NUL.
 char after_blanks(const std::string& s, std::size_t i) {
     while (i < s.size() && s[i] == ' ') ++i;
@@ -81,6 +75,64 @@ bool is_group_separator(const std::string& s, std::size_t i) {
 
 bool is_group_mark(const std::string& s, std::size_t i) {
     return i < s.size() && (s[i] == '.' || s[i] == ' ') && is_group_separator(s, i);
+}
+
+// True when the dot at `i` ends the day or the month of a date written
+// without blanks ("31.12.2027", "15.3."): a day of 1 to 31 and a month of 1
+// to 12 of one or two digits, then a closing dot, or a dot and a year of four
+// digits.
+bool is_date_dot(const std::string& s, std::size_t i) {
+    const auto number = [&](std::size_t begin, std::size_t end, int& value) {
+        if (end <= begin || end - begin > 2) return false;
+        value = 0;
+        for (std::size_t k = begin; k < end; ++k) value = value * 10 + (s[k] - '0');
+        return true;
+    };
+    const auto digits_after = [&](std::size_t k) {
+        std::size_t e = k;
+        while (e < s.size() && ascii_digit(s[e])) ++e;
+        return e;
+    };
+    // The day's dot: `day_dot`; the month runs to the dot after it.
+    const auto date_from = [&](std::size_t day_dot) {
+        std::size_t day_begin = day_dot;
+        while (day_begin > 0 && ascii_digit(s[day_begin - 1])) --day_begin;
+        if (day_begin > 0 && (ascii_digit(s[day_begin - 1]) || s[day_begin - 1] == '.'))
+            return false;
+        const std::size_t month_end = digits_after(day_dot + 1);
+        int day = 0, month = 0;
+        if (!number(day_begin, day_dot, day) || !number(day_dot + 1, month_end, month) || day < 1 ||
+            day > 31 || month < 1 || month > 12 || month_end >= s.size() || s[month_end] != '.')
+            return false;
+        const std::size_t year_end = digits_after(month_end + 1);
+        return year_end == month_end + 1 || year_end - month_end - 1 == 4;
+    };
+    if (i == 0 || s[i] != '.' || !ascii_digit(s[i - 1])) return false;
+    if (date_from(i)) return true;
+    // The month's dot before a year: the dot before the month is the day's.
+    std::size_t month_begin = i;
+    while (month_begin > 0 && ascii_digit(s[month_begin - 1])) --month_begin;
+    return month_begin > 0 && s[month_begin - 1] == '.' && date_from(month_begin - 1) &&
+           digits_after(i + 1) == i + 5;
+}
+
+// True when the dash at `i` joins the groups of a telephone number
+// ("041/123-456", "01 234-56-78"), not two ends of a range.
+bool is_telephone_dash(const std::string& s, std::size_t i) {
+    std::size_t k = i;
+    while (k > 0 && ascii_digit(s[k - 1])) --k;
+    if (k == i) return false;
+    if (k > 0 && (s[k - 1] == '/' || s[k - 1] == '-')) return true;
+    std::size_t e = i + 1;
+    while (e < s.size() && ascii_digit(s[e])) ++e;
+    return e > i + 1 && e + 1 < s.size() && s[e] == '-' && ascii_digit(s[e + 1]);
+}
+
+// True when a number ends before `i`, past blanks and an ordinal dot ("1.-5.").
+bool number_before(const std::string& s, std::size_t i) {
+    while (i > 0 && s[i - 1] == ' ') --i;
+    if (i > 1 && s[i - 1] == '.') --i;
+    return i > 0 && ascii_digit(s[i - 1]);
 }
 
 bool is_newline(char c) {
@@ -177,8 +229,10 @@ void SentenceSplitter::read_sentence(std::string_view text, std::size_t& pos,
         } else if (dot != kNone) {
             const bool after_digit =
                 dot > 0 && cls.is_digit(static_cast<unsigned char>(s[dot - 1]));
-            if (after_digit && (cls.is_digit(c) || cls.is_small(c))) {
-                dot = kNone;  // a decimal number or an ordinal
+            // "1.-5. razred": a range of ordinals.
+            const bool range = c == '-' && pos < text.size() && ascii_digit(text[pos]);
+            if (after_digit && (cls.is_digit(c) || cls.is_small(c) || range)) {
+                dot = kNone;  // a decimal number, an ordinal or a date
             } else {
                 s.resize(dot + 1);
                 --pos;  // this character starts the next sentence
@@ -221,7 +275,12 @@ void SentenceSplitter::rewrite(const std::string& s, std::string& out, std::size
                 continue;
             }
         }
-        if (c == '-' && ascii_digit(before_blanks(s, i)) && ascii_digit(after_blanks(s, i + 1))) {
+        if (c == '-' && is_telephone_dash(s, i)) {
+            c = ' ';  // the groups of "041/123-456" are read one after another
+        } else if (c == '/' && ascii_digit(next) && is_telephone_dash(s, i)) {
+            c = ' ';
+        }
+        if (c == '-' && number_before(s, i) && ascii_digit(after_blanks(s, i + 1))) {
             // A dash between two numbers is a range.
             if (!ends_with_space()) put(' ');
             for (char r : kRangeWord) put(r);
@@ -234,11 +293,13 @@ void SentenceSplitter::rewrite(const std::string& s, std::string& out, std::size
             continue;
         }
         if (c == '-' && i > 0 && cls.is_letter(static_cast<unsigned char>(prev)) &&
-            cls.is_letter(static_cast<unsigned char>(next))) {
-            c = ' ';  // "e-pošta", "slovensko-hrvaški": no pause, no minus
+            (cls.is_letter(static_cast<unsigned char>(next)) || ascii_digit(next))) {
+            c = ' ';  // "e-pošta", "slovensko-hrvaški", "covid-19": no pause, no minus
         } else if (c == '.') {
+            const bool ordinal_range = next == '-' && i + 2 < s.size() && ascii_digit(s[i + 2]);
             if (cls.is_digit(static_cast<unsigned char>(prev)) &&
-                CharClassTable::is_space(static_cast<unsigned char>(next))) {
+                (CharClassTable::is_space(static_cast<unsigned char>(next)) || ordinal_range ||
+                 is_date_dot(s, i))) {
                 c = kOrdinalMark;
             } else if (next != '\0' && next != kEllipsisMark && next != kParagraphMark) {
                 c = kInnerDotMark;
