@@ -174,6 +174,16 @@ std::string previous_integer(const std::string& in, std::size_t start) {
     return in.substr(begin, k - begin);
 }
 
+// True when the digits of `length` before the unit at `i` are the decimal
+// part of a number: "2,3 %" reaches this stage as "2 ' 3 %", "2.3 %" as
+// "2 " 3 %".
+bool after_decimal_mark(const std::string& in, std::size_t i, std::size_t length) {
+    if (i < length + 5) return false;
+    const std::size_t begin = i - 1 - length;  // the first digit
+    return (in.compare(begin - 3, 3, " ' ") == 0 || in.compare(begin - 3, 3, " \" ") == 0) &&
+           in[begin - 4] >= '0' && in[begin - 4] <= '9';
+}
+
 const Unit* find_unit(const std::string& in, std::size_t i) {
     for (const Unit& unit : kPoweredUnits) {
         const std::size_t end = i + unit.abbreviation.size();
@@ -358,7 +368,11 @@ void convert_units(const std::string& text, std::string& out, const CharClassTab
         const std::string digits = number.substr(sign);
         int d = digits.back() - '0';
         if (digits.size() > 1) d += 10 * (digits[digits.size() - 2] - '0');
-        if (d >= 1 && d <= 4) {
+        // After a decimal number the unit is in the genitive singular
+        // ("2,3 odstotka", "1,5 litra", "38,5 stopinje"), and the decimals
+        // stay digits for the number stage: they count nothing.
+        const bool decimal = sign == 0 && after_decimal_mark(in, i, number.size());
+        if (!decimal && d >= 1 && d <= 4) {
             while (!out.empty() && out.back() == ' ') out.pop_back();
             const bool grouped = !out.empty() && out.back() == kGroupedMark;
             if (grouped) out.pop_back();
@@ -376,7 +390,13 @@ void convert_units(const std::string& text, std::string& out, const CharClassTab
             out += kCountWords[static_cast<std::size_t>(std::clamp(unit->gender, 0, 2))]
                               [static_cast<std::size_t>(d - 1)];
         }
-        const std::size_t form = d == 1 ? 0 : d == 2 ? 1 : (d == 3 || d == 4) ? 2 : 3;
+        // The genitive singular is the dual's form for a masculine unit and
+        // the form after 3 and 4 for a feminine one.
+        const std::size_t form = decimal              ? (unit->gender == 0 ? 1 : 2)
+                                 : d == 1             ? 0
+                                 : d == 2             ? 1
+                                 : (d == 3 || d == 4) ? 2
+                                                      : 3;
         out += unit->forms[form];
         out += ' ';
         i += unit->abbreviation.size();  // the loop skips the space that follows
