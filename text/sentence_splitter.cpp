@@ -231,7 +231,11 @@ void SentenceSplitter::read_sentence(std::string_view text, std::size_t& pos,
                 dot > 0 && cls.is_digit(static_cast<unsigned char>(s[dot - 1]));
             // "1.-5. razred": a range of ordinals.
             const bool range = c == '-' && pos < text.size() && ascii_digit(text[pos]);
-            if (after_digit && (cls.is_digit(c) || cls.is_small(c) || range)) {
+            if (c == ',' || c == ';') {
+                // "v torek, 3. 12., ob 10. uri": a dot before a comma or a
+                // semicolon ends no sentence, whatever stands before it.
+                dot = kNone;
+            } else if (after_digit && (cls.is_digit(c) || cls.is_small(c) || range)) {
                 dot = kNone;  // a decimal number, an ordinal or a date
             } else {
                 s.resize(dot + 1);
@@ -297,10 +301,13 @@ void SentenceSplitter::rewrite(const std::string& s, std::string& out, std::size
             c = ' ';  // "e-pošta", "slovensko-hrvaški", "covid-19": no pause, no minus
         } else if (c == '.') {
             const bool ordinal_range = next == '-' && i + 2 < s.size() && ascii_digit(s[i + 2]);
+            const bool before_comma = next == ',' || next == ';';
             if (cls.is_digit(static_cast<unsigned char>(prev)) &&
                 (CharClassTable::is_space(static_cast<unsigned char>(next)) || ordinal_range ||
-                 is_date_dot(s, i))) {
+                 before_comma || is_date_dot(s, i))) {
                 c = kOrdinalMark;
+            } else if (before_comma) {
+                continue;  // the dot of a word before a comma is not read
             } else if (next != '\0' && next != kEllipsisMark && next != kParagraphMark) {
                 c = kInnerDotMark;
             }
