@@ -140,6 +140,48 @@ bool reference_before(std::string_view word, const CharClassTable& classes) {
                        [&](char c) { return classes.is_small(static_cast<unsigned char>(c)); });
 }
 
+// A clock time at `begin` of one range end: hours of one or two digits, then
+// ":" or "." and two digits of minutes, optionally ":" and two of seconds.
+// Sets `end` past it; false when there is none.
+bool range_time_at(std::string_view in, std::size_t begin, std::size_t& end, int& hour, int& minute,
+                   int& second) {
+    std::size_t k = begin;
+    while (k < in.size() && k - begin < 3 && ascii_digit(in[k])) ++k;
+    if (k == begin || k - begin > 2 || k + 2 >= in.size() || (in[k] != ':' && in[k] != '.') ||
+        !ascii_digit(in[k + 1]) || !ascii_digit(in[k + 2]))
+        return false;
+    const char separator = in[k];
+    if (!read_number(in.substr(begin, k - begin), hour)) return false;
+    minute = (in[k + 1] - '0') * 10 + (in[k + 2] - '0');
+    second = -1;
+    k += 3;
+    if (separator == ':' && k + 2 < in.size() && in[k] == ':' && ascii_digit(in[k + 1]) &&
+        ascii_digit(in[k + 2])) {
+        second = (in[k + 1] - '0') * 10 + (in[k + 2] - '0');
+        k += 3;
+    }
+    // "8.001", "8.00.5", "8:00:1": no time.
+    if (k < in.size() && (ascii_digit(in[k]) || in[k] == ':')) return false;
+    if (k + 1 < in.size() && (in[k] == '.' || in[k] == ',') && ascii_digit(in[k + 1]))
+        return false;
+    end = k;
+    return hour <= 24 && minute <= 59 && second <= 59;
+}
+
+// A range of two clock times at `begin` ("8.00-12.00", "7.30 - 15.30",
+// "8:00-16:00"): sets both times and `end` past the second.
+bool time_range_at(std::string_view in, std::size_t begin, std::size_t& end, int (&hours)[2],
+                   int (&minutes)[2], int (&seconds)[2]) {
+    std::size_t k = 0;
+    if (!range_time_at(in, begin, k, hours[0], minutes[0], seconds[0])) return false;
+    while (k < in.size() && in[k] == ' ') ++k;
+    if (k >= in.size() || in[k] != '-') return false;
+    ++k;
+    while (k < in.size() && in[k] == ' ') ++k;
+    return k < in.size() && ascii_digit(in[k]) &&
+           range_time_at(in, k, end, hours[1], minutes[1], seconds[1]);
+}
+
 }  // namespace
 
 int ClockTimes::load(ProfileFile& profile) {
@@ -177,6 +219,9 @@ int ClockTimes::load(ProfileFile& profile) {
     dot_words_.clear();
     if (profile.count_items("ure_s_piko_besede", ',') > 0)
         read_list(profile, "ure_s_piko_besede", ',', dot_words_);
+    range_words_.clear();
+    if (profile.count_items("ure_razpon_besede", ',') == 2)
+        read_list(profile, "ure_razpon_besede", ',', range_words_);
     return 0;
 }
 
@@ -271,6 +316,32 @@ void ClockTimes::convert(std::string_view in, std::string& out, std::size_t limi
                 if (after.size() == 1 && listed(after))
                     end = static_cast<std::size_t>(after.data() - in.data()) + 1;
             }
+        }
+        // "8.00-12.00", "7.30 - 15.30", "8:00-16:00": a range of two times is
+        // read "od osmih do dvanajstih" without a word around it.
+        std::size_t range_end = 0;
+        int range_hours[2], range_minutes[2], range_seconds[2];
+        if (after_space && range_words_.size() == 2 &&
+            time_range_at(in, i, range_end, range_hours, range_minutes, range_seconds)) {
+            const std::string_view before = word_before(in, i, classes);
+            if (!same_word(before, range_words_[0], classes)) text = range_words_[0] + ' ';
+            bool spoken_both = true;
+            for (int end_of_range = 0; end_of_range < 2 && spoken_both; ++end_of_range) {
+                if (end_of_range == 1) text += ' ' + range_words_[1] + ' ';
+                std::string time = spoken(kind_of_word(range_words_[end_of_range], classes),
+                                          range_hours[end_of_range], range_minutes[end_of_range],
+                                          range_seconds[end_of_range]);
+                while (!time.empty() && time.back() == ' ') time.pop_back();
+                spoken_both = !time.empty();
+                text += time;
+            }
+            if (spoken_both && text.size() <= kClockSpokenMax) {
+                out.append(text, 0, std::min(text.size(), limit - out.size()));
+                trace(trail, out.size(), i, false);
+                i = range_end;
+                continue;
+            }
+            text.clear();
         }
         std::size_t ratio_end = 0;
         std::string_view left, right;

@@ -53,6 +53,10 @@ private:
     // `veznik_razmerja` (optional): the word between the numbers of a score or
     // ratio ("3:2", "10 : 1" read "3 proti 2"); without it they stay as written.
     std::string ratio_word_;
+    // `ure_razpon_besede` (optional, two words): said before the first and the
+    // second time of a range ("8.00-12.00": "od osmih do dvanajstih"), each
+    // time in the form its word asks for; without it a range stays as written.
+    std::vector<std::string> range_words_;
 };
 
 }  // namespace sint
