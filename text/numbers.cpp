@@ -1,5 +1,6 @@
 #include "text/numbers.h"
 
+#include <algorithm>
 #include <array>
 
 #include "core/log.h"
@@ -51,11 +52,58 @@ constexpr Scale kScales[] = {
     {1000000LL, {"en", "dva", "trije", "{tirje"}, {"milijon", "milijona", "milijoni", "milijonov"}},
 };
 
+// The count words of 2, 3 and 4 in the forms that agree with a noun: the
+// feminine or neuter dual, the masculine plural nominative, the genitive and
+// locative, the instrumental (in the internal letter codes).
+struct CountForms {
+    const char* feminine;
+    const char* masculine;
+    const char* genitive;
+    const char* instrumental;
+};
+constexpr CountForms kCountForms[] = {
+    {"dve", "dva", "dveh", "dvema"},
+    {"tri", "trije", "treh", "tremi"},
+    {"{tiri", "{tirje", "{tirih", "{tirimi"},
+};
+
+bool listed(const std::vector<std::string>& list, std::string_view word) {
+    for (const std::string& entry : list)
+        if (entry == word) return true;
+    return false;
+}
+
 const std::string* first_ending(std::string_view word, const std::vector<std::string>& keys,
                                 const std::vector<std::string>& values) {
     for (std::size_t i = 0; i < keys.size() && i < values.size(); ++i)
         if (word.ends_with(keys[i])) return &values[i];
     return nullptr;
+}
+
+// True when the number at `i` may agree with the word after it: the token
+// before it is the sentence start, a pause or a word, not a decimal mark, a
+// minus, a digit or a capitalised word inside the sentence (a name or a label:
+// "Windows 2", "Pot 3"). `before` is set to that word, or left empty.
+bool count_may_agree(const std::string& in, std::size_t i, const CharClassTable& classes,
+                     std::string_view& before) {
+    std::size_t end = i;
+    while (end > 0 && in[end - 1] == ' ') --end;
+    std::size_t start = end;
+    while (start > 0 && in[start - 1] != ' ') --start;
+    if (start == end) return true;  // the text start
+    const std::string_view token(in.data() + start, end - start);
+    const auto first = static_cast<unsigned char>(token[0]);
+    if (!classes.is_letter(first)) return classes.is_final_or_non_final(first) && token.size() == 1;
+    for (char c : token)
+        if (!classes.is_letter(static_cast<unsigned char>(c))) return false;
+    if (classes.is_capital(first)) {
+        // A capital at the sentence start is no name.
+        std::size_t k = start;
+        while (k > 0 && in[k - 1] == ' ') --k;
+        if (k > 0 && !classes.is_final(static_cast<unsigned char>(in[k - 1]))) return false;
+    }
+    before = token;
+    return true;
 }
 
 }  // namespace
@@ -78,6 +126,15 @@ int NumberWords::load(ProfileFile& profile) {
                     read_list_items(profile, "nasl_konc", '\t', word_endings_) >= 1 &&
                     read_list_items(profile, "vrst_konc", '\t', endings_) ==
                         static_cast<int>(word_endings_.size());
+    const auto optional_list = [&](std::string_view key, std::vector<std::string>& out) {
+        out.clear();
+        if (profile.count_items(key, '\t') > 0) read_list_items(profile, key, '\t', out);
+    };
+    optional_list("stevnik_rodilnik", genitive_prepositions_);
+    optional_list("stevnik_orodnik", instrumental_prepositions_);
+    optional_list("stevnik_drugi_predlogi", other_prepositions_);
+    optional_list("stevnik_zenski_i", feminine_i_endings_);
+    optional_list("stevnik_brez_ujemanja", no_agreement_words_);
     soft_endings_.clear();
     const bool soft_ok = profile.count_items("vrst_konc_mehki", '\t') <= 0 ||
                          read_list_items(profile, "vrst_konc_mehki", '\t', soft_endings_) ==
@@ -115,6 +172,46 @@ std::string NumberWords::ordinal_words(long value, std::string_view next_word) c
             return words(value, true, ending.soft);
     }
     return words(value, true, ending.hard);
+}
+
+std::string NumberWords::agreeing_count(std::string cardinal, long value, std::string_view before,
+                                        std::string_view next_word) const {
+    const long d = value % 100;
+    if (value < 0 || value >= 1000 || d < 2 || d > 4 || next_word.size() < kAgreementWordMin ||
+        listed(no_agreement_words_, next_word) || listed(no_agreement_words_, before))
+        return cardinal;
+    const std::string& plain = cardinal_[static_cast<std::size_t>(d)];
+    const std::string plain_word = plain + ' ';
+    if (!cardinal.ends_with(plain_word)) return cardinal;
+    const CountForms& forms = kCountForms[d - 2];
+    const char* form = nullptr;
+    // A genitive ends in no vowel but -i ("od treh otrok", "brez treh
+    // stvari"), an instrumental in -i or -ma ("s tremi otroki", "pred dvema
+    // letoma"); another form after such a preposition keeps the count.
+    const bool genitive_form =
+        std::string_view("aeou").find(next_word.back()) == std::string_view::npos;
+    const bool instrumental_form = next_word.back() == 'i' || next_word.ends_with("ma");
+    if (next_word.back() == 'h' || (listed(genitive_prepositions_, before) && genitive_form)) {
+        form = forms.genitive;  // "iz dveh jajc", "v treh letih"
+    } else if (listed(instrumental_prepositions_, before) && instrumental_form) {
+        form = forms.instrumental;
+    } else if (listed(genitive_prepositions_, before) ||
+               listed(instrumental_prepositions_, before)) {
+        return cardinal;
+    } else if (d == 2) {
+        // The dual of a feminine or neuter noun ends in -i, of a masculine in -a.
+        if (next_word.back() == 'i') form = forms.feminine;
+    } else if (listed(other_prepositions_, before)) {
+        return cardinal;  // "za 3 dni", "na 4 dele": no nominative
+    } else if (next_word.ends_with("je") ||
+               (next_word.back() == 'i' &&
+                std::none_of(feminine_i_endings_.begin(), feminine_i_endings_.end(),
+                             [&](const std::string& e) { return next_word.ends_with(e); }))) {
+        form = forms.masculine;  // "trije fantje", "štirje otroci", but "tri stvari"
+    }
+    if (!form) return cardinal;
+    cardinal.resize(cardinal.size() - plain_word.size());
+    return cardinal + form + ' ';
 }
 
 std::string NumberWords::words(long n, bool ordinal, const std::string& ending) const {
@@ -320,7 +417,25 @@ void NumberWords::convert(const std::string& in, std::string& out,
             out += ordinal_words(value, next);
             i = std::min(j + 3, size);
         } else {
-            out += words(value, false, std::string());
+            std::string cardinal = words(value, false, std::string());
+            if (!too_big && j + 1 < size && in[j] == ' ') {
+                std::string_view before;
+                if (count_may_agree(in, i, classes, before)) {
+                    std::size_t w = j + 1;
+                    while (w < size && w - j <= kEndingWordMax &&
+                           classes.is_small(static_cast<unsigned char>(in[w])))
+                        ++w;
+                    // A word of small letters alone, not the start of "hišA1".
+                    std::string before_lower;
+                    for (char c : before)
+                        before_lower +=
+                            static_cast<char>(classes.to_lower(static_cast<unsigned char>(c)));
+                    if (w == size || in[w] == ' ')
+                        cardinal = agreeing_count(std::move(cardinal), value, before_lower,
+                                                  std::string_view(in).substr(j + 1, w - j - 1));
+                }
+            }
+            out += cardinal;
             i = j < size && in[j] == ' ' ? j + 1 : j;  // the words end with their own space
         }
         if (out.size() > kOutputSoftLimit) {

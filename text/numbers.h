@@ -50,6 +50,14 @@ public:
     // The ordinal words of `value` agreeing with `next_word`.
     std::string ordinal_words(long value, std::string_view next_word) const;
 
+    // The cardinal words `cardinal` of `value` (below 1000, ending in 2, 3
+    // or 4) agreeing with the word after the number and the preposition
+    // before it: "dve hiši", "trije fantje", "v treh letih", "s tremi
+    // otroki"; `before` is the word before the number in small letters,
+    // empty when it is none that may govern the count.
+    std::string agreeing_count(std::string cardinal, long value, std::string_view before,
+                               std::string_view next_word) const;
+
 private:
     std::vector<std::string> cardinal_;                            // gl_stevnik
     std::vector<std::string> ordinal_;                             // vrst_koren
@@ -59,6 +67,16 @@ private:
     // `vrst_konc_mehki` (optional, as many as `nasl_konc`): the endings after a
     // soft stem; without it a soft stem takes the `vrst_konc` endings.
     std::vector<std::string> soft_endings_;
+    // Optional lists of the agreement of 2, 3 and 4 with the word after them:
+    // `stevnik_rodilnik` and `stevnik_orodnik`, prepositions after which the
+    // count is in the genitive or locative ("dveh") and in the instrumental
+    // ("dvema"); `stevnik_drugi_predlogi`, the other prepositions, after which
+    // 3 and 4 are no nominative ("za tri dni"); `stevnik_zenski_i`, endings of feminine plurals in
+    // -i ("tri stvari"); `stevnik_brez_ujemanja`, words after which (or before which) the count
+    // stays as it is ("dva dni", "dva ali tri", "tri proti dve").
+    std::vector<std::string> genitive_prepositions_, instrumental_prepositions_;
+    std::vector<std::string> other_prepositions_;
+    std::vector<std::string> feminine_i_endings_, no_agreement_words_;
 };
 
 // Appends " ." when `text` does not end with sentence-final punctuation.
