@@ -4,7 +4,8 @@
 // names abbreviations that are also words ("ga." is the pronoun as well as the
 // title), expanded only before a capitalised word and not after a word or a
 // number; `okrajsave_konec` names abbreviations that may end a sentence, whose
-// dot ends it when a capitalised word follows.
+// dot ends it when a capitalised word follows. Short names of days are read
+// only in a range of two ("pon.-pet.") or before opening hours.
 #pragma once
 
 #include <cstddef>
@@ -41,6 +42,16 @@ public:
 
 private:
     std::vector<Pair> pairs_;
+    // `okrajsave_dni` (optional): short names of the days with their dot,
+    // their nominative and their genitive. They are read in a range of two
+    // ("pon.-pet.": "od ponedeljka do petka", with the two words of
+    // `okrajsave_dni_razpon`), and alone before opening hours ("sob. 8.00-12.00",
+    // "ned.: zaprto"), not after a number ("20 sob.").
+    struct Day {
+        std::string abbreviation, nominative, genitive;
+    };
+    std::vector<Day> days_;
+    std::vector<std::string> range_words_;
 };
 
 }  // namespace sint

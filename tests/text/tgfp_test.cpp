@@ -298,16 +298,21 @@ TEST(TgfpConversion, SentenceSpansAreInTheCallersText) {
     TGFP& engine = test::default_engine();
     const std::string text =
         "Dr. Novak pride ob 8:15. Res? \x8A"
-        "e npr. jutri itd. Konec \x80! Pi\x9Aite na info@primer.si. Karel IV. je vladal 3:2.";
+        "e npr. jutri itd. Konec \x80! Pi\x9Aite na info@primer.si. Karel IV. je vladal 3:2. "
+        "Seja bo v torek, 3. 12., ob 10. uri. Odprto pon.-pet. 8.00-16.00. Dan.";
     // "itd." before a capitalised word also ends its sentence; the dots of an
-    // address and of a Roman numeral end none.
+    // address, of a Roman numeral, of a date before a comma and of a range of
+    // days end none.
     const std::string spans[] = {"Dr. Novak pride ob 8:15. ",
                                  "Res? ",
                                  "\x8A"
                                  "e npr. jutri itd. ",
                                  "Konec \x80! ",
                                  "Pi\x9Aite na info@primer.si. ",
-                                 "Karel IV. je vladal 3:2."};
+                                 "Karel IV. je vladal 3:2. ",
+                                 "Seja bo v torek, 3. 12., ob 10. uri. ",
+                                 "Odprto pon.-pet. 8.00-16.00. ",
+                                 "Dan."};
     int length = engine.convert_sentence(text, true);
     for (const std::string& span : spans) {
         ASSERT_GT(length, 0);
