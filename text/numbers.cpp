@@ -21,8 +21,11 @@ constexpr char kOrdinalMark = '|';
 // ("sto en tisoč"), two thousand is "dva tisoč" (tisoč is masculine).
 constexpr const char* kOneThousandCount = "en ";
 constexpr const char* kTwoThousandCount = "dva ";
-// Months of a year: the largest month number of a date.
+// Months of a year and days of a month: the largest numbers of a date.
 constexpr long kMonths = 12;
+constexpr long kDaysOfMonth = 31;
+// The ending of an ordinal in the genitive ("od prvega prvega").
+constexpr std::string_view kGenitiveEnding = "ega";
 // Letters of the shortest word an ordinal agrees with.
 constexpr std::size_t kAgreementWordMin = 3;
 // One and two as the first part of a compound: "enoletni", "dvoletni", but
@@ -135,6 +138,7 @@ int NumberWords::load(ProfileFile& profile) {
     optional_list("stevnik_drugi_predlogi", other_prepositions_);
     optional_list("stevnik_zenski_i", feminine_i_endings_);
     optional_list("stevnik_brez_ujemanja", no_agreement_words_);
+    optional_list("datum_rodilnik", date_genitive_words_);
     soft_endings_.clear();
     const bool soft_ok = profile.count_items("vrst_konc_mehki", '\t') <= 0 ||
                          read_list_items(profile, "vrst_konc_mehki", '\t', soft_endings_) ==
@@ -378,6 +382,60 @@ void NumberWords::convert(const std::string& in, std::string& out,
             !too_big && value >= 1 && value <= kMonths && i >= 4 && in[i - 1] == ' ' &&
             in[i - 2] == kOrdinalMark && in[i - 3] == ' ' && digit(i - 4) && j + 1 < size &&
             in[j] == ' ' && in[j + 1] == '.' && (j + 2 == size || in[j + 2] == ' ');
+        // "od 1. 1. 2025", "do 15. 3.": the day and the month of a date after a
+        // word that asks for the genitive.
+        const auto genitive_word_ends_at = [&](std::size_t& p) {
+            while (p > 0 && in[p - 1] == ' ') --p;
+            std::string word;
+            while (p > 0 && classes.is_letter(static_cast<unsigned char>(in[p - 1])))
+                word.insert(
+                    word.begin(),
+                    static_cast<char>(classes.to_lower(static_cast<unsigned char>(in[--p]))));
+            return !word.empty() && listed(date_genitive_words_, word);
+        };
+        // `of_date`: a word between two dates ("od 1. 12. do 3. 12.", and
+        // "1.12.-3.12.", which the splitter wrote "1.12. do 3.12.") takes the
+        // case of the first date, so that both stay alike.
+        const auto word_before_is_genitive = [&](std::size_t p, bool of_date) {
+            if (!genitive_word_ends_at(p)) return false;
+            while (of_date && p > 0 && in[p - 1] == ' ') --p;
+            if (!of_date || p == 0 || (!digit(p - 1) && in[p - 1] != kOrdinalMark)) return true;
+            while (p > 0 && (digit(p - 1) || in[p - 1] == ' ' || in[p - 1] == kOrdinalMark ||
+                             in[p - 1] == kGroupedMark))
+                --p;
+            return genitive_word_ends_at(p);
+        };
+        const auto number_at = [&](std::size_t b, std::size_t e) {
+            long n = 0;
+            for (std::size_t k = b; k < e && n <= kDaysOfMonth; ++k) n = n * 10 + (in[k] - '0');
+            return n;
+        };
+        bool date_genitive = false;
+        if (!too_big && value >= 1 && value <= kDaysOfMonth && j + 1 < size &&
+            in[j + 1] == kOrdinalMark && digit(j + 3)) {
+            std::size_t e = j + 3;
+            while (digit(e)) ++e;
+            const long month = number_at(j + 3, e);
+            // The month's dot is an ordinal mark, or the sentence's end ("do 15. 3.").
+            const bool month_dot = e + 1 < size && in[e] == ' ' &&
+                                   (in[e + 1] == kOrdinalMark ||
+                                    (in[e + 1] == '.' && (e + 2 == size || in[e + 2] == ' ')));
+            date_genitive =
+                month_dot && month >= 1 && month <= kMonths && word_before_is_genitive(i, true);
+        }
+        if (!too_big && value >= 1 && value <= kMonths && i >= 4 && in[i - 1] == ' ' &&
+            in[i - 2] == kOrdinalMark && in[i - 3] == ' ' && digit(i - 4)) {
+            std::size_t b = i - 3;
+            while (b > 0 && digit(b - 1)) --b;
+            const long day = number_at(b, i - 3);
+            date_genitive = date_genitive ||
+                            (day >= 1 && day <= kDaysOfMonth && word_before_is_genitive(b, true));
+        }
+        if (date_genitive && (month_at_end || (j + 1 < size && in[j + 1] == kOrdinalMark))) {
+            out += words(value, true, std::string(kGenitiveEnding));
+            i = month_at_end ? j + 1 : std::min(j + 3, size);
+            continue;
+        }
         if (month_at_end) {
             out += ordinal_words(value, std::string_view());
             i = j + 1;
@@ -414,7 +472,12 @@ void NumberWords::convert(const std::string& in, std::string& out,
                 if (k + 3 < size && in[k] == ' ' && in[k + 1] == kOrdinalMark && in[k + 2] == ' ')
                     next = word_at(k + 3);
             }
-            out += ordinal_words(value, next);
+            // "do 2. razreda", "iz 3. nadstropja": after a preposition of the
+            // genitive a word in -a is a masculine or neuter genitive.
+            if (!next.empty() && next.back() == 'a' && word_before_is_genitive(i, false))
+                out += words(value, true, std::string(kGenitiveEnding));
+            else
+                out += ordinal_words(value, next);
             i = std::min(j + 3, size);
         } else {
             std::string cardinal = words(value, false, std::string());

@@ -77,6 +77,10 @@ private:
     std::vector<std::string> genitive_prepositions_, instrumental_prepositions_;
     std::vector<std::string> other_prepositions_;
     std::vector<std::string> feminine_i_endings_, no_agreement_words_;
+    // `datum_rodilnik` (optional): prepositions after which a date written in
+    // numbers is in the genitive ("od 1. 1. 2025": "od prvega prvega"), and
+    // an ordinal before a word in -a ("do 2. razreda": "do drugega").
+    std::vector<std::string> date_genitive_words_;
 };
 
 // Appends " ." when `text` does not end with sentence-final punctuation.
