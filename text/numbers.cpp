@@ -138,6 +138,7 @@ int NumberWords::load(ProfileFile& profile) {
     optional_list("stevnik_drugi_predlogi", other_prepositions_);
     optional_list("stevnik_zenski_i", feminine_i_endings_);
     optional_list("stevnik_brez_ujemanja", no_agreement_words_);
+    optional_list("stevnik_oznake", label_words_);
     optional_list("datum_rodilnik", date_genitive_words_);
     soft_endings_.clear();
     const bool soft_ok = profile.count_items("vrst_konc_mehki", '\t') <= 0 ||
@@ -182,7 +183,8 @@ std::string NumberWords::agreeing_count(std::string cardinal, long value, std::s
                                         std::string_view next_word) const {
     const long d = value % 100;
     if (value < 0 || value >= 1000 || d < 2 || d > 4 || next_word.size() < kAgreementWordMin ||
-        listed(no_agreement_words_, next_word) || listed(no_agreement_words_, before))
+        listed(no_agreement_words_, next_word) || listed(no_agreement_words_, before) ||
+        listed(label_words_, before))
         return cardinal;
     const std::string& plain = cardinal_[static_cast<std::size_t>(d)];
     const std::string plain_word = plain + ' ';

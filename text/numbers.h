@@ -71,12 +71,14 @@ private:
     // `stevnik_rodilnik` and `stevnik_orodnik`, prepositions after which the
     // count is in the genitive or locative ("dveh") and in the instrumental
     // ("dvema"); `stevnik_drugi_predlogi`, the other prepositions, after which
-    // 3 and 4 are no nominative ("za tri dni"); `stevnik_zenski_i`, endings of feminine plurals in
-    // -i ("tri stvari"); `stevnik_brez_ujemanja`, words after which (or before which) the count
-    // stays as it is ("dva dni", "dva ali tri", "tri proti dve").
+    // 3 and 4 are no nominative ("za tri dni"); `stevnik_zenski_i`, endings of
+    // feminine plurals in -i ("tri stvari"); `stevnik_brez_ujemanja`, words
+    // after which (or before which) the count stays as it is ("dva dni", "dva
+    // ali tri", "tri proti dve"); `stevnik_oznake`, nouns that a number after
+    // them labels ("na strani 2").
     std::vector<std::string> genitive_prepositions_, instrumental_prepositions_;
     std::vector<std::string> other_prepositions_;
-    std::vector<std::string> feminine_i_endings_, no_agreement_words_;
+    std::vector<std::string> feminine_i_endings_, no_agreement_words_, label_words_;
     // `datum_rodilnik` (optional): prepositions after which a date written in
     // numbers is in the genitive ("od 1. 1. 2025": "od prvega prvega"), and
     // an ordinal before a word in -a ("do 2. razreda": "do drugega").
