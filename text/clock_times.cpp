@@ -162,8 +162,7 @@ bool range_time_at(std::string_view in, std::size_t begin, std::size_t& end, int
     }
     // "8.001", "8.00.5", "8:00:1": no time.
     if (k < in.size() && (ascii_digit(in[k]) || in[k] == ':')) return false;
-    if (k + 1 < in.size() && (in[k] == '.' || in[k] == ',') && ascii_digit(in[k + 1]))
-        return false;
+    if (k + 1 < in.size() && (in[k] == '.' || in[k] == ',') && ascii_digit(in[k + 1])) return false;
     end = k;
     return hour <= 24 && minute <= 59 && second <= 59;
 }
@@ -219,6 +218,12 @@ int ClockTimes::load(ProfileFile& profile) {
     dot_words_.clear();
     if (profile.count_items("ure_s_piko_besede", ',') > 0)
         read_list(profile, "ure_s_piko_besede", ',', dot_words_);
+    day_part_words_.clear();
+    if (profile.count_items("ure_deli_dneva", ',') > 0)
+        read_list(profile, "ure_deli_dneva", ',', day_part_words_);
+    bare_hour_words_.clear();
+    if (profile.count_items("ure_gole_besede", ',') > 0)
+        read_list(profile, "ure_gole_besede", ',', bare_hour_words_);
     range_words_.clear();
     if (profile.count_items("ure_razpon_besede", ',') == 2)
         read_list(profile, "ure_razpon_besede", ',', range_words_);
@@ -290,6 +295,40 @@ void ClockTimes::convert(std::string_view in, std::string& out, std::size_t limi
                                  CharClassTable::is_space(static_cast<unsigned char>(in[i - 1])) ||
                                  in[i - 1] == '(';
         bool clock = after_space && parse_clock(token, hour, minute, second);
+        // "ob 5 zjutraj", "okoli 9 zvečer", "Pridem ob 2.": a bare hour after a
+        // word of ure_ob_besede or ure_okoli_besede, before a part of the day
+        // or, after a word of ure_gole_besede, at the end of a clause.
+        if (after_space && !clock && token.size() <= 2 && read_number(token, hour) && hour <= 24 &&
+            kind_of_word(word_before(in, i, classes), classes) != 0) {
+            const std::string_view before = word_before(in, i, classes);
+            const std::string_view after = word_after(in, end, classes);
+            const auto in_list = [&](const std::vector<std::string>& list, std::string_view word) {
+                return std::any_of(list.begin(), list.end(), [&](const std::string& w) {
+                    return same_word(w, word, classes);
+                });
+            };
+            std::size_t k = end;
+            while (k < in.size() && in[k] == ' ') ++k;
+            // A dot ends the clause only before the end or a capital: "ob 2. uri"
+            // is an ordinal, "ob 2.5" a decimal.
+            std::size_t after_dot = k + 1;
+            while (after_dot < in.size() && in[after_dot] == ' ') ++after_dot;
+            const bool clause_end =
+                k == in.size() ||
+                (k < in.size() && (in[k] == ',' || in[k] == ';' || in[k] == '!' || in[k] == '?')) ||
+                (k < in.size() && in[k] == '.' &&
+                 (after_dot == in.size() ||
+                  (after_dot > k + 1 &&
+                   classes.is_capital(static_cast<unsigned char>(in[after_dot])))));
+            if ((end == in.size() || in[end] == ' ' || in[end] == ',' || in[end] == '.' ||
+                 in[end] == ';' || in[end] == '!' || in[end] == '?') &&
+                (in_list(day_part_words_, after) ||
+                 (clause_end && in_list(bare_hour_words_, before)))) {
+                clock = true;
+                minute = 0;
+                second = -1;
+            }
+        }
         // "ob 14.30", "ura je 7.05", "18.30 h": hours, a dot and two digits of
         // minutes, read as a time where a word around it says so.
         if (after_space && !clock && token.size() <= 2 && end + 2 < in.size() && in[end] == '.' &&

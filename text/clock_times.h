@@ -57,6 +57,11 @@ private:
     // second time of a range ("8.00-12.00": "od osmih do dvanajstih"), each
     // time in the form its word asks for; without it a range stays as written.
     std::vector<std::string> range_words_;
+    // `ure_deli_dneva` and `ure_gole_besede` (optional): a bare hour after a
+    // word of ure_ob_besede or ure_okoli_besede is a time before a part of the
+    // day ("ob 5 zjutraj": "ob petih zjutraj"), and after a word of the second
+    // list also at the end of a clause ("Pridem ob 2.": "ob dveh").
+    std::vector<std::string> day_part_words_, bare_hour_words_;
 };
 
 }  // namespace sint
