@@ -70,6 +70,12 @@ constexpr CountForms kCountForms[] = {
     {"{tiri", "{tirje", "{tirih", "{tirimi"},
 };
 
+// A digit 0 to 9 at `k` of `in` (false past its end).
+bool ascii_digit_at(const std::string& in, std::size_t k, const CharClassTable& classes) {
+    return k < in.size() && classes.is_digit(static_cast<unsigned char>(in[k])) && in[k] >= '0' &&
+           in[k] <= '9';
+}
+
 bool listed(const std::vector<std::string>& list, std::string_view word) {
     for (const std::string& entry : list)
         if (entry == word) return true;
@@ -307,15 +313,113 @@ std::string NumberWords::grouped_words(long long value) const {
     return out;
 }
 
+bool NumberWords::genitive_word_ends_at(const std::string& in, std::size_t& p,
+                                        const CharClassTable& classes) const {
+    while (p > 0 && in[p - 1] == ' ') --p;
+    std::string word;
+    while (p > 0 && classes.is_letter(static_cast<unsigned char>(in[p - 1])))
+        word.insert(word.begin(),
+                    static_cast<char>(classes.to_lower(static_cast<unsigned char>(in[--p]))));
+    return !word.empty() && listed(date_genitive_words_, word);
+}
+
+bool NumberWords::genitive_before(const std::string& in, std::size_t p, bool of_date,
+                                  const CharClassTable& classes) const {
+    if (!genitive_word_ends_at(in, p, classes)) return false;
+    while (of_date && p > 0 && in[p - 1] == ' ') --p;
+    if (!of_date || p == 0 || (!ascii_digit_at(in, p - 1, classes) && in[p - 1] != kOrdinalMark))
+        return true;
+    while (p > 0 && (ascii_digit_at(in, p - 1, classes) || in[p - 1] == ' ' ||
+                     in[p - 1] == kOrdinalMark || in[p - 1] == kGroupedMark))
+        --p;
+    return genitive_word_ends_at(in, p, classes);
+}
+
+bool NumberWords::date_in_genitive(const std::string& in, std::size_t i, std::size_t j, long value,
+                                   const CharClassTable& classes) const {
+    const std::size_t size = in.size();
+    const auto digit = [&](std::size_t k) { return ascii_digit_at(in, k, classes); };
+    const auto number_at = [&](std::size_t b, std::size_t e) {
+        long n = 0;
+        for (std::size_t k = b; k < e && n <= kDaysOfMonth; ++k) n = n * 10 + (in[k] - '0');
+        return n;
+    };
+    // The day: the month after it ends with an ordinal mark, or with the
+    // sentence's end ("do 15. 3.").
+    if (value >= 1 && value <= kDaysOfMonth && j + 1 < size && in[j + 1] == kOrdinalMark &&
+        digit(j + 3)) {
+        std::size_t e = j + 3;
+        while (digit(e)) ++e;
+        const long month = number_at(j + 3, e);
+        const bool month_dot = e + 1 < size && in[e] == ' ' &&
+                               (in[e + 1] == kOrdinalMark ||
+                                (in[e + 1] == '.' && (e + 2 == size || in[e + 2] == ' ')));
+        if (month_dot && month >= 1 && month <= kMonths && genitive_before(in, i, true, classes))
+            return true;
+    }
+    // The month: a day with its ordinal mark before it.
+    if (value >= 1 && value <= kMonths && i >= 4 && in[i - 1] == ' ' && in[i - 2] == kOrdinalMark &&
+        in[i - 3] == ' ' && digit(i - 4)) {
+        std::size_t b = i - 3;
+        while (b > 0 && digit(b - 1)) --b;
+        const long day = number_at(b, i - 3);
+        return day >= 1 && day <= kDaysOfMonth && genitive_before(in, b, true, classes);
+    }
+    return false;
+}
+
+std::string NumberWords::ordinal_at(const std::string& in, std::size_t i, std::size_t j, long value,
+                                    const CharClassTable& classes) const {
+    const std::size_t size = in.size();
+    const auto word_at = [&](std::size_t w) {
+        std::string word;
+        while (w < size && word.size() < kEndingWordMax &&
+               classes.is_small(static_cast<unsigned char>(in[w])))
+            word += in[w++];
+        return word;
+    };
+    std::string next = word_at(std::min(j + 3, size));
+    // "od 10. do 21. ure", "10. in 11. stoletje": both agree with the noun.
+    std::size_t k = std::min(j + 3, size) + next.size();
+    if (next.size() < kAgreementWordMin && k < size && in[k] == ' ' &&
+        ascii_digit_at(in, k + 1, classes)) {
+        ++k;
+        while (ascii_digit_at(in, k, classes)) ++k;
+        if (k + 3 < size && in[k] == ' ' && in[k + 1] == kOrdinalMark && in[k + 2] == ' ')
+            next = word_at(k + 3);
+    }
+    // "do 2. razreda", "iz 3. nadstropja": after a preposition of the
+    // genitive a word in -a is a masculine or neuter genitive.
+    if (!next.empty() && next.back() == 'a' && genitive_before(in, i, false, classes))
+        return words(value, true, std::string(kGenitiveEnding));
+    return ordinal_words(value, next);
+}
+
+std::string NumberWords::cardinal_at(const std::string& in, std::size_t i, std::size_t j,
+                                     long value, const CharClassTable& classes) const {
+    std::string cardinal = words(value, false, std::string());
+    const std::size_t size = in.size();
+    std::string_view before;
+    if (j + 1 >= size || in[j] != ' ' || !count_may_agree(in, i, classes, before)) return cardinal;
+    std::size_t w = j + 1;
+    while (w < size && w - j <= kEndingWordMax &&
+           classes.is_small(static_cast<unsigned char>(in[w])))
+        ++w;
+    // A word of small letters alone, not the start of "hišA1".
+    if (w != size && in[w] != ' ') return cardinal;
+    std::string before_lower;
+    for (char c : before)
+        before_lower += static_cast<char>(classes.to_lower(static_cast<unsigned char>(c)));
+    return agreeing_count(std::move(cardinal), value, before_lower,
+                          std::string_view(in).substr(j + 1, w - j - 1));
+}
+
 void NumberWords::convert(const std::string& in, std::string& out,
                           const CharClassTable& classes) const {
     out.clear();
     const std::size_t size = in.size();
     std::size_t i = 0;
-    const auto digit = [&](std::size_t k) {
-        return k < size && classes.is_digit(static_cast<unsigned char>(in[k])) && in[k] >= '0' &&
-               in[k] <= '9';
-    };
+    const auto digit = [&](std::size_t k) { return ascii_digit_at(in, k, classes); };
     while (i < size) {
         if (in[i] == kGroupedMark || in[i] == kJoinMark) {
             ++i;  // a mark whose digits the unit stage took
@@ -384,55 +488,7 @@ void NumberWords::convert(const std::string& in, std::string& out,
             !too_big && value >= 1 && value <= kMonths && i >= 4 && in[i - 1] == ' ' &&
             in[i - 2] == kOrdinalMark && in[i - 3] == ' ' && digit(i - 4) && j + 1 < size &&
             in[j] == ' ' && in[j + 1] == '.' && (j + 2 == size || in[j + 2] == ' ');
-        // "od 1. 1. 2025", "do 15. 3.": the day and the month of a date after a
-        // word that asks for the genitive.
-        const auto genitive_word_ends_at = [&](std::size_t& p) {
-            while (p > 0 && in[p - 1] == ' ') --p;
-            std::string word;
-            while (p > 0 && classes.is_letter(static_cast<unsigned char>(in[p - 1])))
-                word.insert(
-                    word.begin(),
-                    static_cast<char>(classes.to_lower(static_cast<unsigned char>(in[--p]))));
-            return !word.empty() && listed(date_genitive_words_, word);
-        };
-        // `of_date`: a word between two dates ("od 1. 12. do 3. 12.", and
-        // "1.12.-3.12.", which the splitter wrote "1.12. do 3.12.") takes the
-        // case of the first date, so that both stay alike.
-        const auto word_before_is_genitive = [&](std::size_t p, bool of_date) {
-            if (!genitive_word_ends_at(p)) return false;
-            while (of_date && p > 0 && in[p - 1] == ' ') --p;
-            if (!of_date || p == 0 || (!digit(p - 1) && in[p - 1] != kOrdinalMark)) return true;
-            while (p > 0 && (digit(p - 1) || in[p - 1] == ' ' || in[p - 1] == kOrdinalMark ||
-                             in[p - 1] == kGroupedMark))
-                --p;
-            return genitive_word_ends_at(p);
-        };
-        const auto number_at = [&](std::size_t b, std::size_t e) {
-            long n = 0;
-            for (std::size_t k = b; k < e && n <= kDaysOfMonth; ++k) n = n * 10 + (in[k] - '0');
-            return n;
-        };
-        bool date_genitive = false;
-        if (!too_big && value >= 1 && value <= kDaysOfMonth && j + 1 < size &&
-            in[j + 1] == kOrdinalMark && digit(j + 3)) {
-            std::size_t e = j + 3;
-            while (digit(e)) ++e;
-            const long month = number_at(j + 3, e);
-            // The month's dot is an ordinal mark, or the sentence's end ("do 15. 3.").
-            const bool month_dot = e + 1 < size && in[e] == ' ' &&
-                                   (in[e + 1] == kOrdinalMark ||
-                                    (in[e + 1] == '.' && (e + 2 == size || in[e + 2] == ' ')));
-            date_genitive =
-                month_dot && month >= 1 && month <= kMonths && word_before_is_genitive(i, true);
-        }
-        if (!too_big && value >= 1 && value <= kMonths && i >= 4 && in[i - 1] == ' ' &&
-            in[i - 2] == kOrdinalMark && in[i - 3] == ' ' && digit(i - 4)) {
-            std::size_t b = i - 3;
-            while (b > 0 && digit(b - 1)) --b;
-            const long day = number_at(b, i - 3);
-            date_genitive = date_genitive ||
-                            (day >= 1 && day <= kDaysOfMonth && word_before_is_genitive(b, true));
-        }
+        const bool date_genitive = !too_big && date_in_genitive(in, i, j, value, classes);
         if (date_genitive && (month_at_end || (j + 1 < size && in[j + 1] == kOrdinalMark))) {
             out += words(value, true, std::string(kGenitiveEnding));
             i = month_at_end ? j + 1 : std::min(j + 3, size);
@@ -458,49 +514,10 @@ void NumberWords::convert(const std::string& in, std::string& out,
             out += spoken;
             if (i < size && in[i] == ' ') ++i;
         } else if (ordinal) {
-            const auto word_at = [&](std::size_t w) {
-                std::string word;
-                while (w < size && word.size() < kEndingWordMax &&
-                       classes.is_small(static_cast<unsigned char>(in[w])))
-                    word += in[w++];
-                return word;
-            };
-            std::string next = word_at(std::min(j + 3, size));
-            // "od 10. do 21. ure", "10. in 11. stoletje": both agree with the noun.
-            std::size_t k = std::min(j + 3, size) + next.size();
-            if (next.size() < kAgreementWordMin && k < size && in[k] == ' ' && digit(k + 1)) {
-                ++k;
-                while (digit(k)) ++k;
-                if (k + 3 < size && in[k] == ' ' && in[k + 1] == kOrdinalMark && in[k + 2] == ' ')
-                    next = word_at(k + 3);
-            }
-            // "do 2. razreda", "iz 3. nadstropja": after a preposition of the
-            // genitive a word in -a is a masculine or neuter genitive.
-            if (!next.empty() && next.back() == 'a' && word_before_is_genitive(i, false))
-                out += words(value, true, std::string(kGenitiveEnding));
-            else
-                out += ordinal_words(value, next);
+            out += ordinal_at(in, i, j, value, classes);
             i = std::min(j + 3, size);
         } else {
-            std::string cardinal = words(value, false, std::string());
-            if (!too_big && j + 1 < size && in[j] == ' ') {
-                std::string_view before;
-                if (count_may_agree(in, i, classes, before)) {
-                    std::size_t w = j + 1;
-                    while (w < size && w - j <= kEndingWordMax &&
-                           classes.is_small(static_cast<unsigned char>(in[w])))
-                        ++w;
-                    // A word of small letters alone, not the start of "hišA1".
-                    std::string before_lower;
-                    for (char c : before)
-                        before_lower +=
-                            static_cast<char>(classes.to_lower(static_cast<unsigned char>(c)));
-                    if (w == size || in[w] == ' ')
-                        cardinal = agreeing_count(std::move(cardinal), value, before_lower,
-                                                  std::string_view(in).substr(j + 1, w - j - 1));
-                }
-            }
-            out += cardinal;
+            out += cardinal_at(in, i, j, value, classes);
             i = j < size && in[j] == ' ' ? j + 1 : j;  // the words end with their own space
         }
         if (out.size() > kOutputSoftLimit) {

@@ -59,6 +59,29 @@ public:
                                std::string_view next_word) const;
 
 private:
+    // True when a word of `datum_rodilnik` ends before `p` (past blanks);
+    // moves `p` to its start.
+    bool genitive_word_ends_at(const std::string& in, std::size_t& p,
+                               const CharClassTable& classes) const;
+    // True when such a word stands before the number at `p`. With `of_date`
+    // a date between it and the number counts too: "od 1. 12. do 3. 12." and
+    // "1.12.-3.12." (written "1.12. do 3.12.") give both dates one case.
+    bool genitive_before(const std::string& in, std::size_t p, bool of_date,
+                         const CharClassTable& classes) const;
+    // True when `value`, the digits from `i` to `j`, is the day or the month
+    // of a date after a word that asks for the genitive ("od 1. 1. 2025",
+    // "do 15. 3.").
+    bool date_in_genitive(const std::string& in, std::size_t i, std::size_t j, long value,
+                          const CharClassTable& classes) const;
+    // The words of the ordinal `value`, the digits from `i` to `j`, agreeing
+    // with the word after it (or after a second ordinal: "od 10. do 21. ure").
+    std::string ordinal_at(const std::string& in, std::size_t i, std::size_t j, long value,
+                           const CharClassTable& classes) const;
+    // The words of the cardinal `value`, the digits from `i` to `j`, agreeing
+    // with the word after it where agreeing_count() says so.
+    std::string cardinal_at(const std::string& in, std::size_t i, std::size_t j, long value,
+                            const CharClassTable& classes) const;
+
     std::vector<std::string> cardinal_;                            // gl_stevnik
     std::vector<std::string> ordinal_;                             // vrst_koren
     std::vector<std::string> months_;                              // mesec
