@@ -268,6 +268,82 @@ int ClockTimes::kind_of_word(std::string_view word, const CharClassTable& classe
     return 0;
 }
 
+bool ClockTimes::bare_hour_at(std::string_view in, std::size_t i, std::size_t end, int& hour,
+                              const CharClassTable& classes) const {
+    const std::string_view token = in.substr(i, end - i);
+    if (token.size() > 2 || !read_number(token, hour) || hour > 24 ||
+        kind_of_word(word_before(in, i, classes), classes) == 0)
+        return false;
+    const std::string_view before = word_before(in, i, classes);
+    const std::string_view after = word_after(in, end, classes);
+    const auto in_list = [&](const std::vector<std::string>& list, std::string_view word) {
+        return std::any_of(list.begin(), list.end(),
+                           [&](const std::string& w) { return same_word(w, word, classes); });
+    };
+    std::size_t k = end;
+    while (k < in.size() && in[k] == ' ') ++k;
+    // A dot ends the clause only before the end or a capital: "ob 2. uri"
+    // is an ordinal, "ob 2.5" a decimal.
+    std::size_t after_dot = k + 1;
+    while (after_dot < in.size() && in[after_dot] == ' ') ++after_dot;
+    const bool clause_end =
+        k == in.size() ||
+        (k < in.size() && (in[k] == ',' || in[k] == ';' || in[k] == '!' || in[k] == '?')) ||
+        (k < in.size() && in[k] == '.' &&
+         (after_dot == in.size() ||
+          (after_dot > k + 1 && classes.is_capital(static_cast<unsigned char>(in[after_dot])))));
+    return (end == in.size() || in[end] == ' ' || in[end] == ',' || in[end] == '.' ||
+            in[end] == ';' || in[end] == '!' || in[end] == '?') &&
+           (in_list(day_part_words_, after) || (clause_end && in_list(bare_hour_words_, before)));
+}
+
+bool ClockTimes::dot_time_at(std::string_view in, std::size_t i, std::size_t& end, int& hour,
+                             int& minute, const CharClassTable& classes) const {
+    const std::string_view token = in.substr(i, end - i);
+    if (token.size() > 2 || end + 2 >= in.size() || in[end] != '.' || !ascii_digit(in[end + 1]) ||
+        !ascii_digit(in[end + 2]) || (end + 3 != in.size() && ascii_digit(in[end + 3])) ||
+        (end + 4 < in.size() && in[end + 3] == '.' && ascii_digit(in[end + 4])) ||
+        !read_number(token, hour) || hour > 24)
+        return false;
+    minute = (in[end + 1] - '0') * 10 + (in[end + 2] - '0');
+    const std::string_view before = word_before(in, i, classes);
+    const std::string_view earlier =
+        word_before(in, static_cast<std::size_t>(before.data() - in.data()), classes);
+    const std::string_view after = word_after(in, end + 3, classes);
+    const auto listed = [&](std::string_view word) {
+        return std::any_of(dot_words_.begin(), dot_words_.end(),
+                           [&](const std::string& w) { return same_word(w, word, classes); });
+    };
+    if (minute > 59 || (kind_of_word(before, classes) == 0 && !listed(before) && !listed(earlier) &&
+                        !listed(after)))
+        return false;
+    end += 3;
+    // "18.30 h": the hour sign is said by the time itself.
+    if (after.size() == 1 && listed(after))
+        end = static_cast<std::size_t>(after.data() - in.data()) + 1;
+    return true;
+}
+
+std::string ClockTimes::spoken_range(std::string_view in, std::size_t i, std::size_t& range_end,
+                                     const CharClassTable& classes) const {
+    int hours[2], minutes[2], seconds[2];
+    if (range_words_.size() != 2 || !time_range_at(in, i, range_end, hours, minutes, seconds))
+        return std::string();
+    std::string text;
+    if (!same_word(word_before(in, i, classes), range_words_[0], classes))
+        text = range_words_[0] + ' ';
+    for (int end_of_range = 0; end_of_range < 2; ++end_of_range) {
+        if (end_of_range == 1) text += ' ' + range_words_[1] + ' ';
+        std::string time =
+            spoken(kind_of_word(range_words_[end_of_range], classes), hours[end_of_range],
+                   minutes[end_of_range], seconds[end_of_range]);
+        while (!time.empty() && time.back() == ' ') time.pop_back();
+        if (time.empty()) return std::string();
+        text += time;
+    }
+    return text.size() <= kClockSpokenMax ? text : std::string();
+}
+
 void ClockTimes::convert(std::string_view in, std::string& out, std::size_t limit,
                          const CharClassTable& classes, SourceTrail* trail) const {
     out.clear();
@@ -295,92 +371,23 @@ void ClockTimes::convert(std::string_view in, std::string& out, std::size_t limi
                                  CharClassTable::is_space(static_cast<unsigned char>(in[i - 1])) ||
                                  in[i - 1] == '(';
         bool clock = after_space && parse_clock(token, hour, minute, second);
-        // "ob 5 zjutraj", "okoli 9 zvečer", "Pridem ob 2.": a bare hour after a
-        // word of ure_ob_besede or ure_okoli_besede, before a part of the day
-        // or, after a word of ure_gole_besede, at the end of a clause.
-        if (after_space && !clock && token.size() <= 2 && read_number(token, hour) && hour <= 24 &&
-            kind_of_word(word_before(in, i, classes), classes) != 0) {
-            const std::string_view before = word_before(in, i, classes);
-            const std::string_view after = word_after(in, end, classes);
-            const auto in_list = [&](const std::vector<std::string>& list, std::string_view word) {
-                return std::any_of(list.begin(), list.end(), [&](const std::string& w) {
-                    return same_word(w, word, classes);
-                });
-            };
-            std::size_t k = end;
-            while (k < in.size() && in[k] == ' ') ++k;
-            // A dot ends the clause only before the end or a capital: "ob 2. uri"
-            // is an ordinal, "ob 2.5" a decimal.
-            std::size_t after_dot = k + 1;
-            while (after_dot < in.size() && in[after_dot] == ' ') ++after_dot;
-            const bool clause_end =
-                k == in.size() ||
-                (k < in.size() && (in[k] == ',' || in[k] == ';' || in[k] == '!' || in[k] == '?')) ||
-                (k < in.size() && in[k] == '.' &&
-                 (after_dot == in.size() ||
-                  (after_dot > k + 1 &&
-                   classes.is_capital(static_cast<unsigned char>(in[after_dot])))));
-            if ((end == in.size() || in[end] == ' ' || in[end] == ',' || in[end] == '.' ||
-                 in[end] == ';' || in[end] == '!' || in[end] == '?') &&
-                (in_list(day_part_words_, after) ||
-                 (clause_end && in_list(bare_hour_words_, before)))) {
-                clock = true;
-                minute = 0;
-                second = -1;
-            }
+        if (after_space && !clock && bare_hour_at(in, i, end, hour, classes)) {
+            clock = true;
+            minute = 0;
+            second = -1;
         }
-        // "ob 14.30", "ura je 7.05", "18.30 h": hours, a dot and two digits of
-        // minutes, read as a time where a word around it says so.
-        if (after_space && !clock && token.size() <= 2 && end + 2 < in.size() && in[end] == '.' &&
-            ascii_digit(in[end + 1]) && ascii_digit(in[end + 2]) &&
-            (end + 3 == in.size() || !ascii_digit(in[end + 3])) &&
-            !(end + 4 < in.size() && in[end + 3] == '.' && ascii_digit(in[end + 4])) &&
-            read_number(token, hour) && hour <= 24) {
-            minute = (in[end + 1] - '0') * 10 + (in[end + 2] - '0');
-            const std::string_view before = word_before(in, i, classes);
-            const std::string_view earlier =
-                word_before(in, static_cast<std::size_t>(before.data() - in.data()), classes);
-            const std::string_view after = word_after(in, end + 3, classes);
-            const auto listed = [&](std::string_view word) {
-                return std::any_of(dot_words_.begin(), dot_words_.end(), [&](const std::string& w) {
-                    return same_word(w, word, classes);
-                });
-            };
-            if (minute <= 59 && (kind_of_word(before, classes) != 0 || listed(before) ||
-                                 listed(earlier) || listed(after))) {
-                clock = true;
-                second = -1;
-                end += 3;
-                // "18.30 h": the hour sign is said by the time itself.
-                if (after.size() == 1 && listed(after))
-                    end = static_cast<std::size_t>(after.data() - in.data()) + 1;
-            }
+        if (after_space && !clock && dot_time_at(in, i, end, hour, minute, classes)) {
+            clock = true;
+            second = -1;
         }
-        // "8.00-12.00", "7.30 - 15.30", "8:00-16:00": a range of two times is
-        // read "od osmih do dvanajstih" without a word around it.
         std::size_t range_end = 0;
-        int range_hours[2], range_minutes[2], range_seconds[2];
-        if (after_space && range_words_.size() == 2 &&
-            time_range_at(in, i, range_end, range_hours, range_minutes, range_seconds)) {
-            const std::string_view before = word_before(in, i, classes);
-            if (!same_word(before, range_words_[0], classes)) text = range_words_[0] + ' ';
-            bool spoken_both = true;
-            for (int end_of_range = 0; end_of_range < 2 && spoken_both; ++end_of_range) {
-                if (end_of_range == 1) text += ' ' + range_words_[1] + ' ';
-                std::string time = spoken(kind_of_word(range_words_[end_of_range], classes),
-                                          range_hours[end_of_range], range_minutes[end_of_range],
-                                          range_seconds[end_of_range]);
-                while (!time.empty() && time.back() == ' ') time.pop_back();
-                spoken_both = !time.empty();
-                text += time;
-            }
-            if (spoken_both && text.size() <= kClockSpokenMax) {
-                out.append(text, 0, std::min(text.size(), limit - out.size()));
+        if (after_space) {
+            if (const std::string range = spoken_range(in, i, range_end, classes); !range.empty()) {
+                out.append(range, 0, std::min(range.size(), limit - out.size()));
                 trace(trail, out.size(), i, false);
                 i = range_end;
                 continue;
             }
-            text.clear();
         }
         std::size_t ratio_end = 0;
         std::string_view left, right;

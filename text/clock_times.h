@@ -38,6 +38,19 @@ public:
 
 private:
     int kind_of_word(std::string_view word, const CharClassTable& classes) const;
+    // True when the digits from `i` to `end` are a bare hour that the words
+    // around it make a time ("ob 5 zjutraj", "Pridem ob 2."); sets `hour`.
+    bool bare_hour_at(std::string_view in, std::size_t i, std::size_t end, int& hour,
+                      const CharClassTable& classes) const;
+    // True when the digits from `i` to `end`, a dot and two digits are a time
+    // that a word around them asks for ("ob 14.30", "18.30 h"); sets `hour`
+    // and `minute` and moves `end` past the time (and its hour sign).
+    bool dot_time_at(std::string_view in, std::size_t i, std::size_t& end, int& hour, int& minute,
+                     const CharClassTable& classes) const;
+    // The spoken range of two times at `i` ("8.00-12.00": "od osmih do
+    // dvanajstih"), with `range_end` past it; empty when none is there.
+    std::string spoken_range(std::string_view in, std::size_t i, std::size_t& range_end,
+                             const CharClassTable& classes) const;
 
     std::vector<std::string> hours_[3];
     std::vector<std::string> minutes_;
