@@ -112,22 +112,8 @@ int day_at(std::string_view lower, std::size_t pos, const std::vector<Day>& days
 
 }  // namespace
 
-void Abbreviations::expand(std::string_view in, std::string& out, std::size_t limit,
-                           const CharClassTable& classes, SourceTrail* trail) const {
-    out.clear();
-    if (trail) trail->clear();
-    struct Occurrence {
-        std::size_t position;
-        const Pair* pair;
-        bool glued;               // the character after it is not a space
-        std::size_t length = 0;   // of the text it replaces
-        std::string day_reading;  // of a day: "od ponedeljka do petka", "sobota"
-    };
-    std::vector<Occurrence> found;
-    std::string lower(in);
-    classes.lower_case(lower);
-    // "pon.-pet.", "pon. - sob.": a range of two days; "sob. 8.00-12.00",
-    // "ned.: zaprto": a day before its hours. Their dots end no sentence.
+void Abbreviations::find_days(std::string_view in, const std::string& lower,
+                              const CharClassTable& classes, std::vector<Occurrence>& found) const {
     for (std::size_t pos = 0; !days_.empty() && pos < lower.size(); ++pos) {
         const int first = day_at(lower, pos, days_, classes);
         if (first < 0) continue;
@@ -173,6 +159,16 @@ void Abbreviations::expand(std::string_view in, std::string& out, std::size_t li
         found.push_back(std::move(day));
         pos = end - 1;
     }
+}
+
+void Abbreviations::expand(std::string_view in, std::string& out, std::size_t limit,
+                           const CharClassTable& classes, SourceTrail* trail) const {
+    out.clear();
+    if (trail) trail->clear();
+    std::vector<Occurrence> found;
+    std::string lower(in);
+    classes.lower_case(lower);
+    find_days(in, lower, classes, found);
     if (!pairs_.empty()) {
         for (const Pair& pair : pairs_) {
             std::size_t from = 0;

@@ -41,6 +41,21 @@ public:
     const std::vector<Pair>& pairs() const { return pairs_; }
 
 private:
+    // An abbreviation or a short day name found in the text.
+    struct Occurrence {
+        std::size_t position;
+        const Pair* pair;         // null for a day
+        bool glued;               // the character after it is not a space
+        std::size_t length = 0;   // of the text it replaces
+        std::string day_reading;  // of a day: "od ponedeljka do petka", "sobota"
+    };
+    // Adds the short day names of `in` (`lower` in small letters) that are
+    // read: "pon.-pet.", "pon. - sob." as a range of two days, and a day
+    // before its hours ("sob. 8.00-12.00", "ned.: zaprto"). Their dots end no
+    // sentence.
+    void find_days(std::string_view in, const std::string& lower, const CharClassTable& classes,
+                   std::vector<Occurrence>& found) const;
+
     std::vector<Pair> pairs_;
     // `okrajsave_dni` (optional): short names of the days with their dot,
     // their nominative and their genitive. They are read in a range of two
