@@ -130,6 +130,18 @@ bool same_word(std::string_view a, std::string_view b, const CharClassTable& cla
     return true;
 }
 
+// True when `word` is one of `list`, in small or capital letters.
+bool listed_word(const std::vector<std::string>& list, std::string_view word,
+                 const CharClassTable& classes) {
+    return std::any_of(list.begin(), list.end(),
+                       [&](const std::string& w) { return same_word(w, word, classes); });
+}
+
+// A mark that closes a clause after a bare hour ("Pridem ob 2, ...").
+bool clause_mark(char c) {
+    return c == ',' || c == ';' || c == '!' || c == '?';
+}
+
 // A short capitalised word just before the numbers ("Jn 3:16", "Ps 23:1"):
 // a book and its chapter and verse, not a score. A team in capitals ("SLO
 // 2:1 HRV") is none.
@@ -276,10 +288,6 @@ bool ClockTimes::bare_hour_at(std::string_view in, std::size_t i, std::size_t en
         return false;
     const std::string_view before = word_before(in, i, classes);
     const std::string_view after = word_after(in, end, classes);
-    const auto in_list = [&](const std::vector<std::string>& list, std::string_view word) {
-        return std::any_of(list.begin(), list.end(),
-                           [&](const std::string& w) { return same_word(w, word, classes); });
-    };
     std::size_t k = end;
     while (k < in.size() && in[k] == ' ') ++k;
     // A dot ends the clause only before the end or a capital: "ob 2. uri"
@@ -287,14 +295,13 @@ bool ClockTimes::bare_hour_at(std::string_view in, std::size_t i, std::size_t en
     std::size_t after_dot = k + 1;
     while (after_dot < in.size() && in[after_dot] == ' ') ++after_dot;
     const bool clause_end =
-        k == in.size() ||
-        (k < in.size() && (in[k] == ',' || in[k] == ';' || in[k] == '!' || in[k] == '?')) ||
+        k == in.size() || (k < in.size() && clause_mark(in[k])) ||
         (k < in.size() && in[k] == '.' &&
          (after_dot == in.size() ||
           (after_dot > k + 1 && classes.is_capital(static_cast<unsigned char>(in[after_dot])))));
-    return (end == in.size() || in[end] == ' ' || in[end] == ',' || in[end] == '.' ||
-            in[end] == ';' || in[end] == '!' || in[end] == '?') &&
-           (in_list(day_part_words_, after) || (clause_end && in_list(bare_hour_words_, before)));
+    return (end == in.size() || in[end] == ' ' || in[end] == '.' || clause_mark(in[end])) &&
+           (listed_word(day_part_words_, after, classes) ||
+            (clause_end && listed_word(bare_hour_words_, before, classes)));
 }
 
 bool ClockTimes::dot_time_at(std::string_view in, std::size_t i, std::size_t& end, int& hour,
@@ -311,8 +318,7 @@ bool ClockTimes::dot_time_at(std::string_view in, std::size_t i, std::size_t& en
         word_before(in, static_cast<std::size_t>(before.data() - in.data()), classes);
     const std::string_view after = word_after(in, end + 3, classes);
     const auto listed = [&](std::string_view word) {
-        return std::any_of(dot_words_.begin(), dot_words_.end(),
-                           [&](const std::string& w) { return same_word(w, word, classes); });
+        return listed_word(dot_words_, word, classes);
     };
     if (minute > 59 || (kind_of_word(before, classes) == 0 && !listed(before) && !listed(earlier) &&
                         !listed(after)))
