@@ -166,11 +166,6 @@ int main() {
         "after the three settings requests: %.3f ms\n",
         query, alone, with_settings);
 
-    SPVTEXTFRAG fragment{};
-    start = Clock::now();
-    for (int i = 0; i < 100000; ++i) sint::platform::readable(&fragment, sizeof fragment);
-    std::printf("pointer check of one fragment: %.2f us\n", since_ms(start) * 1000.0 / 100000);
-
     with_token->Release();
     engine->Release();
     server.server_stop();

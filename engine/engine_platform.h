@@ -29,10 +29,6 @@ void sleep_ms(int milliseconds);
 // and returns false when it is the quit message. Without a queue, true.
 bool pump_messages();
 
-// True when `size` bytes at `address` can be read (or read and written).
-bool readable(const void* address, std::size_t size);
-bool writable(void* address, std::size_t size);
-
 // Narrow text in the system's 8-bit code page (code page 1250 here); characters
 // outside it become "?".
 std::string wide_to_ansi(const WCHAR* text, std::size_t length);

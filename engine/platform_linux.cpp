@@ -1,6 +1,4 @@
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,9 +15,7 @@
 #include "engine/registry_file.h"
 
 // The Linux side of the engine library: processes through the shared detached
-// spawn, a registry kept in a text file, code page 1250 by table, and pointer
-// checks through the kernel (which reports an unreadable buffer instead of
-// faulting).
+// spawn, a registry kept in a text file and code page 1250 by table.
 
 void* CoTaskMemAlloc(std::size_t size) {
     return std::malloc(size == 0 ? 1 : size);
@@ -32,35 +28,11 @@ void CoTaskMemFree(void* block) {
 namespace sint::platform {
 namespace {
 
-// A pipe for the pointer checks, opened once per check.
-class CheckPipe {
-public:
-    CheckPipe() { ok_ = ::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) == 0; }
-    ~CheckPipe() {
-        if (ok_) {
-            ::close(fds_[0]);
-            ::close(fds_[1]);
-        }
-    }
-    CheckPipe(const CheckPipe&) = delete;
-    CheckPipe& operator=(const CheckPipe&) = delete;
-    bool ok() const { return ok_; }
-    int reader() const { return fds_[0]; }
-    int writer() const { return fds_[1]; }
-
-private:
-    int fds_[2] = {-1, -1};
-    bool ok_ = false;
-};
-
 // HRESULT_FROM_WIN32 of ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND and
 // ERROR_ACCESS_DENIED.
 constexpr HRESULT kFileNotFound = static_cast<HRESULT>(0x80070002);
 constexpr HRESULT kPathNotFound = static_cast<HRESULT>(0x80070003);
 constexpr HRESULT kAccessDenied = static_cast<HRESULT>(0x80070005);
-
-// Largest block checked through the pipe at once (well inside its capacity).
-constexpr std::size_t kCheckChunk = 4096;
 
 std::vector<std::string> split_blanks(const std::string& text) {
     std::vector<std::string> parts;
@@ -93,48 +65,6 @@ void sleep_ms(int milliseconds) {
 }
 
 bool pump_messages() {
-    return true;
-}
-
-bool readable(const void* address, std::size_t size) {
-    if (address == nullptr) return false;
-    const auto* bytes = static_cast<const unsigned char*>(address);
-    unsigned char copy[kCheckChunk];
-    for (std::size_t done = 0; done < size;) {
-        const std::size_t chunk = std::min(kCheckChunk, size - done);
-        // Reading our own memory through the kernel reports a bad address
-        // instead of faulting; the pipe is the fall-back where that call is barred.
-        iovec local{copy, chunk};
-        iovec remote{const_cast<unsigned char*>(bytes + done), chunk};
-        const ssize_t got = ::process_vm_readv(::getpid(), &local, 1, &remote, 1, 0);
-        if (got < 0 && errno != ENOSYS && errno != EPERM) return false;
-        if (got < 0) {
-            CheckPipe pipe;
-            if (!pipe.ok()) return false;
-            if (::write(pipe.writer(), bytes + done, chunk) != static_cast<ssize_t>(chunk))
-                return false;
-        } else if (static_cast<std::size_t>(got) != chunk) {
-            return false;
-        }
-        done += chunk;
-    }
-    return true;
-}
-
-bool writable(void* address, std::size_t size) {
-    if (!readable(address, size)) return false;
-    auto* bytes = static_cast<unsigned char*>(address);
-    for (std::size_t done = 0; done < size;) {
-        // The bytes go out through the pipe and come back into the same place:
-        // the kernel refuses the read when the place cannot be written.
-        CheckPipe pipe;
-        if (!pipe.ok()) return false;
-        const std::size_t chunk = std::min(kCheckChunk, size - done);
-        if (::write(pipe.writer(), bytes + done, chunk) != static_cast<ssize_t>(chunk))
-            return false;
-        if (::read(pipe.reader(), bytes + done, chunk) != static_cast<ssize_t>(chunk)) return false;
-        done += chunk;
-    }
     return true;
 }
 

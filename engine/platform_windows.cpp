@@ -10,7 +10,7 @@
 #include "engine/wide_text_windows.h"
 
 // The Windows side of the engine library: CreateProcess for the server start,
-// the thread's message queue, VirtualQuery for pointer checks, code page 1250
+// the thread's message queue, code page 1250
 // through WideCharToMultiByte, the library's own path from its module handle,
 // and the system registry under HKEY_CLASSES_ROOT. Paths and registry text
 // are held in UTF-8 and turned into UTF-16 for the system calls.
@@ -55,30 +55,6 @@ HRESULT create_process(const std::string& path, const std::string& arguments,
     return S_OK;
 }
 
-bool accessible(const void* address, std::size_t size, DWORD wanted) {
-    if (address == nullptr) return false;
-    auto at = reinterpret_cast<std::uintptr_t>(address);
-    const std::uintptr_t end = at + size;
-    if (end < at) return false;
-    while (at < end || size == 0) {
-        MEMORY_BASIC_INFORMATION info{};
-        if (VirtualQuery(reinterpret_cast<const void*>(at), &info, sizeof info) == 0) return false;
-        if (info.State != MEM_COMMIT || (info.Protect & (PAGE_GUARD | PAGE_NOACCESS)) ||
-            !(info.Protect & wanted))
-            return false;
-        const auto region_end =
-            reinterpret_cast<std::uintptr_t>(info.BaseAddress) + info.RegionSize;
-        if (size == 0 || region_end >= end) return true;
-        at = region_end;
-    }
-    return true;
-}
-
-constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
-                            PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
-constexpr DWORD kWritable =
-    PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
-
 HRESULT from_error(LONG error) {
     return error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(error));
 }
@@ -119,14 +95,6 @@ bool pump_messages() {
     TranslateMessage(&message);
     DispatchMessageW(&message);
     return true;
-}
-
-bool readable(const void* address, std::size_t size) {
-    return accessible(address, size, kReadable);
-}
-
-bool writable(void* address, std::size_t size) {
-    return accessible(address, size, kWritable);
 }
 
 std::string wide_to_ansi(const WCHAR* text, std::size_t length) {

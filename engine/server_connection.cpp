@@ -1,5 +1,6 @@
 #include "engine/server_connection.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -16,8 +17,6 @@ namespace sint {
 namespace {
 
 constexpr const char* kServerHost = "127.0.0.1";
-// A connection to port 0 goes to this port.
-constexpr std::uint16_t kPortZeroMeans = 80;
 // Reply data start after the seven-character code and its NUL.
 constexpr std::size_t kReplyCodeSize = 7;
 constexpr std::size_t kReplyDataOffset = 8;
@@ -38,31 +37,32 @@ constexpr int kReceivedNotReady = -1;  // "SINT_NO" during a test, or a bad inde
 constexpr int kReceivedTimeout = -2;
 constexpr int kReceivedClosed = -3;  // the connection ended (the server closed it or sent garbage)
 
+// A connection of the table. The socket is shared so that a reply can be
+// waited for outside the table's lock while the entry stays replaceable.
 struct ConnectionEntry {
-    std::unique_ptr<ProtocolConnection> socket;
+    std::shared_ptr<ProtocolConnection> socket;
     std::string host;
     std::uint16_t port = 0;
-    // The payload of the most recent frame received on this connection.
-    std::vector<std::uint8_t> payload;
-    // Wait limit when a caller gives none; 0 is no limit.
-    int default_timeout_ms = 0;
 };
 
 struct Module {
     // Held for a whole exchange (a request and the wait for its reply, or a
     // sentence's settings with its synthesis), so that two voices of one
-    // process never take each other's replies.
+    // process never take each other's replies. Everything below but the
+    // table is written only with it held.
     std::recursive_mutex exchange_mutex;
+    // Guards the table itself: its size and its entries.
     std::mutex table_mutex;
     std::vector<ConnectionEntry> table;
-    int state = kConnectionUntested;
-    long index = -1;
+    // Read by connection_state() and check_failure() without the exchange lock.
+    std::atomic<int> state{kConnectionUntested};
+    std::atomic<long> index{-1};
     std::string server_path;
     int lifespan = kTokenDefaultLifespan;
     int port = kTokenDefaultPort;
     ConnectionTimings timings;
     // Why the most recent check failed; S_OK after one that succeeded.
-    HRESULT failure = S_OK;
+    std::atomic<HRESULT> failure{S_OK};
 };
 
 Module& module() {
@@ -70,8 +70,17 @@ Module& module() {
     return instance;
 }
 
-bool valid_index(long index) {
-    return index >= 0 && static_cast<std::size_t>(index) < module().table.size();
+// Whether `index` names an entry with a socket; the table lock must be held.
+bool valid_entry(long index) {
+    const Module& m = module();
+    return index >= 0 && static_cast<std::size_t>(index) < m.table.size() && m.table[index].socket;
+}
+
+// The socket of an entry, or none; takes the table lock.
+std::shared_ptr<ProtocolConnection> entry_socket(long index) {
+    Module& m = module();
+    const std::lock_guard<std::mutex> lock(m.table_mutex);
+    return valid_entry(index) ? m.table[index].socket : nullptr;
 }
 
 // Takes the first free slot, else appends one. Returns its index.
@@ -82,10 +91,9 @@ long create_connection(const std::string& host, int port) {
     while (slot < m.table.size() && m.table[slot].socket) ++slot;
     if (slot == m.table.size()) m.table.emplace_back();
     ConnectionEntry& entry = m.table[slot];
-    entry.socket = std::make_unique<ProtocolConnection>();
+    entry.socket = std::make_shared<ProtocolConnection>();
     entry.host = host;
     entry.port = static_cast<std::uint16_t>(port);
-    entry.payload.clear();
     return static_cast<long>(slot);
 }
 
@@ -100,9 +108,7 @@ enum class Probe {
 // before a request would go out on it, and made again.
 Probe connect_entry(ConnectionEntry& entry) {
     if (entry.socket->refresh()) return Probe::Kept;
-    return entry.socket->connect(entry.host, entry.port == 0 ? kPortZeroMeans : entry.port)
-               ? Probe::Reconnected
-               : Probe::Unreachable;
+    return entry.socket->connect(entry.host, entry.port) ? Probe::Reconnected : Probe::Unreachable;
 }
 
 bool ensure_connected(ConnectionEntry& entry) {
@@ -112,7 +118,7 @@ bool ensure_connected(ConnectionEntry& entry) {
 Probe probe_connection(long index) {
     Module& m = module();
     const std::lock_guard<std::mutex> lock(m.table_mutex);
-    if (!valid_index(index) || !m.table[index].socket) return Probe::Unreachable;
+    if (!valid_entry(index)) return Probe::Unreachable;
     return connect_entry(m.table[index]);
 }
 
@@ -131,7 +137,7 @@ long reply_number(const std::vector<std::uint8_t>& payload) {
 int SEND_request(long index, const std::string& text) {
     Module& m = module();
     const std::lock_guard<std::mutex> lock(m.table_mutex);
-    if (!valid_index(index) || !m.table[index].socket) return -1;
+    if (!valid_entry(index)) return -1;
     ConnectionEntry& entry = m.table[index];
     // A send on a closed connection first tries to connect again.
     const bool sent = ensure_connected(entry) && entry.socket->send_request(text);
@@ -183,21 +189,15 @@ int recognise(const std::vector<std::uint8_t>& payload, std::vector<std::uint8_t
     return kReceivedOther;
 }
 
+// Waits for one frame on the connection `index`. The wait holds a reference
+// to the socket, not the table's lock; a connection that was replaced or
+// forgotten meanwhile counts as closed, whatever arrived on it.
 int RECEIVE_reply(long index, std::vector<std::uint8_t>* buffer, long* value, int timeout_ms) {
-    Module& m = module();
-    ProtocolConnection* socket = nullptr;
-    {
-        const std::lock_guard<std::mutex> lock(m.table_mutex);
-        if (!valid_index(index) || !m.table[index].socket) return kReceivedNotReady;
-        socket = m.table[index].socket.get();
-        if (timeout_ms <= 0) timeout_ms = m.table[index].default_timeout_ms;
-    }
+    const std::shared_ptr<ProtocolConnection> socket = entry_socket(index);
+    if (!socket) return kReceivedNotReady;
     std::optional<ReceivedFrame> frame = socket->receive(timeout_ms);
+    if (entry_socket(index) != socket) return kReceivedClosed;
     if (!frame) return socket->connected() ? kReceivedTimeout : kReceivedClosed;
-    {
-        const std::lock_guard<std::mutex> lock(m.table_mutex);
-        m.table[index].payload = frame->payload;
-    }
     trace("prejel: %ld B i:%ld", static_cast<long>(frame->payload.size()), index);
     return recognise(frame->payload, buffer, value);
 }
@@ -283,7 +283,7 @@ constexpr const char* kSentenceEndEnd = "GET_sentence_end: K--------------------
 void send_setting(const char* name, const std::string& request) {
     Module& m = module();
     trace("%s: Z---------------------------", name);
-    if (valid_index(m.index)) SEND_request(m.index, request);
+    SEND_request(m.index, request);
     trace("%s: K---------------------------", name);
 }
 
@@ -333,10 +333,12 @@ Exchange request_and_wait(const std::string& request, int wanted, std::vector<st
 }  // namespace
 
 void set_connection_timings(const ConnectionTimings& timings) {
+    const std::lock_guard<std::recursive_mutex> exchange(module().exchange_mutex);
     module().timings = timings;
 }
 
 ConnectionTimings connection_timings() {
+    const std::lock_guard<std::recursive_mutex> exchange(module().exchange_mutex);
     return module().timings;
 }
 
@@ -360,18 +362,15 @@ bool CHECK_TTS_engine(const std::string& server_path, int lifespan, int port) {
     m.lifespan = lifespan;
     m.port = port;
     bool created = false;
-    if (!valid_index(m.index)) {
+    if (!entry_socket(m.index)) {
         trace("ustvari socket: port:%d", port);
-        // A port that does not fit in 16 bits is refused rather than cut.
-        if (port < 0 || port > 0xFFFF) {
+        // Port 0 names no server, and a port that does not fit in 16 bits is
+        // refused rather than cut.
+        if (port <= 0 || port > 0xFFFF) {
             m.failure = E_INVALIDARG;
             return false;
         }
         m.index = create_connection(kServerHost, port);
-        if (!valid_index(m.index)) {
-            m.failure = E_OUTOFMEMORY;
-            return false;
-        }
         created = true;
     }
     const Probe probe = probe_connection(m.index);
@@ -405,7 +404,7 @@ bool SYNTHESIZE_text(const std::string& text, std::vector<std::uint8_t>& audio) 
     const std::lock_guard<std::recursive_mutex> exchange(m.exchange_mutex);
     trace("SYNTHESIZE_text: Z---------------------------");
     if (!CHECK_TTS_engine(m.server_path, m.lifespan, m.port)) return false;
-    if (!valid_index(m.index)) {
+    if (!entry_socket(m.index)) {
         trace("%s", kSynthesizeEnd);
         return false;
     }
@@ -432,7 +431,7 @@ long GET_sentence_end(const std::string& text) {
     const std::lock_guard<std::recursive_mutex> exchange(m.exchange_mutex);
     trace("GET_sentence_end: Z---------------------------");
     if (!CHECK_TTS_engine(m.server_path, m.lifespan, m.port)) return 0;
-    if (!valid_index(m.index)) {
+    if (!entry_socket(m.index)) {
         trace("%s", kSentenceEndEnd);
         return -1;
     }
@@ -458,9 +457,11 @@ long GET_sentence_end(const std::string& text) {
 
 bool STOP_synthesis() {
     Module& m = module();
+    // The connection is not shared with a wait in another voice: STOP goes
+    // out between two exchanges. The caller's own exchange has ended by now.
+    const std::lock_guard<std::recursive_mutex> exchange(m.exchange_mutex);
     trace("STOP_synthesis: Z---------------------------");
-    bool sent = false;
-    if (valid_index(m.index)) sent = SEND_request(m.index, command_request("STOP")) == 0;
+    const bool sent = SEND_request(m.index, command_request("STOP")) == 0;
     trace("STOP_synthesis: K---------------------------");
     return sent;
 }
@@ -495,6 +496,7 @@ HRESULT check_failure() {
 
 void reset_server_connection() {
     Module& m = module();
+    const std::lock_guard<std::recursive_mutex> exchange(m.exchange_mutex);
     const std::lock_guard<std::mutex> lock(m.table_mutex);
     m.table.clear();
     m.state = kConnectionUntested;

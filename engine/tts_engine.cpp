@@ -16,29 +16,16 @@
 namespace sint {
 namespace {
 
-// Method counts of the interface tables checked before they are called.
-constexpr std::size_t kSiteMethods = 11;   // IUnknown 3, ISpEventSink 2, own 6
-constexpr std::size_t kTokenMethods = 25;  // IUnknown 3, ISpDataKey 12, own 10
 // The one mode that asks for the 7-bit national letters.
 constexpr std::int32_t kModeYu = 1;
 
-// True when `object` points at readable memory whose first word is an
-// interface table of `methods` readable entries.
-bool valid_interface(const void* object, std::size_t methods) {
-    if (!platform::readable(object, sizeof(void*))) return false;
-    const void* table = nullptr;
-    std::memcpy(&table, object, sizeof table);
-    return platform::readable(table, methods * sizeof(void*));
-}
-
-// Every fragment of the list and its text must be readable.
+// A fragment list is usable when it exists and every fragment with text has a
+// text pointer. The callers' pointers are otherwise trusted, as the interface
+// contract says: no probe of memory could tell a dangling pointer from a live one.
 bool valid_fragments(const SPVTEXTFRAG* fragments) {
     if (fragments == nullptr) return false;
-    for (const SPVTEXTFRAG* f = fragments; f; f = f->pNext) {
-        if (!platform::readable(f, sizeof(SPVTEXTFRAG))) return false;
-        if (f->ulTextLen > 0 && !platform::readable(f->pTextStart, f->ulTextLen * sizeof(WCHAR)))
-            return false;
-    }
+    for (const SPVTEXTFRAG* f = fragments; f; f = f->pNext)
+        if (f->ulTextLen > 0 && f->pTextStart == nullptr) return false;
     return true;
 }
 
@@ -165,7 +152,7 @@ ULONG TTSEngine::Release() {
 }
 
 HRESULT TTSEngine::SetObjectToken(ISpObjectToken* token) {
-    if (!valid_interface(token, kTokenMethods)) return E_INVALIDARG;
+    if (token == nullptr) return E_INVALIDARG;
     {
         const std::lock_guard<std::mutex> lock(lock_);
         if (token_) return SPERR_ALREADY_INITIALIZED;
@@ -197,7 +184,7 @@ HRESULT TTSEngine::SetObjectToken(ISpObjectToken* token) {
 }
 
 HRESULT TTSEngine::GetObjectToken(ISpObjectToken** token) {
-    if (!platform::writable(token, sizeof *token)) return E_POINTER;
+    if (token == nullptr) return E_POINTER;
     const std::lock_guard<std::mutex> lock(lock_);
     *token = token_;
     if (token_ == nullptr) return S_FALSE;
@@ -208,9 +195,7 @@ HRESULT TTSEngine::GetObjectToken(ISpObjectToken** token) {
 HRESULT TTSEngine::GetOutputFormat(const GUID* /*target_format_id*/,
                                    const WAVEFORMATEX* /*target_wave_format*/, GUID* format_id,
                                    WAVEFORMATEX** wave_format) {
-    if (!platform::writable(format_id, sizeof *format_id) ||
-        !platform::writable(wave_format, sizeof *wave_format))
-        return E_POINTER;
+    if (format_id == nullptr || wave_format == nullptr) return E_POINTER;
     auto* format = static_cast<WAVEFORMATEX*>(CoTaskMemAlloc(sizeof(WAVEFORMATEX)));
     if (format == nullptr) return E_OUTOFMEMORY;
     format->wFormatTag = WAVE_FORMAT_PCM;
@@ -266,7 +251,7 @@ bool TTSEngine::next_sentence(std::vector<SpeechItem>& items) {
 HRESULT TTSEngine::Speak(DWORD /*speak_flags*/, REFGUID /*format_id*/,
                          const WAVEFORMATEX* /*wave_format*/, const SPVTEXTFRAG* fragments,
                          ISpTTSEngineSite* site) {
-    if (!valid_interface(site, kSiteMethods) || !valid_fragments(fragments)) return E_INVALIDARG;
+    if (site == nullptr || !valid_fragments(fragments)) return E_INVALIDARG;
     finder_.build(fragments);
     move_to(fragments);
     audio_offset_ = 0;
@@ -312,7 +297,7 @@ HRESULT TTSEngine::Speak(DWORD /*speak_flags*/, REFGUID /*format_id*/,
 HRESULT TTSEngine::output_sentence(ISpTTSEngineSite* site, std::vector<SpeechItem>& items) {
     HRESULT hr = synthesise(site, items);
     if (FAILED(hr)) return hr;
-    VoiceSettings& settings = voice_settings();
+    VoiceSettings& settings = settings_;
     for (SpeechItem& item : items) {
         const DWORD actions = site->GetActions();
         if (actions & SPVES_ABORT) break;
@@ -366,7 +351,7 @@ HRESULT TTSEngine::synthesise(ISpTTSEngineSite* site, std::vector<SpeechItem>& i
     }
     if (aborted(site)) STOP_synthesis();
 
-    VoiceSettings& settings = voice_settings();
+    VoiceSettings& settings = settings_;
     settings.reset_statistics();
     HRESULT hr = S_OK;
     WideString text;
@@ -429,7 +414,7 @@ HRESULT TTSEngine::write_word(ISpTTSEngineSite* site, SpeechItem& item) {
     HRESULT hr = fire_event(site, SPEI_WORD_BOUNDARY, SPET_LPARAM_IS_UNDEFINED, item.source_length,
                             static_cast<LPARAM>(item.source_offset));
     if (FAILED(hr)) return hr;
-    const double gain = voice_settings().gain();
+    const double gain = settings_.gain();
     // The item's audio lies in the object's own sentence buffer, so it is scaled in place.
     auto* audio = const_cast<std::uint8_t*>(item.audio);
     if (gain < 1.0 && audio != nullptr) {

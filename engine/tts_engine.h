@@ -12,6 +12,7 @@
 
 #include "engine/sentence_finder.h"
 #include "engine/speech_api.h"
+#include "engine/voice_settings.h"
 
 namespace sint {
 
@@ -104,6 +105,10 @@ private:
     const WCHAR* end_ = nullptr;
     std::uint64_t audio_offset_ = 0;
     std::vector<std::uint8_t> sentence_audio_;
+    // The speech API's volume and rate for this voice and the markup statistics
+    // of its sentence; each voice has its own, so that two voices speaking at
+    // once neither mix their statistics nor take each other's rate.
+    VoiceSettings settings_;
 };
 
 }  // namespace sint

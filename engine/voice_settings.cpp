@@ -69,9 +69,4 @@ void VoiceSettings::choose() {
     pitch_value_ = static_cast<double>(pitch_adjustment_);
 }
 
-VoiceSettings& voice_settings() {
-    static VoiceSettings instance;
-    return instance;
-}
-
 }  // namespace sint

@@ -1,6 +1,6 @@
-// The voice settings shared by all engine objects of the process: the speech
-// API's volume and rate, and the rate, pitch and gain chosen for each sentence
-// from the markup of its words.
+// The voice settings of one engine object: the speech API's volume and rate,
+// and the rate, pitch and gain chosen for each sentence from the markup of its
+// words.
 #pragma once
 
 #include <array>
@@ -47,8 +47,5 @@ private:
     std::array<unsigned, kAdjustments> rate_counts_{};
     std::array<unsigned, kAdjustments> pitch_counts_{};
 };
-
-// The process-wide instance, created on first use.
-VoiceSettings& voice_settings();
 
 }  // namespace sint

@@ -21,7 +21,6 @@ protected:
     void SetUp() override {
         reset_server_connection();
         set_connection_timings(short_timings());
-        voice_settings() = VoiceSettings{};
         TcpServerOptions options;
         options.program_folder = "/tmp/";
         server = std::make_unique<TcpServer>(synthesis, shell, settings, options);

@@ -20,7 +20,6 @@ class SintsrvEngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         reset_server_connection();
-        voice_settings() = VoiceSettings{};
         ServerProcess builder(folder, {"-ustvaripodatke"});
         ASSERT_EQ(builder.wait_exit(15000), 0) << folder.read("sint.log");
     }
