@@ -1,7 +1,8 @@
 // The status codes that the stages return: 0 for success, and the two failures
 // every stage shares. Codes of one stage alone are named beside that stage
-// (the facade's kFacadeFailure, the wave writer's kSaveWaveFailed, the TCP
-// server's error codes); their values are part of the system's interfaces.
+// (the facade's kFacadeFailure, the wave writer's kSaveWaveFailed); their
+// values are part of the system's interfaces. docs/failures.md says how each
+// layer reports failure.
 #pragma once
 
 namespace sint {

@@ -33,14 +33,12 @@ int Tserver_socket::open_listener() {
 
     if (!net::bind_socket(listener_, options_.address, port_)) {
         log_write("TCP: bind " + options_.address + ":" + std::to_string(port_) + " ni uspel");
-        if (on_error) on_error(listener_, nullptr, 0, kErrorListen);
         net::close_socket(listener_);
         listener_ = -1;
         return state_ = kBindFailed;
     }
     if (!net::listen_socket(listener_, kBacklog)) {
         log_write("TCP: listen ni uspel");
-        if (on_error) on_error(listener_, nullptr, 0, kErrorListen);
         net::close_socket(listener_);
         listener_ = -1;
         return state_ = kListenFailed;
@@ -288,7 +286,6 @@ void Tserver_socket::serve_one(Slot& slot) {
             break;
         case FrameSlot::Status::Oversized:
             log_write("TCP: predolg okvir, povezava zaprta");
-            if (on_error) on_error(fd, nullptr, 0, kErrorOversized);
             slot.frame_waiting = false;
             slot.drop = true;
             break;
@@ -297,7 +294,6 @@ void Tserver_socket::serve_one(Slot& slot) {
 
 void Tserver_socket::flush(Slot& slot) {
     if (slot.output.flush(slot.socket) == OutputQueue::Flush::Failed) {
-        if (on_error) on_error(slot.socket, nullptr, 0, kErrorSendFailed);
         slot.drop = true;
     }
 }
@@ -308,7 +304,6 @@ void Tserver_socket::close_finished(OutputQueue::Clock::time_point now) {
         if (slot.socket < 0) continue;
         if (!slot.drop && !slot.output.empty() && now - slot.output.last_progress() >= stall) {
             log_write("TCP: odjemalec ne bere odgovorov, povezava zaprta");
-            if (on_error) on_error(slot.socket, nullptr, 0, kErrorStalled);
             slot.drop = true;
         }
         const bool finished =
@@ -344,26 +339,17 @@ long Tserver_socket::send(int socket, std::span<const std::uint8_t> payload,
     if (!slot || slot->drop) return -1;
     const std::size_t length = payload.size() + more.size();
     std::uint8_t header[kFrameHeaderSize];
-    const std::size_t header_size = send_with_header_ ? kFrameHeaderSize : 0;
-    if (send_with_header_) encode_header(header, length, kind);
-    if (on_send) {
-        std::vector<std::uint8_t> frame(header, header + header_size);
-        frame.insert(frame.end(), payload.begin(), payload.end());
-        frame.insert(frame.end(), more.begin(), more.end());
-        on_send(socket, frame.data(), frame.size());
-    }
+    encode_header(header, length, kind);
     if (slot->output.pending() > options_.output_limit) {
         log_write("TCP: prevec neprebranih odgovorov, povezava zaprta");
-        if (on_error) on_error(socket, payload.data(), payload.size(), kErrorQueueFull);
         slot->drop = true;
         return -1;
     }
-    const OutputQueue::Bytes pieces[] = {{header, header_size}, payload, more};
+    const OutputQueue::Bytes pieces[] = {{header, kFrameHeaderSize}, payload, more};
     if (slot->output.send_frame(socket, pieces) == OutputQueue::Flush::Failed) {
-        if (on_error) on_error(socket, nullptr, 0, kErrorSendFailed);
         slot->drop = true;
     }
-    return slot->drop ? -1 : static_cast<long>(header_size + length);
+    return slot->drop ? -1 : static_cast<long>(kFrameHeaderSize + length);
 }
 
 }  // namespace sint

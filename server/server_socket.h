@@ -25,15 +25,6 @@
 
 namespace sint {
 
-// Error codes given to on-error.
-inline constexpr int kErrorListen = -21;         // bind or listen failed
-inline constexpr int kErrorOverflow = -22;       // a client's buffer would overflow
-inline constexpr int kErrorUnknownSocket = -30;  // data from a socket not in the table
-inline constexpr int kErrorOversized = -23;      // a frame longer than a slot buffer
-inline constexpr int kErrorStalled = -24;        // a client took no reply bytes for too long
-inline constexpr int kErrorQueueFull = -25;      // too many reply bytes wait for a client
-inline constexpr int kErrorSendFailed = -26;     // the connection broke while replying
-
 // How long a stopping loop waits for the replies of held requests.
 inline constexpr int kStopDrainMs = 10000;
 // A client whose queued replies take no byte for this long is dropped.
@@ -43,25 +34,16 @@ inline constexpr int kStallTimeoutMs = 10000;
 // text gives one long audio frame); only replies piling up behind it count.
 inline constexpr std::size_t kOutputQueueLimit = 8u * 1024 * 1024;
 
-// The frame header of outgoing messages and the five hooks, all no-ops until set.
+// The three hooks of the server, all no-ops until set.
 class Tserver_client {
 public:
     using MessageHook = std::function<void(int socket, const char* payload, std::size_t length,
                                            std::uint16_t kind)>;
-    using SendHook = std::function<void(int socket, const void* data, std::size_t length)>;
-    using ErrorHook =
-        std::function<void(int socket, const void* data, std::size_t length, int code)>;
     using SocketHook = std::function<void(int socket)>;
 
     MessageHook on_message;
-    SendHook on_send;
-    ErrorHook on_error;
     SocketHook on_connect;
     SocketHook on_disconnect;
-
-protected:
-    FrameHeader header_;
-    bool send_with_header_ = true;
 };
 
 struct ServerSocketOptions {

@@ -137,7 +137,6 @@ bool Synthesiser::begin_conversion(std::string_view text, int& result) {
         result = kFacadeFailure;
         return false;
     }
-    clear_error();
     return true;
 }
 

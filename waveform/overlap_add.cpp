@@ -9,9 +9,4 @@ void overlap_add_window(std::int16_t* out, const std::int16_t* source, const std
     overlap_add_loop(out, source, weights, count);
 }
 
-void multiply_add_window(std::int16_t* out, const std::int16_t* source, const std::int16_t* weights,
-                         std::size_t count) {
-    multiply_add_loop(out, source, weights, count);
-}
-
 }  // namespace sint

@@ -22,12 +22,6 @@ inline constexpr std::int32_t kWeightUnit = 16384;
 void overlap_add_window(std::int16_t* out, const std::int16_t* source, const std::int16_t* weights,
                         std::size_t count);
 
-// The machine's floor for comparison (bench_voice): out[k] += source[k] ×
-// weights[k] >> 14 in 16 bits, without rounding toward zero or saturation,
-// compiled the same way as overlap_add_window.
-void multiply_add_window(std::int16_t* out, const std::int16_t* source, const std::int16_t* weights,
-                         std::size_t count);
-
 // The loop itself, for the files that compile it for one CPU or another.
 [[gnu::always_inline]] inline void overlap_add_loop(std::int16_t* __restrict out,
                                                     const std::int16_t* __restrict source,
@@ -38,14 +32,6 @@ void multiply_add_window(std::int16_t* out, const std::int16_t* source, const st
         const std::int32_t sum = out[k] + product / kWeightUnit;
         out[k] = static_cast<std::int16_t>(std::clamp(sum, -kSampleCeiling, kSampleCeiling));
     }
-}
-
-[[gnu::always_inline]] inline void multiply_add_loop(std::int16_t* __restrict out,
-                                                     const std::int16_t* __restrict source,
-                                                     const std::int16_t* __restrict weights,
-                                                     std::size_t count) {
-    for (std::size_t k = 0; k < count; ++k)
-        out[k] = static_cast<std::int16_t>(out[k] + ((source[k] * weights[k]) >> 14));
 }
 
 }  // namespace sint

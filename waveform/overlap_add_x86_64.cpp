@@ -11,11 +11,4 @@ namespace sint {
     overlap_add_loop(out, source, weights, count);
 }
 
-[[gnu::target_clones("avx2", "default")]] void multiply_add_window(std::int16_t* out,
-                                                                   const std::int16_t* source,
-                                                                   const std::int16_t* weights,
-                                                                   std::size_t count) {
-    multiply_add_loop(out, source, weights, count);
-}
-
 }  // namespace sint

@@ -20,6 +20,7 @@
 
 #include "core/frame.h"
 #include "tests/support/sintsrv_process.h"
+#include "tests/support/strict.h"
 
 extern char** environ;
 
@@ -357,6 +358,14 @@ TEST_F(SdSintTest, CharAndKeySpeakLetterNames) {
               (std::vector<std::string>{"701 BEGIN", "A", "702 END"}));
 }
 
+TEST_F(SdSintTest, NothingIsSpokenBeforeInit) {
+    ModuleProcess fresh(folder_.file("sint.conf"));
+    for (const char* command : {"SPEAK\n", "CHAR\n", "KEY\n", "SOUND_ICON\n"})
+        EXPECT_EQ(fresh.ask(command, 1), std::vector<std::string>{"301 ERROR CANT SPEAK"});
+    EXPECT_EQ(fresh.ask("QUIT\n", 1), std::vector<std::string>{"210 OK QUIT"});
+    EXPECT_EQ(fresh.wait_exit(5000), 0);
+}
+
 TEST_F(SdSintTest, BadInputGetsAnErrorOrAFallbackAndTheModuleGoesOn) {
     for (const char* garbage : {"HELLO\n", "\n", "speak\n", "SPEAK EXTRA\n", "\x01\xff\n"})
         EXPECT_EQ(module_->ask(garbage, 1), std::vector<std::string>{"300 ERROR UNKNOWN COMMAND"});
@@ -447,7 +456,7 @@ bool on_path(const std::string& program) {
 
 TEST_F(SdSintTest, SpeechDispatcherSpeaksThroughIt) {
     if (!on_path("speech-dispatcher") || !on_path("spd-say"))
-        GTEST_SKIP() << "speech-dispatcher is not installed (make deps installs it)";
+        SINT_LACKING("speech-dispatcher and spd-say (make deps installs them)");
     // A private Speech Dispatcher: its configuration, runtime folder and home
     // in the test folder, sd_sint its only module. It plays the audio that the
     // module returns through ALSA into a file (no sound card needed).

@@ -216,7 +216,11 @@ int Module::run() {
             output_.line("200 OK VOICE LIST SENT");
         } else if (command == "SPEAK" || command == "CHAR" || command == "KEY" ||
                    command == "SOUND_ICON") {
-            speak(command);
+            // Nothing is spoken before INIT has found the server.
+            if (initialised_)
+                speak(command);
+            else
+                output_.line("301 ERROR CANT SPEAK");
         } else if (command == "STOP") {
             worker_.stop();
         } else if (command == "PAUSE") {
