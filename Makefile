@@ -1,5 +1,7 @@
 # Build, test and run the Slovenian speech synthesiser.
-#   make test   Release build and tests, then the same under ASan/UBSan
+#   make test   Release build and tests (with the Wine tests where the cross tools are
+#               installed, always with SINT_TEST_STRICT=1), the same under ASan/UBSan,
+#               the threaded tests under TSan, then the Debian package test
 #   make run    build, start the server and speak a sample paragraph into out/sample.wav
 #   make deps   install what a fresh Debian 12 machine lacks
 #   make install  sintsrv, the tools and the voice into PREFIX/lib/sint (links in
@@ -11,6 +13,7 @@
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 # Compiles go through ccache when the machine has it, with paths taken relative
@@ -21,29 +24,31 @@ export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := 1
 endif
 
-APT_PACKAGES := cmake g++ make libgtest-dev libgmock-dev ninja-build sox speech-dispatcher \
-                dpkg-dev lintian adduser haproxy
+APT_PACKAGES := cmake g++ make libgtest-dev libgmock-dev ninja-build ccache python3 sox \
+                speech-dispatcher dpkg-dev lintian adduser haproxy
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-PREFIX  ?= /usr/local
-DESTDIR ?=
-# Where the installed Speech Dispatcher looks for its modules and their configurations.
-SD_MODULE_DIR ?= $(firstword $(wildcard /usr/lib/speech-dispatcher-modules \
-                     /usr/libexec/speech-dispatcher-modules) /usr/lib/speech-dispatcher-modules)
-SD_CONF_DIR   ?= /etc/speech-dispatcher/modules
-
-.PHONY: all build asan test test-release test-asan test-deb run deps fuzz fuzz-corpus bench clean format install deb
-
-all: build
-
-deps:
-	@missing=""; for p in $(APT_PACKAGES); do \
+# $(call apt_install,PACKAGES[,OPTIONS]): installs those of the Debian packages
+# that are missing, with apt-get's OPTIONS.
+define apt_install
+@missing=""; for p in $(1); do \
 	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
 	    echo "Installing:$$missing"; \
-	    $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	    $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $(2) $$missing; \
 	fi
+endef
+
+PREFIX  ?= /usr/local
+DESTDIR ?=
+
+.PHONY: all build asan tsan test test-release test-asan test-tsan test-deb run deps fuzz fuzz-corpus bench clean format install deb
+
+all: build
+
+deps:
+	$(call apt_install,$(APT_PACKAGES))
 
 build: deps
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
@@ -53,10 +58,22 @@ asan: deps
 	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSINT_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
+# The threaded tests (label "threaded": the engine, the server with workers,
+# sd_sint, the protocol client) under ThreadSanitizer.
+tsan: deps
+	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSINT_TSAN=ON
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target threaded_tests
+
 # The Wine tests need the Windows program folders: where the cross tools are
 # installed, make test builds them first (make windows installs the tools).
+# In the strict mode (SINT_TEST_STRICT=1, as CI runs) it always does, so that
+# the Wine tests run on a fresh machine too.
+ifeq ($(SINT_TEST_STRICT),1)
+WINDOWS_FIRST := windows
+else
 WINDOWS_FIRST := $(shell command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 && \
                    command -v wine >/dev/null 2>&1 && echo windows)
+endif
 
 test-release: $(WINDOWS_FIRST) build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -65,7 +82,18 @@ test-asan: asan
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	    ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-test: test-release test-asan test-deb
+# Every process of the run (the test programs and the sintsrv, sint-say and
+# sd_sint they start) writes its reports to $(TSAN_BUILD)/reports/tsan.<pid>;
+# any report fails the run, also one from a process whose exit no test checks.
+test-tsan: tsan
+	rm -rf $(TSAN_BUILD)/reports && mkdir -p $(TSAN_BUILD)/reports
+	TSAN_OPTIONS=second_deadlock_stack=1:log_path=$(CURDIR)/$(TSAN_BUILD)/reports/tsan \
+	    ctest --test-dir $(TSAN_BUILD) -L threaded --output-on-failure -j $(JOBS)
+	@if [ -n "$$(ls -A $(TSAN_BUILD)/reports)" ]; then \
+	    cat $(TSAN_BUILD)/reports/*; echo "ThreadSanitizer reported the above"; exit 1; \
+	fi
+
+test: test-release test-asan test-tsan test-deb
 
 deb: build
 	deploy/make-deb.sh $(BUILD) dist
@@ -73,10 +101,10 @@ deb: build
 test-deb: deb
 	tests/deb/install_test.sh dist/sint_*_$$(dpkg-architecture -qDEB_HOST_ARCH).deb
 
+# The build tree is installed as configured, with the prefix given at install
+# time, so that installing never reconfigures it.
 install: build
-	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX) \
-	    -DSINT_SPEECHD_MODULE_DIR=$(SD_MODULE_DIR) -DSINT_SPEECHD_CONF_DIR=$(SD_CONF_DIR)
-	DESTDIR=$(DESTDIR) cmake --install $(BUILD)
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
 run: build
 	tools/run-sample.sh $(BUILD) out/sample.wav
@@ -99,13 +127,7 @@ fuzz-corpus: fuzz
 BENCH_PACKAGES := espeak-ng
 
 bench: build
-	@missing=""; for p in $(BENCH_PACKAGES); do \
-	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
-	done; \
-	if [ -n "$$missing" ]; then \
-	    echo "Installing:$$missing"; \
-	    $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
-	fi
+	$(call apt_install,$(BENCH_PACKAGES))
 	@for b in $$(find $(BUILD)/bench -type f -perm -u+x -name 'bench_*' | sort); do \
 	    echo "== $$b"; "$$b" || echo "($$b failed)"; \
 	done
@@ -114,7 +136,7 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz build-win64 build-win32 dist
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) build-fuzz build-win64 build-win32 dist
 
 # make voice: rebuild the default voice (voice/wave/*.wav, voice/filenames.ini,
 # voice/Cost.dat) from the donor voice espeak-ng, check it with the wave database
@@ -124,13 +146,7 @@ VOICE_PACKAGES := espeak-ng libespeak-ng-dev sox
 
 .PHONY: voice
 voice:
-	@missing=""; for p in $(VOICE_PACKAGES); do \
-	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
-	done; \
-	if [ -n "$$missing" ]; then \
-	    echo "Installing:$$missing"; \
-	    $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
-	fi
+	$(call apt_install,$(VOICE_PACKAGES))
 	python3 tools/voicebuild/build_voice.py --out voice
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j $(JOBS) --target sint-voicecheck sintsrv voice_files
@@ -152,16 +168,8 @@ INSTALLER   := dist/sint-sl-setup.exe
 
 .PHONY: windows windows-deps
 windows-deps:
-	@missing=""; for p in $(WINDOWS_PACKAGES); do \
-	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
-	done; \
-	dpkg-query -W -f='$${Status}' wine32:i386 2>/dev/null | grep -q "ok installed" || { \
-	    $(SUDO) dpkg --add-architecture i386; missing="$$missing wine32:i386"; }; \
-	if [ -n "$$missing" ]; then \
-	    echo "Installing:$$missing"; \
-	    $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq \
-	        --no-install-recommends $$missing; \
-	fi
+	@dpkg --print-foreign-architectures | grep -qx i386 || $(SUDO) dpkg --add-architecture i386
+	$(call apt_install,$(WINDOWS_PACKAGES) wine32:i386,--no-install-recommends)
 
 windows: windows-deps deps
 	cmake -S . -B $(WIN64_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \

@@ -36,11 +36,15 @@ work=$build/deb
 root=$work/debian/sint
 rm -rf "$work"
 mkdir -p "$root"
-cmake -S "$src" -B "$build" -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_LIBDIR="lib/$triplet" \
-    -DSINT_SPEECHD_MODULE_DIR=/usr/lib/speech-dispatcher-modules \
-    -DSINT_SPEECHD_CONF_DIR=/etc/speech-dispatcher/modules >/dev/null
-cmake --build "$build" >/dev/null
-DESTDIR=$root cmake --install "$build" >/dev/null
+# The build tree is installed as it is configured, with the prefix given at
+# install time: the developer's tree is never reconfigured for the package.
+cmake --build "$build"
+DESTDIR=$root cmake --install "$build" --prefix /usr
+
+# The engine libraries go to the multiarch library folder.
+libraries=$root/usr/lib/$triplet/sint
+mkdir -p "$libraries"
+find "$root" -name 'libMorvDll*.so' ! -path "$libraries/*" -exec mv {} "$libraries/" \;
 
 program=$root/usr/lib/sint
 share=$root/usr/share/sint

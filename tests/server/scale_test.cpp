@@ -16,6 +16,7 @@
 
 #include "core/protocol_client.h"
 #include "tests/support/sintsrv_process.h"
+#include "tests/support/strict.h"
 
 namespace sint {
 namespace {
@@ -143,7 +144,7 @@ private:
 };
 
 TEST(Haproxy, TwoServersShareTheClientsAndOneMayGoDown) {
-    if (access(Haproxy::kProgram, X_OK) != 0) GTEST_SKIP() << "haproxy is not installed";
+    if (access(Haproxy::kProgram, X_OK) != 0) SINT_LACKING("haproxy (make deps installs it)");
     Server first(1), second(1);
     ASSERT_TRUE(first.ready && second.ready);
     const std::uint16_t port = free_loopback_port();

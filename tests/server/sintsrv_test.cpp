@@ -234,7 +234,8 @@ TEST_F(SintsrvTest, ListensOnTheLoopbackOnly) {
         }
         freeifaddrs(interfaces);
     }
-    if (other.empty()) GTEST_SKIP() << "no address besides the loopback";
+    // Without another interface, another address of the loopback range serves.
+    if (other.empty()) other = "127.0.0.2";
     ProtocolConnection outside;
     EXPECT_FALSE(outside.connect(other, folder_.port())) << other;
 }
