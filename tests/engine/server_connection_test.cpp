@@ -53,6 +53,15 @@ TEST_F(ConnectionTest, NothingListeningAndNoProgramFails) {
     EXPECT_EQ(connection_state(), kConnectionFailed);
 }
 
+// A port that names no server is refused before anything is started.
+TEST_F(ConnectionTest, PortOutsideOneToFfffIsRefused) {
+    for (const int port : {0, -1, 65536}) {
+        reset_server_connection();
+        EXPECT_FALSE(CHECK_TTS_engine("/nonexistent/sintsrv", 30, port)) << port;
+        EXPECT_EQ(check_failure(), E_INVALIDARG) << port;
+    }
+}
+
 // A server that was not ready when the first test gave up is tested again by
 // the next check, and its replies are then taken.
 TEST_F(ConnectionTest, ServerReadyAfterAFailedTestIsTestedAgain) {
