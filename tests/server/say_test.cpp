@@ -174,6 +174,10 @@ TEST_F(SayProgram, SpeedIsAFactorOnTopOfTheRate) {
     EXPECT_NE(beyond.err.find("the speed 9 is outside 0.3 to 6: 6 is used"), std::string::npos)
         << beyond.err;
     EXPECT_EQ(synthesis.calls("speed").back(), "speed:600");
+    // An SSML rate that is no speaking rate is an error too.
+    const SayRun ssml = say(port_option() + "--raw -m", "<prosody rate=\"-50%\">x</prosody>");
+    EXPECT_EQ(ssml.code, 1);
+    EXPECT_NE(ssml.err.find("rate=\"-50%\" is no speaking rate"), std::string::npos) << ssml.err;
 }
 
 TEST_F(SayProgram, SaysClearlyWhenNoServerCanBeReached) {
