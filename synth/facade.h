@@ -83,7 +83,8 @@ public:
     std::int32_t tempo() const { return tempo_; }
     std::int32_t speed_percent() const { return speed_percent_; }
     // The records the phone conversion was given by the last prosody run: the
-    // macro-prosody output with its durations fitted to the tempo and speed.
+    // macro-prosody output with its durations fitted to the tempo and speed,
+    // and the pitch the conversion adjusted (the pitch that is spoken).
     const std::vector<ProsodyRecord>& timed_records() const { return timed_; }
 
     std::int32_t pitch_offset() const { return pitch_offset_; }
