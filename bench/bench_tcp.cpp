@@ -90,6 +90,7 @@ public:
     void set_pitch_offset(std::int32_t) override {}
     void set_articulation(std::int32_t) override {}
     void set_tempo(std::int32_t) override {}
+    void set_speed(std::int32_t) override {}
     void set_window_width(std::int32_t) override {}
 
 private:

@@ -216,7 +216,7 @@ namespace {
 // and YU set one together), or "" for any other request.
 std::string_view setting_command(std::string_view text) {
     const std::string_view command = text.substr(0, text.find('\t'));
-    for (std::string_view setting : {"VOLUME", "TEMPO", "PITCH", "ARTICULATION", "WWIDTH"})
+    for (std::string_view setting : {"VOLUME", "TEMPO", "SPEED", "PITCH", "ARTICULATION", "WWIDTH"})
         if (command == setting) return command;
     if (command == "NORMAL" || command == "YU") return "NORMAL";
     return {};

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <optional>
 
 #include "core/protocol_client.h"
+#include "core/speaking_rate.h"
 #include "engine/engine_platform.h"
 #include "engine/trace.h"
 
@@ -467,7 +469,15 @@ bool STOP_synthesis() {
 }
 
 void SET_rate(long rate) {
-    send_setting("SET_rate", command_request("TEMPO", rate));
+    // The speech API's rate with its markup (-20..20) is the speed factor
+    // 3^(r/10): the TEMPO step, and SPEED for what lies beyond +-10. SPEED
+    // goes out only while it differs from the normal 100 or just did.
+    static std::int32_t sent_speed = kSpeedPercentNormal;
+    const RateRequest request = rate_request(std::pow(kTempoTopFactor, rate / 10.0));
+    send_setting("SET_rate", command_request("TEMPO", request.tempo));
+    if (request.speed_percent != kSpeedPercentNormal || sent_speed != kSpeedPercentNormal)
+        send_setting("SET_rate", command_request("SPEED", request.speed_percent));
+    sent_speed = request.speed_percent;
 }
 
 void SET_pitch(long pitch) {

@@ -50,6 +50,7 @@ bool SYNTHESIZE_text(const std::string& text, std::vector<std::uint8_t>& audio);
 // 0 or -1 when it cannot be asked, the whole length when it does not answer.
 long GET_sentence_end(const std::string& text);
 bool STOP_synthesis();
+// The speech API's rate with its markup, -20..20: the speed factor 3^(rate/10).
 void SET_rate(long rate);
 void SET_pitch(long pitch);
 void SET_normal();

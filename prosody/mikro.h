@@ -36,6 +36,17 @@ inline constexpr std::size_t kMikroConstantsUsed = 58;
 // Phones tempo method 1 (duration curves) handles; longer words are scaled uniformly.
 inline constexpr std::size_t kCurvePhonesMax = 64;
 
+// The rate steps of set_rate; others are clamped to them.
+inline constexpr int kRateStepMin = -10;
+inline constexpr int kRateStepMax = 10;
+// The fine settings of the slow mode at steps -10 and -1, and of the fast mode
+// at steps 1 and 10. The slow mode's target rate meets the normal one near the
+// top of its range and the fast mode's near the bottom of its own.
+inline constexpr double kSlowFineLowest = 1;
+inline constexpr double kSlowFineHighest = 79;
+inline constexpr double kFastFineLowest = 14;
+inline constexpr double kFastFineHighest = 100;
+
 // The tables of the micro-prosody profile.
 struct MikroProfile {
     std::string input_file;   // Vhodna_Datoteka (not used by synthesis)
@@ -112,7 +123,8 @@ public:
     const ProsodyRecord* output() const { return output_.empty() ? nullptr : output_.data(); }
     int count() const { return count_; }
 
-    // Maps a speed -10..10 to the rate mode and the fine setting.
+    // Maps a speed -10..10 to the rate mode and the fine setting: slow mode
+    // below 0, fast mode above, the fine setting rising with the speed.
     void set_rate(int speed);
     // Restarts the pitch jitter from `seed`. The facade seeds it from each
     // request, so that a request's pitch does not depend on those before it.

@@ -226,19 +226,22 @@ bool TMikro::inventory_matches() const {
 }
 
 void TMikro::set_rate(int speed) {
-    const int s = std::clamp(speed, -10, 10);
+    // Each side of the normal rate has its mode, and within it a fine setting
+    // that rises with the speed, so that every step is faster than the one
+    // below. The fine setting 0 means "no adjustment", which lies in the middle
+    // of the scale (49): it is left to the normal rate alone.
+    const int s = std::clamp(speed, kRateStepMin, kRateStepMax);
     if (s == 0) {
         profile_.rate_mode = 0;
         profile_.fine_setting = 0;
-    } else if (s <= -5) {
+    } else if (s < 0) {
         profile_.rate_mode = 2;
-        profile_.fine_setting = (s + 10) * 20;
-    } else if (s >= 5) {
-        profile_.rate_mode = 1;
-        profile_.fine_setting = (s - 5) * 10 + 50;
+        profile_.fine_setting =
+            kSlowFineLowest + (s - kRateStepMin) * (kSlowFineHighest - kSlowFineLowest) / 9.0;
     } else {
-        profile_.rate_mode = 0;
-        profile_.fine_setting = std::trunc((s + 4) * 12.5);
+        profile_.rate_mode = 1;
+        profile_.fine_setting =
+            kFastFineLowest + (s - 1) * (kFastFineHighest - kFastFineLowest) / 9.0;
     }
 }
 

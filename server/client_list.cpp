@@ -72,6 +72,9 @@ int Tclient_buffer::set_window_width(int socket, std::int32_t value) {
 int Tclient_buffer::set_tempo(int socket, std::int32_t value) {
     return set_field(socket, &ClientSettings::tempo, value);
 }
+int Tclient_buffer::set_speed(int socket, std::int32_t value) {
+    return set_field(socket, &ClientSettings::speed, value);
+}
 int Tclient_buffer::get_articulation(int socket, std::int32_t& value) const {
     return get_field(socket, &ClientSettings::articulation, value);
 }

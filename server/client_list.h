@@ -17,6 +17,7 @@ struct ClientSettings {
     std::int32_t volume = 100;  // percent
     std::int32_t window_width = 90;
     std::int32_t tempo = 0;
+    std::int32_t speed = 100;  // percent of the tempo's rate
     int socket = -1;
 };
 
@@ -38,6 +39,7 @@ public:
     int set_volume(int socket, std::int32_t value);
     int set_window_width(int socket, std::int32_t value);
     int set_tempo(int socket, std::int32_t value);
+    int set_speed(int socket, std::int32_t value);
     int get_articulation(int socket, std::int32_t& value) const;
     int get_pitch(int socket, std::int32_t& value) const;
     int get_volume(int socket, std::int32_t& value) const;

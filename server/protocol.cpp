@@ -9,6 +9,7 @@
 
 #include "core/frame.h"
 #include "core/log.h"
+#include "core/speaking_rate.h"
 #include "server/client_list.h"
 #include "server/letter_names.h"
 #include "server/server_settings.h"
@@ -27,8 +28,6 @@ constexpr std::string_view kReplyEnd = "SINT_E_";
 
 constexpr std::int32_t kVolumeMin = 1;
 constexpr std::int32_t kVolumeMax = 100;
-constexpr std::int32_t kTempoMin = -10;
-constexpr std::int32_t kTempoMax = 10;
 
 std::vector<std::uint8_t> reply_payload(std::string_view code) {
     std::vector<std::uint8_t> payload(code.begin(), code.end());
@@ -227,6 +226,9 @@ bool Protocol::run_command(int socket, const Request& request, SynthesisJob& job
         clients_.set_volume(socket, std::clamp(read_number(request.text), kVolumeMin, kVolumeMax));
     } else if (command == "TEMPO") {
         clients_.set_tempo(socket, std::clamp(read_number(request.text), kTempoMin, kTempoMax));
+    } else if (command == "SPEED") {
+        clients_.set_speed(
+            socket, std::clamp(read_number(request.text), kSpeedPercentMin, kSpeedPercentMax));
     } else if (command == "PITCH") {
         clients_.set_pitch(socket, read_number(request.text));
     } else if (command == "ARTICULATION") {
@@ -317,6 +319,7 @@ bool Protocol::synthesise(const SynthesisJob& job, SynthesisService& synthesis,
     synthesis.set_pitch_offset(voice.pitch);
     synthesis.set_articulation(voice.articulation);
     synthesis.set_tempo(voice.tempo);
+    synthesis.set_speed(voice.speed);
     synthesis.set_window_width(voice.window_width);
 
     std::int32_t counter = file_counter_.load();

@@ -1,15 +1,19 @@
 #include "synth/facade.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
 #include "core/log.h"
+#include "core/phone_symbols.h"
+#include "core/speaking_rate.h"
 #include "core/status.h"
 #include "prosody/engine_phone_services.h"
 #include "prosody/makro.h"
 #include "prosody/mikro.h"
+#include "synth/duration_fit.h"
 #include "text/tgfp.h"
 #include "waveform/psola.h"
 
@@ -114,8 +118,12 @@ void Synthesiser::set_articulation(std::int32_t value) {
 }
 
 void Synthesiser::set_tempo(std::int32_t value) {
-    tempo_ = value;
-    if (mikro_) mikro_->set_rate(value);
+    tempo_ = std::clamp(value, kTempoMin, kTempoMax);
+    if (mikro_) mikro_->set_rate(tempo_);
+}
+
+void Synthesiser::set_speed(std::int32_t percent) {
+    speed_percent_ = std::clamp(percent, kSpeedPercentMin, kSpeedPercentMax);
 }
 
 void Synthesiser::set_window_width(std::int32_t value) {
@@ -199,6 +207,61 @@ void Synthesiser::write_records_file(const char* name, bool alophones) const {
     std::fclose(file);
 }
 
+bool Synthesiser::run_prosody_stages(const std::string& input, bool dump) {
+    mikro_->seed_jitter(jitter_seed(input));
+    if (mikro_->run(input, false) != 0) return false;
+    if (dump) {
+        write_records_file("mikro.out", false);
+        log_lap("Mikro: ");
+    }
+    if (makro_->run(mikro_->output(), mikro_->count()) != 0) return false;
+    if (dump) {
+        write_records_file("makro.out", false);
+        log_lap("Makro: ");
+    }
+    return true;
+}
+
+SpokenModel Synthesiser::spoken_model() const {
+    SpokenModel model;
+    const std::int32_t boundary = mikro_->boundary_pitch();
+    model.pitch = [this, boundary](int f) { return scale_deviation(f, boundary) + pitch_offset_; };
+    // A plosive or affricate ends in a release unit that keeps its recorded
+    // length (the phone conversion gives it the duration 0).
+    model.kept_ms = [this](std::string_view name) -> double {
+        if (!psola_) return 0.0;
+        std::string_view release;
+        if (name == "p" || name == "t" || name == "k" || name == "b" || name == "d" || name == "g")
+            release = name;
+        else if (name == "ts" || name == "tS")
+            release = "t";
+        else
+            return 0.0;
+        const AlophoneEntry* entry =
+            psola_->find_alophone(static_cast<std::uint8_t>(sampa_to_byte(release)[0]));
+        return entry ? entry->avg_duration : 0.0;
+    };
+    return model;
+}
+
+void Synthesiser::fit_to_rate(double normal_ms) {
+    const SpokenModel model = spoken_model();
+    double lead = kLeadingPauseMs;
+    // The rate machinery of micro-prosody shapes the durations of a TEMPO
+    // step; this brings their total to the step's exact factor.
+    if (tempo_ != 0) {
+        lead *=
+            fit_durations(timed_, lead, normal_ms / tempo_factor(tempo_), 1.0, model).pause_scale;
+    }
+    if (speed_percent_ != kSpeedPercentNormal) {
+        const double now = spoken_length_ms(timed_, lead, model);
+        lead *= fit_durations(timed_, lead, now * kSpeedPercentNormal / speed_percent_,
+                              kBoostPauseExponent, model)
+                    .pause_scale;
+    }
+    converter_.set_leading_pause(static_cast<std::int32_t>(std::lround(lead)));
+}
+
 int Synthesiser::prosody(std::optional<std::string_view> transcription) {
     std::string input(transcription ? *transcription
                                     : std::string_view(gfp_ ? gfp_->result_text() : ""));
@@ -210,19 +273,26 @@ int Synthesiser::prosody(std::optional<std::string_view> transcription) {
     mikro_->set_word_boundary_pause(0);
     input += " .";
     if (input.size() > kProsodyInputMax) input.resize(kProsodyInputMax);
-    mikro_->seed_jitter(jitter_seed(input));
-    if (mikro_->run(input, false) != 0) return kFacadeFailure;
-    write_records_file("mikro.out", false);
-    log_lap("Mikro: ");
 
-    if (makro_->run(mikro_->output(), mikro_->count()) != 0) return kFacadeFailure;
-    write_records_file("makro.out", false);
-    log_lap("Makro: ");
+    // The length of the text at the normal rate, which a TEMPO step divides
+    // by its factor: a first run of the prosody stages without the step.
+    double normal_ms = 0;
+    if (tempo_ != 0) {
+        mikro_->set_rate(0);
+        const bool ran = run_prosody_stages(input, false);
+        mikro_->set_rate(tempo_);
+        if (!ran) return kFacadeFailure;
+        normal_ms =
+            spoken_length_ms(std::span<const ProsodyRecord>(makro_->output(), makro_->count()),
+                             kLeadingPauseMs, spoken_model());
+    }
+    if (!run_prosody_stages(input, true)) return kFacadeFailure;
+    timed_.assign(makro_->output(), makro_->output() + makro_->count());
+    fit_to_rate(normal_ms);
 
     converter_.free();
     // The conversion writes the adjusted pitch back into its input records.
-    std::vector<ProsodyRecord> records(makro_->output(), makro_->output() + makro_->count());
-    const int count = converter_.run(records.data(), static_cast<int>(records.size()),
+    const int count = converter_.run(timed_.data(), static_cast<int>(timed_.size()),
                                      mikro_->boundary_pitch(), articulation_, pitch_offset_);
     if (count < 0) {
         log_write("Convert: Napaka pri pretvorbi!");
@@ -244,6 +314,11 @@ std::uint32_t Synthesiser::jitter_seed(std::string_view input) const {
     for (const std::int32_t value : {tempo_, pitch_offset_, articulation_, window_width_})
         for (int shift = 0; shift < 32; shift += 8)
             add(static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> shift));
+    // A boost counts only when there is one, so that requests without it
+    // keep the pitch they always had.
+    if (speed_percent_ != kSpeedPercentNormal)
+        for (int shift = 0; shift < 32; shift += 8)
+            add(static_cast<std::uint8_t>(static_cast<std::uint32_t>(speed_percent_) >> shift));
     return hash;
 }
 

@@ -16,7 +16,9 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "synth/duration_fit.h"
 #include "synth/phone_conversion.h"
 #include "synth/synthesis_service.h"
 #include "synth/synthesiser_options.h"
@@ -69,6 +71,7 @@ public:
     void set_pitch_offset(std::int32_t value) override;
     void set_articulation(std::int32_t value) override;
     void set_tempo(std::int32_t value) override;
+    void set_speed(std::int32_t percent) override;
     void set_window_width(std::int32_t value) override;
 
     // The transcription of the last conversion ("" before any).
@@ -76,6 +79,13 @@ public:
     // Milliseconds / bytes of the last PSOLA run; -1 when not initialised.
     std::int32_t duration_ms() const;
     std::int32_t byte_count() const;
+
+    std::int32_t tempo() const { return tempo_; }
+    std::int32_t speed_percent() const { return speed_percent_; }
+    // The records the phone conversion was given by the last prosody run: the
+    // macro-prosody output with its durations fitted to the tempo and speed,
+    // and the pitch the conversion adjusted (the pitch that is spoken).
+    const std::vector<ProsodyRecord>& timed_records() const { return timed_; }
 
     std::int32_t pitch_offset() const { return pitch_offset_; }
     std::int32_t articulation() const { return articulation_; }
@@ -116,6 +126,15 @@ private:
     bool begin_conversion(std::string_view text, int& result);
     void write_records_file(const char* name, bool alophones) const;
     void run_psola();
+    // Micro- and macro-prosody over `input` (which ends in " ."), with the
+    // jitter seeded for the request; false when a stage failed.
+    bool run_prosody_stages(const std::string& input, bool dump);
+    // Fits timed_ to the tempo and the speed (see duration_fit.h), the
+    // spoken length at the normal rate being `normal_ms`; sets the leading
+    // pause of the phone conversion.
+    void fit_to_rate(double normal_ms);
+    // How the phone conversion and PSOLA will speak the records, for the fit.
+    SpokenModel spoken_model() const;
     // The seed of the pitch jitter for one request: the transcription and the
     // voice settings, and nothing that earlier requests left behind.
     std::uint32_t jitter_seed(std::string_view input) const;
@@ -131,6 +150,8 @@ private:
     std::int32_t pitch_offset_ = 0;
     std::int32_t articulation_ = 90;
     std::int32_t tempo_ = 0;
+    std::int32_t speed_percent_ = 100;
+    std::vector<ProsodyRecord> timed_;
     std::int32_t window_width_ = 0;
     std::chrono::steady_clock::time_point stopwatch_ = std::chrono::steady_clock::now();
 };

@@ -14,9 +14,6 @@ namespace {
 // records remain before an input record is expanded.
 constexpr std::size_t kGrowStep = 100;
 constexpr std::size_t kGrowMargin = 5;
-// The pause that opens every output.
-constexpr std::int32_t kLeadingPauseMs = 50;
-
 bool in_set(std::string_view name, std::initializer_list<std::string_view> set) {
     for (std::string_view s : set)
         if (name == s) return true;
@@ -188,6 +185,11 @@ void draw_voiceless_lines(std::vector<AlophoneRecord>& out) {
 
 }  // namespace
 
+bool is_voiced_unit(std::string_view name) {
+    const std::string_view unit = unit_name(name);
+    return is_vowel(unit) || is_voiced_consonant(unit);
+}
+
 int PhoneConverter::run(ProsodyRecord* input, int count, std::int32_t boundary_pitch,
                         std::int32_t articulation, std::int32_t pitch_offset) {
     free();
@@ -195,7 +197,7 @@ int PhoneConverter::run(ProsodyRecord* input, int count, std::int32_t boundary_p
     try {
         std::vector<AlophoneRecord> out;
         out.reserve(static_cast<std::size_t>(count) + 2);
-        out.push_back(make("_", kLeadingPauseMs, 0));
+        out.push_back(make("_", leading_pause_, 0));
         for (int i = 0; i < count; ++i) {
             ProsodyRecord& rec = input[i];
             const std::int32_t p =

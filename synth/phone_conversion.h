@@ -10,12 +10,20 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "prosody/prosody_record.h"
 #include "waveform/alophone_record.h"
 
 namespace sint {
+
+// True for a phone or unit name that is spoken voiced (a vowel or a voiced
+// consonant, by its database unit name).
+bool is_voiced_unit(std::string_view name);
+
+// The pause that opens every output unless set otherwise.
+inline constexpr std::int32_t kLeadingPauseMs = 50;
 
 class PhoneConverter {
 public:
@@ -28,6 +36,10 @@ public:
     // Releases the output array.
     void free();
 
+    // The length of the pause that opens the output (the speaking rate
+    // shortens it with the other pauses); at least 1 ms.
+    void set_leading_pause(std::int32_t ms) { leading_pause_ = ms < 1 ? 1 : ms; }
+
     // The output, followed by one terminator record (empty name); valid until the
     // next run or free.
     const AlophoneRecord* output() const { return output_.empty() ? nullptr : output_.data(); }
@@ -36,6 +48,7 @@ public:
 private:
     std::vector<AlophoneRecord> output_;
     int count_ = 0;
+    std::int32_t leading_pause_ = kLeadingPauseMs;
 };
 
 }  // namespace sint

@@ -45,6 +45,8 @@ public:
     virtual void set_pitch_offset(std::int32_t value) = 0;
     virtual void set_articulation(std::int32_t value) = 0;
     virtual void set_tempo(std::int32_t value) = 0;
+    // The speed boost on top of the tempo, in percent of its rate (30..600).
+    virtual void set_speed(std::int32_t percent) = 0;
     virtual void set_window_width(std::int32_t value) = 0;
 };
 

@@ -234,10 +234,23 @@ TEST_F(SpeakTest, RateVolumeAndPitchReachTheServerAndTheAudio) {
     ASSERT_EQ(voice.speak(fragments, site), S_OK);
     EXPECT_EQ(server->requests_of("TEMPO").back(), "TEMPO\t\t2");   // 5 − 3
     EXPECT_EQ(server->requests_of("PITCH").back(), "PITCH\t\t12");  // 3 × 4
+    EXPECT_TRUE(server->requests_of("SPEED").empty());  // within ±10 the TEMPO step says all
     ASSERT_GE(site.audio.size(), 2u);
     std::int16_t first;
     std::memcpy(&first, site.audio.data(), 2);
     EXPECT_EQ(first, 414);  // 1000 × G(50), truncated
+
+    // Beyond +10 the rate goes on as a boost: 5 + 10 is 3^1.5 times the normal speed.
+    Fragments faster;
+    faster.speak(u"Ena dva", 100, 10, 0).speak(u"tri.");
+    ASSERT_EQ(voice.speak(faster, site), S_OK);
+    EXPECT_EQ(server->requests_of("TEMPO").back(), "TEMPO\t\t10");
+    EXPECT_EQ(server->requests_of("SPEED").back(), "SPEED\t\t173");
+    // And back within the scale, the boost is undone.
+    Fragments plain;
+    plain.speak(u"Ena.");
+    ASSERT_EQ(voice.speak(plain, site), S_OK);
+    EXPECT_EQ(server->requests_of("SPEED").back(), "SPEED\t\t100");
 }
 
 TEST_F(SpeakTest, ModeOneAsksForTheNationalLetters) {

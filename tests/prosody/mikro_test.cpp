@@ -137,12 +137,24 @@ TEST_F(MikroTest, RateSetterMapsSpeedToModeAndFineSetting) {
     const struct {
         int speed, mode;
         double fine;
-    } cases[] = {{0, 0, 0},    {-4, 0, 0}, {-10, 2, 0}, {-5, 2, 100}, {-7, 2, 60}, {5, 1, 50},
-                 {10, 1, 100}, {3, 0, 87}, {1, 0, 62},  {-20, 2, 0},  {99, 1, 100}};
+    } cases[] = {{0, 0, 0},  {-10, 2, 1},  {-1, 2, 79}, {-4, 2, 53},
+                 {1, 1, 14}, {10, 1, 100}, {-20, 2, 1}, {99, 1, 100}};
     for (const auto& c : cases) {
         mikro->set_rate(c.speed);
         EXPECT_EQ(mikro->rate_mode(), c.mode) << c.speed;
-        EXPECT_EQ(mikro->fine_setting(), c.fine) << c.speed;
+        EXPECT_DOUBLE_EQ(mikro->fine_setting(), c.fine) << c.speed;
+    }
+    // Within each mode the fine setting rises with the speed, and 0 (no
+    // adjustment at all) is the normal rate's alone.
+    for (int speed = -10; speed < 10; ++speed) {
+        mikro->set_rate(speed);
+        const int mode = mikro->rate_mode();
+        const double fine = mikro->fine_setting();
+        mikro->set_rate(speed + 1);
+        if (mikro->rate_mode() == mode) {
+            EXPECT_GT(mikro->fine_setting(), fine) << speed;
+        }
+        EXPECT_EQ(mikro->fine_setting() == 0, speed + 1 == 0) << speed;
     }
     EXPECT_EQ(mikro->boundary_pitch(), (112 + 108) / 2);
 }

@@ -230,6 +230,10 @@ TEST_F(ProtocolCommands, SettingsAreClampedAndKeptPerConnection) {
         {"TEMPO\t\t-30", &ClientSettings::tempo, -10},
         {"TEMPO\t\t30", &ClientSettings::tempo, 10},
         {"TEMPO\t\tn3", &ClientSettings::tempo, -3},
+        {"SPEED\t\t1000", &ClientSettings::speed, 600},
+        {"SPEED\t\t5", &ClientSettings::speed, 30},
+        {"SPEED\t\tabc", &ClientSettings::speed, 30},
+        {"SPEED\t\t250", &ClientSettings::speed, 250},
         {"PITCH\t\t-80", &ClientSettings::pitch, -80},
         {"ARTICULATION\t\t500", &ClientSettings::articulation, 500},
         {"WWIDTH\t\t7", &ClientSettings::window_width, 7},
@@ -242,6 +246,7 @@ TEST_F(ProtocolCommands, SettingsAreClampedAndKeptPerConnection) {
     // The facade gets the connection's values at the next synthesis.
     request("STREAM\t\tx");
     EXPECT_EQ(synthesis.calls("tempo"), std::vector<std::string>{"tempo:-3"});
+    EXPECT_EQ(synthesis.calls("speed"), std::vector<std::string>{"speed:250"});
     EXPECT_EQ(synthesis.calls("pitch"), std::vector<std::string>{"pitch:-80"});
     EXPECT_EQ(synthesis.calls("articulation"), std::vector<std::string>{"articulation:500"});
     EXPECT_EQ(synthesis.calls("wwidth"), std::vector<std::string>{"wwidth:7"});
@@ -436,9 +441,9 @@ TEST_F(ProtocolCommands, ARestrictedServerRefusesFilesAndControl) {
 
 TEST(ProtocolParsing, OnlyLoopbackAddressesAreLocal) {
     const std::pair<const char*, bool> cases[] = {
-        {"127.0.0.1", true},    {"127.1.2.3", true},  {"0.0.0.0", false}, {"10.0.0.1", false},
-        {"192.168.1.5", false}, {"localhost", false}, {"", false},
-        {"127.0.0", false},     {"127.0.0.256", false}, {"127.0.0.1x", false},
+        {"127.0.0.1", true},    {"127.1.2.3", true},   {"0.0.0.0", false}, {"10.0.0.1", false},
+        {"192.168.1.5", false}, {"localhost", false},  {"", false},        {"127.0.0", false},
+        {"127.0.0.256", false}, {"127.0.0.1x", false},
     };
     for (const auto& [address, loopback] : cases)
         EXPECT_EQ(is_loopback_address(address), loopback) << address;

@@ -161,6 +161,25 @@ TEST_F(SayProgram, RawSamplesWithSettingsFromStandardInput) {
     EXPECT_EQ(synthesis.calls("pitch"), std::vector<std::string>{"pitch:-5"});
 }
 
+TEST_F(SayProgram, SpeedIsAFactorOnTopOfTheRate) {
+    const SayRun words = say(port_option() + "--raw --speed fast", "x");
+    EXPECT_EQ(words.code, 2);
+    EXPECT_NE(words.err.find("the speed \"fast\" is not a number"), std::string::npos) << words.err;
+    const SayRun ok = say(port_option() + "--raw --rate 2 --speed 2.5", "x");
+    ASSERT_EQ(ok.code, 0) << ok.err;
+    EXPECT_EQ(synthesis.calls("speed"), std::vector<std::string>{"speed:250"});
+    // Beyond 6: the message, and 6.
+    const SayRun beyond = say(port_option() + "--raw --speed 9", "x");
+    ASSERT_EQ(beyond.code, 0) << beyond.err;
+    EXPECT_NE(beyond.err.find("the speed 9 is outside 0.3 to 6: 6 is used"), std::string::npos)
+        << beyond.err;
+    EXPECT_EQ(synthesis.calls("speed").back(), "speed:600");
+    // An SSML rate that is no speaking rate is an error too.
+    const SayRun ssml = say(port_option() + "--raw -m", "<prosody rate=\"-50%\">x</prosody>");
+    EXPECT_EQ(ssml.code, 1);
+    EXPECT_NE(ssml.err.find("rate=\"-50%\" is no speaking rate"), std::string::npos) << ssml.err;
+}
+
 TEST_F(SayProgram, SaysClearlyWhenNoServerCanBeReached) {
     const int free_port = port;
     server->server_stop();

@@ -67,6 +67,7 @@ public:
     void set_pitch_offset(std::int32_t value) override { record("pitch", value); }
     void set_articulation(std::int32_t value) override { record("articulation", value); }
     void set_tempo(std::int32_t value) override { record("tempo", value); }
+    void set_speed(std::int32_t value) override { record("speed", value); }
     void set_window_width(std::int32_t value) override { record("wwidth", value); }
 
     std::vector<std::string> calls() const {

@@ -19,7 +19,8 @@ TEST(SdSintConfig, KeysSetTheirFieldsAndBadLinesAreListed) {
         "SintLifespan 50\n"
         "SintRate -20\nSintPitch 30\nSintVolume 40\n"
         "SintLogFile \"/tmp/sd sint.log\"\n"
-        "SintPort 70000\nSintRate fast\nSintNonsense 1\n");
+        "SintPort 70000\nSintRate fast\nSintNonsense 1\n"
+        "SintMaxSpeed 4.5\nSintMaxSpeed 9\n");
     EXPECT_EQ(config.server_path, "/opt/sint/sintsrv");
     EXPECT_EQ(config.port, 10151);
     EXPECT_EQ(config.lifespan, 50);
@@ -27,10 +28,12 @@ TEST(SdSintConfig, KeysSetTheirFieldsAndBadLinesAreListed) {
     EXPECT_EQ(config.voice.pitch, 30);
     EXPECT_EQ(config.voice.volume, 40);
     EXPECT_EQ(config.log_file, "/tmp/sd sint.log");
+    EXPECT_EQ(config.voice.max_speed, 4.5);
     EXPECT_EQ(config.problems,
               (std::vector<std::string>{"line 9: SintPort takes a port number",
                                         "line 10: SintRate takes a number from -100 to 100",
-                                        "line 11: unknown key SintNonsense"}));
+                                        "line 11: unknown key SintNonsense",
+                                        "line 13: SintMaxSpeed takes a speed factor from 1 to 6"}));
     EXPECT_EQ(read_module_config("/nonexistent/sint.conf").problems.size(), 1u);
 }
 

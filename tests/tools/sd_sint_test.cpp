@@ -277,23 +277,49 @@ protected:
 TEST_F(SdSintTest, AnswersListVoicesAndSet) {
     EXPECT_EQ(module_->ask("LIST VOICES\n", 2),
               (std::vector<std::string>{"200-sint\tsl\tnone", "200 OK VOICE LIST SENT"}));
-    const std::pair<const char*, const char*> sets[] = {
+    const std::pair<const char*, std::vector<std::string>> sets[] = {
         {"rate=20\npitch=-10\nvolume=100\npunctuation_mode=some\nspelling_mode=off\n"
          "voice=male1\nlanguage=sl\nsynthesis_voice=NULL\n",
-         "203 OK SETTINGS RECEIVED"},
-        {"rate=500\npitch=-999\n", "203 OK SETTINGS RECEIVED"},  // the ends of the scale
-        {"rate=fast\n", "303 ERROR INVALID PARAMETER"},
-        {"no equals sign\n", "303 ERROR INVALID PARAMETER"},
-        {"punctuation_mode=loud\n", "303 ERROR INVALID PARAMETER"},
+         {"203 OK SETTINGS RECEIVED"}},
+        {"pitch=-999\n", {"203 OK SETTINGS RECEIVED"}},  // the end of the scale
+        // A rate beyond the scale is used at its end, and refused.
+        {"rate=500\n",
+         {"303-sd_sint: rate 500 is outside -100..100; 100 is used",
+          "303 ERROR INVALID PARAMETER"}},
+        {"rate=fast\n", {"303 ERROR INVALID PARAMETER"}},
+        {"no equals sign\n", {"303 ERROR INVALID PARAMETER"}},
+        {"punctuation_mode=loud\n", {"303 ERROR INVALID PARAMETER"}},
     };
     for (const auto& [lines, reply] : sets) {
         EXPECT_EQ(module_->ask("SET\n", 1), std::vector<std::string>{"203 OK RECEIVING SETTINGS"});
-        EXPECT_EQ(module_->ask(std::string(lines) + ".\n", 1), std::vector<std::string>{reply})
-            << lines;
+        EXPECT_EQ(module_->ask(std::string(lines) + ".\n", reply.size()), reply) << lines;
     }
     EXPECT_EQ(
         module_->ask("AUDIO\naudio_output_method=server\n.\n", 2),
         (std::vector<std::string>{"207 OK RECEIVING AUDIO SETTINGS", "203 OK AUDIO INITIALIZED"}));
+}
+
+// Rate 100 is the server's TEMPO 10, three times the normal speed (which the
+// facade's tests measure with the default voice): the same audio as sint-say
+// --rate 10 makes, and much shorter than at rate 0 even with this small voice.
+TEST_F(SdSintTest, RateHundredIsTheTopTempoStep) {
+    const std::string text = "Dober dan, danes je lep dan. Ali veste, kdo je to?";
+    const auto samples = [&] {
+        std::size_t count = 0;
+        for (const Event& e : speak("SPEAK", text)) count += e.samples.size();
+        return count;
+    };
+    const std::size_t normal = samples();
+    EXPECT_EQ(module_->ask("SET\n", 1), std::vector<std::string>{"203 OK RECEIVING SETTINGS"});
+    EXPECT_EQ(module_->ask("rate=100\n.\n", 1),
+              std::vector<std::string>{"203 OK SETTINGS RECEIVED"});
+    const std::size_t fast = samples();
+    EXPECT_GE(normal, fast * 2) << normal << " " << fast;
+    const std::string command = folder_.file("sint-say") + " -q -m --rate 10 --port " +
+                                std::to_string(folder_.port()) + " -o " + folder_.file("f.wav") +
+                                " '" + text + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(folder_.read("f.wav").size() - 44, 2 * fast);
 }
 
 TEST_F(SdSintTest, MarksComeInOrderBetweenTheAudio) {
@@ -371,6 +397,15 @@ TEST_F(SdSintTest, BadInputGetsAnErrorOrAFallbackAndTheModuleGoesOn) {
         EXPECT_EQ(module_->ask(garbage, 1), std::vector<std::string>{"300 ERROR UNKNOWN COMMAND"});
     EXPECT_EQ(module_->ask("SPEAK\n", 1), std::vector<std::string>{"202 OK SEND DATA"});
     EXPECT_EQ(module_->ask(".\n", 1), std::vector<std::string>{"304 ERROR NO TEXT"});
+    // A rate that is no speaking rate refuses the message.
+    for (const std::string rate : {"abc", "-50%"}) {
+        EXPECT_EQ(module_->ask("SPEAK\n", 1), std::vector<std::string>{"202 OK SEND DATA"});
+        const auto reply =
+            module_->ask("<speak><prosody rate=\"" + rate + "\">Mama</prosody></speak>\n.\n", 2);
+        ASSERT_EQ(reply.size(), 2u) << rate;
+        EXPECT_EQ(reply[0].rfind("303-sd_sint: rate=\"" + rate + "\" is no speaking rate", 0), 0u);
+        EXPECT_EQ(reply[1], "303 ERROR INVALID PARAMETER");
+    }
 
     std::string deep;
     for (int i = 0; i < 1000; ++i) deep += "<prosody rate=\"fast\">";

@@ -1,6 +1,7 @@
 // The SSML reader and the speech plan: documents in, pieces and requests out.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <sstream>
 #include <string>
 
@@ -54,16 +55,16 @@ TEST(SsmlReader, DocumentsBecomePieces) {
          "\"A\"[300]\"B\"[1500]\"C\"[10000]\"D\"[250]\"E\"[500]\"F\""},
         {"<speak><prosody rate=\"fast\">a</prosody><prosody rate=\"+20%\">b</prosody>"
          "<prosody rate=\"80%\">c</prosody><prosody rate=\"0.5\">d</prosody></speak>",
-         "\"a\"{40,0,1}\"b\"{20,0,1}\"c\"{-20,0,1}\"d\"{-50,0,1}"},
+         "\"a\"{1.5,0,1}\"b\"{1.2,0,1}\"c\"{0.8,0,1}\"d\"{0.5,0,1}"},
         {"<prosody pitch=\"+2st\">a</prosody><prosody pitch=\"x-low\">b</prosody>"
          "<prosody volume=\"soft\">c</prosody><prosody volume=\"-6dB\">d</prosody>",
-         "\"a\"{0,12,1}\"b\"{0,-80,1}\"c\"{0,0,0.5}\"d\"{0,0,0.501187}"},
+         "\"a\"{1,12,1}\"b\"{1,-80,1}\"c\"{1,0,0.5}\"d\"{1,0,0.501187}"},
         {"<prosody rate=\"fast\" volume=\"50\"><prosody rate=\"fast\" pitch=\"bogus\">a"
          "</prosody></prosody>",
-         "\"a\"{80,0,0.5}"},
+         "\"a\"{2.25,0,0.5}"},
         {"<say-as interpret-as=\"characters\">abc</say-as> <say-as interpret-as=\"date\">1.2."
          "</say-as>",
-         "\"abc\"{0,0,1,spell}\" 1.2.\""},
+         "\"abc\"{1,0,1,spell}\" 1.2.\""},
         {"<p><s>Ena.</s><s>Dve.</s></p><p/>Tri", "|\"Ena.\"|\"Dve.\"|\"Tri\""},
         {"&lt;a&gt; &amp; &#269;&#x17E;&quot;&bogus; &", "\"<a> & \xe8\x9e\"&bogus; &\""},
         {"<emphasis level=\"strong\">zelo</emphasis> <voice name=\"x\">dobro</voice>",
@@ -84,22 +85,57 @@ TEST(SsmlReader, DocumentsBecomePieces) {
         EXPECT_EQ(describe(read_ssml(document)), expected) << document;
 }
 
+// Rates as speed factors; what is no speaking rate is named among the problems.
+TEST(SsmlReader, RatesAreSpeedFactors) {
+    const std::pair<const char*, double> rates[] = {
+        {"300%", 3.0},  {"50%", 0.5},  {"+20%", 1.2}, {"2.5", 2.5},   {"x-slow", 0.5},
+        {"slow", 0.75}, {"medium", 1}, {"fast", 1.5}, {"x-fast", 2.0}};
+    double previous = 0;
+    for (const auto& [rate, factor] : rates) {
+        const SsmlDocument d = read_ssml(std::string("<prosody rate=\"") + rate + "\">a</prosody>");
+        ASSERT_EQ(d.pieces.size(), 1u) << rate;
+        EXPECT_DOUBLE_EQ(d.pieces[0].prosody.rate, factor) << rate;
+        EXPECT_TRUE(d.problems.empty()) << rate;
+        if (std::isalpha(static_cast<unsigned char>(rate[0]))) {
+            EXPECT_GT(factor, previous) << rate;  // the named rates in their order
+            previous = factor;
+        }
+    }
+    for (const char* bad : {"-50%", "abc", "3em"}) {
+        const SsmlDocument d = read_ssml(std::string("<prosody rate=\"") + bad + "\">a</prosody>");
+        ASSERT_EQ(d.problems.size(), 1u) << bad;
+        EXPECT_EQ(d.problems[0].rfind(std::string("rate=\"") + bad + "\" is no speaking rate", 0),
+                  0u);
+    }
+}
+
 TEST(SpeechPlan, RequestSettingsFollowTheVoiceAndTheMarkup) {
+    VoiceParams boosted;  // Speech Dispatcher's rate 100 with SintMaxSpeed 6
+    boosted.rate = 100;
+    boosted.max_speed = 6;
     const struct {
         VoiceParams voice;
         ProsodyChange change;
-        RequestSettings expected;
+        RequestSettings expected;  // TEMPO, SPEED, PITCH, VOLUME
     } cases[] = {
-        {{}, {}, {0, 0, 100}},
-        {{-100, 100, 0}, {}, {-10, 50, 50}},
-        {{55, -33, -100}, {}, {6, -17, 1}},
-        {{100, 0, 100}, {80, -200, 0.5}, {10, -50, 50}},
-        {{}, {0, 0, 0.0}, {0, 0, 1}},
+        {{}, {}, {0, 100, 0, 100}},
+        {{-100, 100, 0}, {}, {-10, 100, 50, 50}},  // a third of the speed
+        {{50, -33, -100}, {}, {5, 100, -17, 1}},   // 3^(50/100)
+        {{100, 0, 100}, {2.0, -200, 0.5}, {10, 200, -50, 50}},
+        {{}, {3.0, 0, 1.0}, {10, 100, 0, 100}},  // "300%"
+        {{}, {2.0, 0, 1.0}, {6, 103, 0, 100}},   // x-fast: TEMPO 6 and the rest
+        {boosted, {}, {10, 200, 0, 100}},
+        {{}, {1.0, 0, 0.0}, {0, 100, 0, 1}},
     };
     for (const auto& c : cases) {
         const RequestSettings got = request_settings(c.voice, c.change);
-        EXPECT_EQ(got, c.expected) << got.tempo << " " << got.pitch << " " << got.volume;
+        EXPECT_EQ(got, c.expected)
+            << got.tempo << " " << got.speed << " " << got.pitch << " " << got.volume;
     }
+    // Speech Dispatcher's rate 100 is three times the normal speed, -100 a third.
+    EXPECT_DOUBLE_EQ(rate_factor(VoiceParams{100}), 3.0);
+    EXPECT_DOUBLE_EQ(rate_factor(VoiceParams{-100}), 1.0 / 3.0);
+    EXPECT_NEAR(rate_factor(boosted), 6.0, 1e-12);
 }
 
 TEST(SpeechPlan, StretchesKeepTheirMarksAndSettings) {

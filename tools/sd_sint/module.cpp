@@ -135,8 +135,14 @@ void Module::set() {
                 valid = false;
                 continue;
             }
-            // Out of range: the nearest end of the scale.
+            // Out of range: the nearest end of the scale. A rate beyond it is
+            // refused with the value used, since it asks for a speed there is not.
             const int clamped = static_cast<int>(std::clamp(n, -100L, 100L));
+            if (key == "rate" && clamped != n) {
+                output_.line("303-sd_sint: rate " + value + " is outside -100..100; " +
+                             std::to_string(clamped) + " is used");
+                valid = false;
+            }
             (key == "rate" ? voice_.rate : key == "pitch" ? voice_.pitch : voice_.volume) = clamped;
         } else if (key == "punctuation_mode") {
             if (const auto mode = punctuation_mode(value))
@@ -177,7 +183,14 @@ void Module::speak(const std::string& command) {
     }
     auto job = std::make_shared<SpeechJob>();
     if (command == "SPEAK") {
-        job->plan = plan_speech(read_ssml(text), voice_);
+        const SsmlDocument document = read_ssml(text);
+        if (!document.problems.empty()) {
+            for (const std::string& problem : document.problems)
+                output_.line("303-sd_sint: " + problem);
+            output_.line("303 ERROR INVALID PARAMETER");
+            return;
+        }
+        job->plan = plan_speech(document, voice_);
     } else if (command == "CHAR") {
         job->plan = character_plan(text, voice_);
     } else if (command == "KEY") {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -53,6 +54,13 @@ ModuleConfig parse_module_config(const std::string& text) {
                 config.lifespan = static_cast<int>(n);
             else
                 problem("SintLifespan takes a number of 100 ms ticks");
+        } else if (key == "SintMaxSpeed") {
+            char* end = nullptr;
+            const double speed = std::strtod(value.c_str(), &end);
+            if (value.empty() || *end != '\0' || !(speed >= 1.0 && speed <= kSpeedMax))
+                problem("SintMaxSpeed takes a speed factor from 1 to 6");
+            else
+                config.voice.max_speed = speed;
         } else if (key == "SintRate" || key == "SintPitch" || key == "SintVolume") {
             if (!read_int(value, -100, 100, n)) {
                 problem(key + " takes a number from -100 to 100");

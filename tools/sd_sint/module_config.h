@@ -6,6 +6,8 @@
 //   SintPort 10150                       its port (default: its sint.ini's port)
 //   SintLifespan 600                     lifespan of a started server, ticks of 100 ms
 //   SintRate 0, SintPitch 0, SintVolume 100   voice settings until Speech Dispatcher sets them
+//   SintMaxSpeed 3                       the speed factor of rate +100 (up to 6); rate r
+//                                        is 3^(r/100) below 0 and SintMaxSpeed^(r/100) above
 //   SintLogFile "/tmp/sd_sint.log"       the module's log (default: none)
 #pragma once
 

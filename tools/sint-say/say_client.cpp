@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -151,6 +152,11 @@ bool SayClient::speak(std::string_view text, AudioSink& sink,
             error = "the connection to the server broke";
             return false;
         }
+    }
+    if (options_.speed &&
+        !connection_.send_request(command_request("SPEED", std::lround(*options_.speed * 100)))) {
+        error = "the connection to the server broke";
+        return false;
     }
     std::size_t done = 0;
     while (done < text.size()) {

@@ -30,6 +30,8 @@ struct SayOptions {
     // The sintsrv to start; empty: the one beside sint-say.
     std::string server_path;
     std::optional<long> rate, pitch, volume;
+    // The speed boost on top of the rate, a factor of 0.3 to 6.
+    std::optional<double> speed;
 };
 
 class SayClient {
@@ -40,8 +42,8 @@ public:
     // answers on a local port. False with `error` set on failure.
     bool open(std::string& error);
 
-    // Sends the voice settings, then each sentence of `text` (as the server's
-    // sentence ends cut it) as one STREAM request, writing the audio to `sink`.
+    // Sends the voice settings (the speed as SPEED in percent), then each sentence of `text` (as
+    // the server's sentence ends cut it) as one STREAM request, writing the audio to `sink`.
     // `progress` gets the bytes of text done after every sentence.
     bool speak(std::string_view text, AudioSink& sink,
                const std::function<void(std::size_t done, std::size_t total)>& progress,

@@ -68,6 +68,7 @@ SpeakOutcome PlanSpeaker::speak(const std::vector<PlanItem>& plan, PlanListener&
             }
             case PlanItem::Kind::Speech:
                 for (const auto& [command, value] : {std::pair{"TEMPO", item.settings.tempo},
+                                                     std::pair{"SPEED", item.settings.speed},
                                                      std::pair{"PITCH", item.settings.pitch},
                                                      std::pair{"VOLUME", item.settings.volume}})
                     if (outcome == SpeakOutcome::Done)

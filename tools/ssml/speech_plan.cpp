@@ -79,9 +79,17 @@ long clamp_long(double value, long low, long high) {
 
 }  // namespace
 
+double rate_factor(const VoiceParams& voice) {
+    const int rate = std::clamp(voice.rate, -100, 100);
+    const double top = rate > 0 ? std::clamp(voice.max_speed, 1.0, kSpeedMax) : kTempoTopFactor;
+    return std::pow(top, rate / 100.0);
+}
+
 RequestSettings request_settings(const VoiceParams& voice, const ProsodyChange& change) {
     RequestSettings settings;
-    settings.tempo = clamp_long((voice.rate + change.rate) / 10.0, -10, 10);
+    const RateRequest rate = rate_request(rate_factor(voice) * voice.speed * change.rate);
+    settings.tempo = rate.tempo;
+    settings.speed = rate.speed_percent;
     settings.pitch = clamp_long((voice.pitch + change.pitch) / 2.0, -50, 50);
     const double percent = (std::clamp(voice.volume, -100, 100) + 100) / 2.0;
     settings.volume = clamp_long(percent * change.volume, 1, 100);

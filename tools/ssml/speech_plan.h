@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/speaking_rate.h"
 #include "tools/ssml/ssml_reader.h"
 
 namespace sint {
@@ -18,24 +19,31 @@ namespace sint {
 enum class PunctuationMode { None, Some, Most, All };
 
 // The voice settings of a client on Speech Dispatcher's scales: rate, pitch
-// and volume from −100 to 100.
+// and volume from −100 to 100. The rate r is the speed factor 3^(r/100);
+// above 0 `max_speed` (up to kSpeedMax) takes the place of 3, and `speed`
+// multiplies the factor.
 struct VoiceParams {
     int rate = 0;
     int pitch = 0;
     int volume = 100;
     PunctuationMode punctuation = PunctuationMode::None;
     bool spelling = false;
+    double max_speed = kTempoTopFactor;
+    double speed = 1.0;
 };
 
 // The values of the server's settings commands for one stretch of text.
 struct RequestSettings {
-    long tempo = 0;     // TEMPO, −10..10: rate / 10
+    long tempo = 0;     // TEMPO, −10..10, and SPEED, 30..600 %: the speed factor
+    long speed = 100;   // of the rate and the markup (core/speaking_rate.h)
     long pitch = 0;     // PITCH, −50..50: pitch / 2
     long volume = 100;  // VOLUME, 1..100 %: (volume + 100) / 2, times the SSML factor
     bool operator==(const RequestSettings&) const = default;
 };
 
 RequestSettings request_settings(const VoiceParams& voice, const ProsodyChange& change = {});
+// The speed factor of a voice's rate (see VoiceParams).
+double rate_factor(const VoiceParams& voice);
 
 struct PlanMark {
     std::size_t offset = 0;  // in the text of its item: the mark stands before this byte

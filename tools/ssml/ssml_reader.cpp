@@ -13,6 +13,9 @@ namespace {
 
 // Changes are kept within this range however deeply they are nested.
 constexpr int kChangeMax = 200;
+// Rate factors are kept within this range however deeply they are nested.
+constexpr double kRateFactorMin = 0.05;
+constexpr double kRateFactorMax = 20.0;
 // The pause of <break/> without attributes and of strength="medium".
 constexpr int kDefaultBreakMs = 500;
 // An entity name longer than this is not an entity.
@@ -166,20 +169,21 @@ int clamp_change(double value) {
         std::lround(std::clamp(value, double(-kChangeMax), double(kChangeMax))));
 }
 
-// rate="fast", "+20%", "80%", "1.5".
-std::optional<int> rate_change(const std::string& value) {
-    static const std::pair<const char*, int> kNamed[] = {{"x-slow", -80}, {"slow", -40},
-                                                         {"medium", 0},   {"default", 0},
-                                                         {"fast", 40},    {"x-fast", 80}};
+// The speed factor of a rate: rate="fast", "300%" (3 times), "+20%" (1.2
+// times), "1.5". Nothing for what is no speaking rate: a negative value, a
+// text, another unit.
+std::optional<double> rate_factor(const std::string& value) {
+    static const std::pair<const char*, double> kNamed[] = {{"x-slow", 0.5}, {"slow", 0.75},
+                                                            {"medium", 1.0}, {"default", 1.0},
+                                                            {"fast", 1.5},   {"x-fast", 2.0}};
     const std::string v = lower(trim(value));
-    for (const auto& [name, change] : kNamed)
-        if (v == name) return change;
+    for (const auto& [name, factor] : kNamed)
+        if (v == name) return factor;
     std::string unit;
     const auto number = number_prefix(v, unit);
-    if (!number) return std::nullopt;
-    const bool signed_value = v[0] == '+' || v[0] == '-';
-    if (unit == "%") return clamp_change(signed_value ? *number : *number - 100);
-    if (unit.empty()) return clamp_change((*number - 1.0) * 100);
+    if (!number || *number < 0) return std::nullopt;
+    if (unit == "%") return v[0] == '+' ? 1.0 + *number / 100 : *number / 100;
+    if (unit.empty()) return *number;
     return std::nullopt;
 }
 
@@ -307,6 +311,8 @@ public:
         return std::move(pieces_);
     }
 
+    const std::vector<std::string>& problems() const { return problems_; }
+
 private:
     // Comments, CDATA, processing instructions and declarations: the position
     // after them, npos when they do not end, nothing when `at` starts none.
@@ -340,9 +346,16 @@ private:
         } else if (tag.name == "s" || tag.name == "p") {
             if (!tag.self_closing) boundary();
         } else if (tag.name == "prosody") {
-            if (const std::string* v = tag.attribute("rate"))
-                if (const auto change = rate_change(*v))
-                    scope.prosody.rate = clamp_change(scope.prosody.rate + *change);
+            if (const std::string* v = tag.attribute("rate")) {
+                if (const auto factor = rate_factor(*v))
+                    scope.prosody.rate =
+                        std::clamp(scope.prosody.rate * *factor, kRateFactorMin, kRateFactorMax);
+                else
+                    problems_.push_back("rate=\"" + *v +
+                                        "\" is no speaking rate (give a percentage such as "
+                                        "300%, a factor such as 1.5, or x-slow, slow, medium, "
+                                        "fast or x-fast)");
+            }
             if (const std::string* v = tag.attribute("pitch"))
                 if (const auto change = pitch_change(*v))
                     scope.prosody.pitch = clamp_change(scope.prosody.pitch + *change);
@@ -382,6 +395,7 @@ private:
     std::string_view doc_;
     bool utf8_;
     std::vector<SsmlPiece> pieces_;
+    std::vector<std::string> problems_;
 };
 
 }  // namespace
@@ -406,8 +420,10 @@ std::string strip_markup(std::string_view document) {
 SsmlDocument read_ssml(std::string_view document) {
     const bool utf8 = is_valid_utf8(document);
     SsmlDocument result;
-    if (auto pieces = Reader(document, utf8).read()) {
+    Reader reader(document, utf8);
+    if (auto pieces = reader.read()) {
         result.pieces = std::move(*pieces);
+        result.problems = reader.problems();
     } else {
         result.plain_fallback = true;
         std::string text = strip_markup(document);

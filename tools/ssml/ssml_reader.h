@@ -21,10 +21,11 @@ inline constexpr int kSsmlBreakMaxMs = 10000;
 // Longer mark names are cut.
 inline constexpr std::size_t kSsmlMarkNameMax = 256;
 
-// Relative prosody from <prosody> elements, nested ones combined: rate and
-// pitch as changes on the −100..100 scale of Speech Dispatcher, volume as a factor.
+// Relative prosody from <prosody> elements, nested ones combined: the rate
+// as a factor of the speed (see core/speaking_rate.h), pitch as a change on
+// the −100..100 scale of Speech Dispatcher, volume as a factor.
 struct ProsodyChange {
-    int rate = 0;
+    double rate = 1.0;
     int pitch = 0;
     double volume = 1.0;
     bool operator==(const ProsodyChange&) const = default;
@@ -49,6 +50,9 @@ struct SsmlDocument {
     std::vector<SsmlPiece> pieces;
     // True when the markup was malformed and the text was read with the tags stripped.
     bool plain_fallback = false;
+    // Attribute values that cannot be spoken as asked (a rate that is no
+    // speaking rate), one message each; the document is read without them.
+    std::vector<std::string> problems;
 };
 
 // Reads an SSML document (or plain text, which is a document without tags).
