@@ -21,7 +21,7 @@ export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := 1
 endif
 
-APT_PACKAGES := cmake g++ make libgtest-dev libgmock-dev ninja-build sox speech-dispatcher \
+APT_PACKAGES := cmake g++ make libgtest-dev libgmock-dev ninja-build sox speech-dispatcher libexpat1-dev \
                 dpkg-dev lintian adduser haproxy
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
