@@ -114,6 +114,8 @@ void Module::set() {
     bool too_long = false;
     if (!read_block(block, too_long)) return;
     bool valid = !too_long;
+    // All or nothing: the settings change only when every line is good.
+    VoiceParams next = voice_;
     std::size_t start = 0;
     while (start <= block.size() && !block.empty()) {
         std::size_t end = block.find('\n', start);
@@ -137,15 +139,15 @@ void Module::set() {
             }
             // Out of range: the nearest end of the scale.
             const int clamped = static_cast<int>(std::clamp(n, -100L, 100L));
-            (key == "rate" ? voice_.rate : key == "pitch" ? voice_.pitch : voice_.volume) = clamped;
+            (key == "rate" ? next.rate : key == "pitch" ? next.pitch : next.volume) = clamped;
         } else if (key == "punctuation_mode") {
             if (const auto mode = punctuation_mode(value))
-                voice_.punctuation = *mode;
+                next.punctuation = *mode;
             else if (value != "NULL")
                 valid = false;
         } else if (key == "spelling_mode") {
             if (value == "on" || value == "off")
-                voice_.spelling = value == "on";
+                next.spelling = value == "on";
             else if (value != "NULL")
                 valid = false;
         } else if (key == "language" && value != "NULL" && !value.starts_with(kLanguage)) {
@@ -154,6 +156,7 @@ void Module::set() {
         // voice, synthesis_voice, pitch_range, cap_let_recogn and others: one voice, nothing to
         // set.
     }
+    if (valid) voice_ = next;
     output_.line(valid ? "203 OK SETTINGS RECEIVED" : "303 ERROR INVALID PARAMETER");
 }
 
@@ -177,7 +180,8 @@ void Module::speak(const std::string& command) {
     }
     auto job = std::make_shared<SpeechJob>();
     if (command == "SPEAK") {
-        job->plan = plan_speech(read_ssml(text), voice_);
+        job->ssml = std::move(text);
+        job->voice = voice_;
     } else if (command == "CHAR") {
         job->plan = character_plan(text, voice_);
     } else if (command == "KEY") {
