@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "core/process.h"
 #include "tools/sint-say/say_client.h"
 #include "tools/sint-say/text_input.h"
 #include "tools/sint-say/wave_output.h"
@@ -202,6 +203,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (!client.open(error)) return fail(error);
 
+    if (raw) sint::set_binary_stdout();
     sint::AudioSink sink(output, stdout);
     if (!sink.ok()) return fail("cannot write " + output);
     const bool bar = !quiet && !ssml && isatty(STDERR_FILENO);
