@@ -73,8 +73,10 @@ TEST(SsmlReader, DocumentsBecomePieces) {
          "</say-as>",
          "\"abc\"{0,0,1,spell}\" 1.2.\""},
         {"<p><s>Ena.</s><s>Dve.</s></p><p/>Tri", "|\"Ena.\"|\"Dve.\"|\"Tri\""},
-        {"&lt;a&gt; &amp; &#269;&#x17E;&quot;&#x0000000010D;&#00269;", "\"<a> & \xe8\x9e\"\xe8\xe8\""},
-        // Unknown elements speak their text, <audio> its fallback; data and descriptions are silent.
+        {"&lt;a&gt; &amp; &#269;&#x17E;&quot;&#x0000000010D;&#00269;",
+         "\"<a> & \xe8\x9e\"\xe8\xe8\""},
+        // Unknown elements speak their text, <audio> its fallback; data and descriptions are
+        // silent.
         {"<emphasis level=\"strong\">zelo</emphasis> <voice name=\"x\">dobro</voice>",
          "\"zelo dobro\""},
         {"<sub alias=\"Svetovna zdravstvena organizacija\">WHO</sub> <sub>OZN</sub>",
@@ -87,10 +89,18 @@ TEST(SsmlReader, DocumentsBecomePieces) {
         // Declared encodings and byte-order marks.
         {"<?xml version=\"1.0\" encoding=\"ISO-8859-2\"?><speak>\xb9\xb5\xbe\xe8</speak>",
          "\"\x9a\xbe\x9e\xe8\""},  // š ľ ž č
-        {"<?xml version=\"1.0\" encoding=\"windows-1250\"?><speak>\x9a\x9e</speak>", "\"\x9a\x9e\""},
-        {std::string("\xff\xfe<\0s\0>\0\x0d\x01\x61\0<\0/\0s\0>\0", 20), "|\"\xe8" "a\"|"},
-        {std::string("\xfe\xff\0<\0s\0>\x01\x7e\0a\0<\0/\0s\0>", 20), "|\"\x9e" "a\"|"},
-        {"\xef\xbb\xbf<speak>\xc5\xbe" "aba</speak>", "\"\x9e" "aba\""},
+        {"<?xml version=\"1.0\" encoding=\"windows-1250\"?><speak>\x9a\x9e</speak>",
+         "\"\x9a\x9e\""},
+        {std::string("\xff\xfe<\0s\0>\0\x0d\x01\x61\0<\0/\0s\0>\0", 20),
+         "|\"\xe8"
+         "a\"|"},
+        {std::string("\xfe\xff\0<\0s\0>\x01\x7e\0a\0<\0/\0s\0>", 20),
+         "|\"\x9e"
+         "a\"|"},
+        {"\xef\xbb\xbf<speak>\xc5\xbe"
+         "aba</speak>",
+         "\"\x9e"
+         "aba\""},
         {"<mark name=\"a&#10;b\"/><mark name=\"\"/>", "<a_b><>"},
         // A long mark name is cut before the character that would pass 256 bytes.
         {std::string("<mark name=\"").append(cc).append("\"/>"),
@@ -105,7 +115,10 @@ TEST(SsmlReader, DocumentsBecomePieces) {
         {"<p>Prvi</p><p>drugi <!-- ne -->odstavek</x>", "plain 1:42: \"Prvi\"|\"drugi odstavek\""},
         {"<mark name=a/>x", "plain 1:12: \"x\""},
         {"A <!-- ni konca", "plain 1:3: \"A \""},
-        {"\xc5\xbe" "aba \xff", "plain 1:6: \"\x9e" "aba \""},  // a stray byte costs only itself
+        {"\xc5\xbe"
+         "aba \xff",
+         "plain 1:6: \"\x9e"
+         "aba \""},  // a stray byte costs only itself
         {"<!DOCTYPE speak [<!ENTITY a \"aaaa\">]><speak>&a;</speak>", "plain 1:17: \"&a;\""},
         {"<?xml version=\"1.0\"?><!DOCTYPE speak [<!ENTITY a \"b\">]><speak>&a;</speak>",
          "plain 1:38: \"&a;\""},

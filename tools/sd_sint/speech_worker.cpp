@@ -159,8 +159,8 @@ void SpeechWorker::plan_message(SpeechJob& job) {
                   std::to_string(document.error_column) + ": " + document.error +
                   "); its text is spoken without it");
     if (document.depth_limited)
-        log_write("sd_sint: warning: elements nested deeper than " +
-                  std::to_string(kSsmlDepthMax) + " are read for their text only");
+        log_write("sd_sint: warning: elements nested deeper than " + std::to_string(kSsmlDepthMax) +
+                  " are read for their text only");
     if (document.pauses_limited)
         log_write("sd_sint: warning: pauses cut to " + std::to_string(kSsmlBreakMaxMs) +
                   " ms each and " + std::to_string(kSsmlPausesMaxMs) + " ms in all");

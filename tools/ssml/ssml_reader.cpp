@@ -334,9 +334,11 @@ SsmlDocument read_ssml(std::string_view document) {
             // The position as the caller wrote the document: not in the implied
             // root's tags, which an error at the end may point into.
             const std::size_t last_line = document.rfind('\n') + 1;  // 0 without a line feed
-            const long lines = 1 + static_cast<long>(std::count(document.begin(), document.end(), '\n'));
+            const long lines =
+                1 + static_cast<long>(std::count(document.begin(), document.end(), '\n'));
             if (error->line == 1)
-                result.error_column = std::max(1L, error->column - static_cast<long>(kImpliedRoot.size() + 2));
+                result.error_column =
+                    std::max(1L, error->column - static_cast<long>(kImpliedRoot.size() + 2));
             if (error->line >= lines) {
                 result.error_line = lines;
                 result.error_column = std::min(result.error_column,

@@ -1,15 +1,16 @@
 // The SSML reader shared by the Speech Dispatcher module and sint-say -m: it
-// turns a marked-up UTF-8 document into a flat list of pieces (text with its
+// turns a marked-up document into a flat list of pieces (text with its
 // prosody, index marks, pauses and sentence boundaries). Text is converted to
 // code page 1250 here, so everything after the reader deals in the server's bytes.
 //
 // The markup is parsed by the platform's XML parser (xml_parser.h); the reader
 // decides what the elements mean. A document without a byte-order mark or an
 // XML declaration is read as the content of <speak>, so plain text and a
-// fragment of markup need no root element of their own. Markup that is not well-formed is never spoken as it stands: the
-// document's text is read with everything that looks like a tag, comment or
-// declaration removed, and the parser's complaint is kept for the caller to
-// report (sint-say refuses such a document, sd_sint speaks the text and logs it).
+// fragment of markup need no root element of their own. Markup that is not
+// well-formed is never spoken as it stands: the document's text is read with
+// everything that looks like a tag, comment or declaration removed, and the
+// parser's complaint is kept for the caller to report (sint-say refuses such
+// a document, sd_sint speaks the text and logs it).
 #pragma once
 
 #include <string>

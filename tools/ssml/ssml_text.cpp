@@ -126,7 +126,8 @@ std::string tag_name(std::string_view tag) {
 
 std::string declared_encoding(std::string_view document) {
     if (!document.starts_with("<?xml")) return {};
-    const std::string_view head = document.substr(0, std::min(document.find("?>"), std::size_t{512}));
+    const std::string_view head =
+        document.substr(0, std::min(document.find("?>"), std::size_t{512}));
     const std::size_t key = head.find("encoding");
     if (key == std::string_view::npos) return {};
     const std::size_t open = head.find_first_of("\"'", key);

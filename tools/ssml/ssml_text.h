@@ -16,8 +16,8 @@ namespace sint {
 std::string declared_encoding(std::string_view document);
 
 // The encoding the parser is to assume: UTF-8 for a document with a byte-order
-// mark or a declared encoding (the parser follows them), else UTF-8 unless the bytes hold no UTF-8 sequence of
-// more than one byte and are not valid UTF-8 (8-bit text, windows-1250).
+// mark or a declared encoding (the parser follows them), else UTF-8 unless the bytes hold no UTF-8
+// sequence of more than one byte and are not valid UTF-8 (8-bit text, windows-1250).
 XmlAssumedEncoding assumed_encoding(std::string_view document);
 
 // The document in UTF-8: byte-order marks (UTF-8, UTF-16) and a declared

@@ -74,10 +74,10 @@ std::optional<XmlError> parse_xml(std::string_view document, XmlAssumedEncoding 
     XML_SetStartDoctypeDeclHandler(parser.get(), on_doctype);
     XML_SetUnknownEncodingHandler(parser.get(), on_unknown_encoding, nullptr);
     XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
-#if defined(XML_DTD) && (XML_MAJOR_VERSION > 2 || (XML_MAJOR_VERSION == 2 && XML_MINOR_VERSION >= 4))
+#if defined(XML_DTD) && \
+    (XML_MAJOR_VERSION > 2 || (XML_MAJOR_VERSION == 2 && XML_MINOR_VERSION >= 4))
     XML_SetBillionLaughsAttackProtectionMaximumAmplification(parser.get(), kMaxAmplification);
-    XML_SetBillionLaughsAttackProtectionActivationThreshold(parser.get(),
-                                                            kAmplificationThreshold);
+    XML_SetBillionLaughsAttackProtectionActivationThreshold(parser.get(), kAmplificationThreshold);
 #endif
     std::size_t at = 0;
     bool ok = true;

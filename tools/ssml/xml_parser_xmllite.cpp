@@ -3,9 +3,9 @@
 // it). A document type declaration is refused by the reader's DTD setting;
 // declared 8-bit encodings are turned into UTF-16 by this file from the
 // project's code page tables before XmlLite sees the document.
-#include <windows.h>
 #include <objbase.h>
 #include <shlwapi.h>
+#include <windows.h>
 #include <xmllite.h>
 
 #include <cstdio>
