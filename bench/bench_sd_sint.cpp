@@ -1,6 +1,8 @@
 // sd_sint as Speech Dispatcher drives it: the time from a SPEAK of a ten-word
 // sentence to its first 705 AUDIO line, and from STOP in the middle of a long
-// text to 703 STOP; median and worst of 100 each. The module speaks through a
+// text to 703 STOP, median and worst of 100 each; then STOP to 703 while the
+// module takes in a 1 MB document and while it speaks 20 KB without a
+// sentence end, median and worst of 20 each. The module speaks through a
 // sintsrv with the default voice, started from a copy of the build's program
 // folder on a free port.
 #include <poll.h>
@@ -28,6 +30,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr const char* kTenWords = "Danes je lep dan in jutri bo verjetno tudi lepo vreme.";
 constexpr int kRounds = 100;
+constexpr int kLongRounds = 20;
 constexpr int kStartTimeoutMs = 60000;
 constexpr int kLineTimeoutMs = 30000;
 
@@ -100,7 +103,7 @@ void report(const char* what, std::vector<double> times) {
         return;
     }
     std::sort(times.begin(), times.end());
-    std::printf("%-36s median %7.2f ms, worst %7.2f ms (%zu runs)\n", what, times[times.size() / 2],
+    std::printf("%-40s median %7.2f ms, worst %7.2f ms (%zu runs)\n", what, times[times.size() / 2],
                 times.back(), times.size());
 }
 
@@ -133,9 +136,36 @@ int measure(const fs::path& folder) {
         if (!module.until("703 STOP")) break;
         stop.push_back(ms_since(start));
     }
+    // STOP right after 701 (or after the first audio), during a long message.
+    const auto stop_during = [&module](const std::string& text, const char* wait_for) {
+        std::vector<double> times;
+        for (int i = 0; i < kLongRounds; ++i) {
+            module.send("SPEAK\n");
+            if (!module.until("202")) break;
+            module.send(text + "\n.\n");
+            if (!module.until(wait_for)) break;
+            const auto start = Clock::now();
+            module.send("STOP\n");
+            if (!module.until("703 STOP")) break;
+            times.push_back(ms_since(start));
+        }
+        return times;
+    };
+    std::string document = "<speak>";
+    while (document.size() < 1024 * 1024) document += std::string(kTenWords) + " ";
+    document += "</speak>";
+    std::string words;
+    while (words.size() < 20 * 1024) words += "danes je lep dan ";
+    const auto stop_document = stop_during(document, "701 BEGIN");
+    const auto stop_words = stop_during(words, "705-");
     report("SPEAK (ten words) to the first 705:", first_audio);
     report("STOP (mid-text) to 703:", stop);
-    return first_audio.size() == kRounds && stop.size() == kRounds ? 0 : 1;
+    report("STOP (1 MB document) to 703:", stop_document);
+    report("STOP (20 KB, no sentence end) to 703:", stop_words);
+    return first_audio.size() == kRounds && stop.size() == kRounds &&
+                   stop_document.size() == kLongRounds && stop_words.size() == kLongRounds
+               ? 0
+               : 1;
 }
 
 }  // namespace

@@ -21,6 +21,13 @@ constexpr std::array<std::uint16_t, 128> kUpperHalf = {
     0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
 };
 
+// The code points of ISO 8859-2 bytes 0xA0 to 0xBF; from 0xC0 on it agrees with code page 1250.
+constexpr std::array<std::uint16_t, 32> kIsoLatin2A0 = {
+    0x00A0, 0x0104, 0x02D8, 0x0141, 0x00A4, 0x013D, 0x015A, 0x00A7, 0x00A8, 0x0160, 0x015E,
+    0x0164, 0x0179, 0x00AD, 0x017D, 0x017B, 0x00B0, 0x0105, 0x02DB, 0x0142, 0x00B4, 0x013E,
+    0x015B, 0x02C7, 0x00B8, 0x0161, 0x015F, 0x0165, 0x017A, 0x02DD, 0x017E, 0x017C,
+};
+
 // Latin letters, signs and Cyrillic that code page 1250 lacks, with the text
 // that stands for them; sorted by code point.
 struct Transliteration {
@@ -93,6 +100,16 @@ void append_cp1250(std::string& out, char32_t code_point) {
 }
 
 }  // namespace
+
+char32_t cp1250_code_point(unsigned char byte) {
+    return byte < 0x80 ? byte : kUpperHalf[byte - 0x80];
+}
+
+char32_t iso8859_2_code_point(unsigned char byte) {
+    if (byte < 0xA0) return byte;
+    if (byte < 0xC0) return kIsoLatin2A0[byte - 0xA0];
+    return kUpperHalf[byte - 0x80];
+}
 
 unsigned char cp1250_byte(char32_t code_point) {
     if (code_point < 0x80) return static_cast<unsigned char>(code_point);

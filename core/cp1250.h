@@ -13,6 +13,12 @@ namespace sint {
 // lacks it (code point 0 itself is byte 0).
 unsigned char cp1250_byte(char32_t code_point);
 
+// The code point of a code page 1250 byte, or 0 for the five bytes the code page leaves unused.
+char32_t cp1250_code_point(unsigned char byte);
+
+// The code point of an ISO 8859-2 byte (every byte has one).
+char32_t iso8859_2_code_point(unsigned char byte);
+
 // Decodes the UTF-8 sequence at text[at], advancing `at` past it; false (and
 // `at` unchanged) on a malformed, overlong or surrogate sequence.
 bool decode_utf8(std::string_view text, std::size_t& at, char32_t& code_point);

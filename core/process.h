@@ -26,4 +26,8 @@ std::string executable_name(const std::string& stem);
 // the program was executed; never waits for the child.
 bool spawn_detached(const std::vector<std::string>& args, const std::string& folder);
 
+// Puts standard output into binary mode, so that raw samples pass unchanged
+// (Windows would turn each byte 0x0A into 0x0D 0x0A); nothing to do elsewhere.
+void set_binary_stdout();
+
 }  // namespace sint

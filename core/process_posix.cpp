@@ -86,4 +86,6 @@ bool spawn_detached(const std::vector<std::string>& args, const std::string& fol
     return intermediate_ok && got == 0;
 }
 
+void set_binary_stdout() {}
+
 }  // namespace sint

@@ -1,5 +1,8 @@
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 #include "core/process.h"
@@ -87,6 +90,10 @@ bool spawn_detached(const std::vector<std::string>& args, const std::string& fol
     hidden.wShowWindow = SW_HIDE;
     return create_process(args[0], command_line, folder, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
                           hidden);
+}
+
+void set_binary_stdout() {
+    _setmode(_fileno(stdout), _O_BINARY);
 }
 
 }  // namespace sint

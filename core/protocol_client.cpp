@@ -64,14 +64,29 @@ std::string wave_file_request(std::string_view file, std::string_view text) {
     return limited(prefix, text, room);
 }
 
+std::size_t sentence_piece_end(std::string_view text) {
+    if (text.size() <= kSentencePieceMax) return text.size();
+    for (std::size_t at = kSentencePieceMax; at > kSentencePieceMax / 2; --at)
+        if (static_cast<unsigned char>(text[at - 1]) <= ' ') return at;
+    return kSentencePieceMax;
+}
+
 std::optional<long> find_sentence_end(std::string_view text, const SentenceEndAsk& ask) {
     const std::size_t whole = std::min(text.size(), kGfpTextMax);
+    // No window longer than this is needed: an answer beyond the piece limit is cut anyway.
+    const std::size_t widest = std::min(whole, kSentencePieceMax + kSentenceWindowMargin);
     std::size_t window = std::min(kSentenceWindow, whole);
     while (true) {
         const std::optional<long> answer = ask(text.substr(0, window));
-        if (!answer || window >= whole) return answer;
-        if (*answer > 0 && static_cast<std::size_t>(*answer) + kSentenceWindowMargin < window)
-            return answer;
+        if (!answer) return answer;
+        const bool inside =
+            *answer > 0 && static_cast<std::size_t>(*answer) + kSentenceWindowMargin < window;
+        if (inside || window >= widest) {
+            if (text.size() <= kSentencePieceMax) return answer;
+            if (*answer > 0 && static_cast<std::size_t>(*answer) <= kSentencePieceMax)
+                return answer;
+            return static_cast<long>(sentence_piece_end(text));
+        }
         window = std::min(window * 2, whole);
     }
 }

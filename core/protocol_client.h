@@ -47,14 +47,24 @@ inline constexpr std::size_t kSentenceWindow = 512;
 // full stop); the window then grows as well.
 inline constexpr std::size_t kSentenceWindowMargin = 128;
 
+// A sentence longer than this, or text without a sentence end, is spoken in
+// pieces cut at the last blank before this length (at it, when the piece has
+// no blank in its second half), so that no request and no reply grows with
+// the text. A window this long plus the margin is the largest ever sent.
+inline constexpr std::size_t kSentencePieceMax = 500;
+
 // Asks about one window of the text: the server's answer, or nothing when it
 // gave none (the search then ends with nothing).
 using SentenceEndAsk = std::function<std::optional<long>(std::string_view window)>;
-// The server's answer for the first sentence of `text`, found through windows
-// that grow (up to the whole text or the request limit) until the answer
-// lies well inside one. A window that holds all that could be sent gives the
-// answer as it is, whatever it is.
+// The length of the first sentence of `text`, found through windows that grow
+// until the server's answer lies well inside one, or a piece of at most
+// kSentencePieceMax bytes cut at a blank when the sentence is longer or the
+// server finds no end. Text up to kSentencePieceMax gets the server's answer
+// as it is, whatever it is.
 std::optional<long> find_sentence_end(std::string_view text, const SentenceEndAsk& ask);
+// Where a piece of `text` longer than kSentencePieceMax ends (see above); the
+// whole length for shorter text.
+std::size_t sentence_piece_end(std::string_view text);
 
 // Reassembles frames from the bytes of a connection, one frame per take.
 // Bytes before a magic are dropped; a buffer without a magic keeps only its

@@ -94,8 +94,13 @@ void SentenceFinder::find_next_end() {
     std::size_t end = sentence_end_ + static_cast<std::size_t>(answer);
     if (end > size) end = size;
     if (end != 0) {
-        while (end > 0 && end < size && !is_sentence_ending(text_[end])) --end;
-        ++end;
+        // Back to the sentence-ending character at or before the answer, within
+        // the part just added. Without one there (a long text without sentence
+        // ends, which the query cuts into pieces at blanks) the end stays where
+        // the answer put it, so that the end always advances.
+        std::size_t back = end;
+        while (back > sentence_end_ && back < size && !is_sentence_ending(text_[back])) --back;
+        if (back >= size || is_sentence_ending(text_[back])) end = back + 1;
     }
     sentence_end_ = end;
 }

@@ -94,17 +94,24 @@ TEST(SentenceFinder, NulEndsAWordAndTheFragmentGoesOn) {
     EXPECT_EQ(s.finder.text(), "ena dva");
 }
 
-TEST(SentenceFinder, AnswerWithoutSentenceEndDoesNotAdvance) {
+TEST(SentenceFinder, AnswerWithoutSentenceEndStillAdvances) {
     // The answer points into a stretch without an ending character: the end
-    // snaps back to where it was, so every following word asks again and ends
-    // a sentence of its own.
+    // stays where the answer put it (inside "dva"), so the sentence ends with
+    // that word, and the next word asks again.
     Fragments fragments;
     fragments.speak(u"Ena. dva tri");
     ScriptedFinder s;
     s.answers = {4, 3, 0};
-    const std::vector<bool> expected{true, true, true};
-    EXPECT_EQ(s.walk(fragments.list()), expected);
+    EXPECT_EQ(s.walk(fragments.list()), (std::vector<bool>{true, true, true}));
     EXPECT_EQ(s.asked.size(), 3u);
+
+    // A piece of a long text cut after a blank ends with the word before it.
+    Fragments pieces;
+    pieces.speak(u"ena dva tri stiri");
+    ScriptedFinder p;
+    p.answers = {8, 0};
+    EXPECT_EQ(p.walk(pieces.list()), (std::vector<bool>{false, true, false, true}));
+    EXPECT_EQ(p.asked, (std::vector<std::string>{"ena dva tri stiri", "tri stiri"}));
 }
 
 TEST(SentenceFinder, MissingPointersOrUnknownFragmentEndTheSentence) {

@@ -16,6 +16,7 @@
 #include "server/shell.h"
 #include "server/tcp_server.h"
 #include "tests/support/fake_synthesis.h"
+#include "tests/support/temp_dir.h"
 #include "tools/sint-say/text_input.h"
 #include "tools/sint-say/wave_output.h"
 
@@ -62,6 +63,26 @@ TEST(SayWave, HeaderDescribes16kHzMono16Bit) {
     EXPECT_EQ(get_u32(header.data() + 28), 32000u);
     EXPECT_EQ(get_u16(header.data() + 34), 16);
     EXPECT_EQ(get_u32(header.data() + 40), 2000u);
+}
+
+// A wave file stops short of its format's 4 GB limit; raw samples have none.
+TEST(SayWave, AWaveFileRefusesAudioBeyondItsLimit) {
+    EXPECT_EQ(kWaveSamplesMax, (0xFFFFFFFFull - 36) / 2);
+    const test::TempDir dir;
+    const std::int16_t samples[3] = {1, 2, 3};
+    AudioSink wave(dir.file("a.wav"), nullptr, 4);
+    EXPECT_TRUE(wave.write(samples));
+    EXPECT_FALSE(wave.write(samples));
+    EXPECT_TRUE(wave.full());
+    std::FILE* null = std::fopen("/dev/null", "wb");
+    ASSERT_NE(null, nullptr);
+    {
+        AudioSink raw("", null, 4);
+        EXPECT_TRUE(raw.write(samples));
+        EXPECT_TRUE(raw.write(samples));
+        EXPECT_FALSE(raw.full());
+    }
+    std::fclose(null);
 }
 
 // Runs sint-say with `args`; its exit code, standard output and standard error.
@@ -128,7 +149,8 @@ TEST_F(SayProgram, WritesAWaveFileSentenceBySentence) {
 }
 
 // Each sentence query sends a small window of the rest, not all of it, and the
-// window grows over a stretch without a sentence end.
+// window grows over a stretch without a sentence end only as far as a piece
+// of at most kSentencePieceMax bytes needs.
 TEST_F(SayProgram, SentenceQueriesSendSmallWindows) {
     std::string text;
     for (int i = 0; i < 40; ++i) text += "Ena dva tri stiri pet. ";
@@ -137,14 +159,40 @@ TEST_F(SayProgram, SentenceQueriesSendSmallWindows) {
     ASSERT_EQ(run.code, 0) << run.err;
     std::vector<std::size_t> windows;
     for (const std::string& call : synthesis.calls("gfp")) windows.push_back(call.size() - 4);
-    // One window per sentence, then three for the letters (1501 bytes with
-    // the space before them).
-    std::vector<std::size_t> expected(40, kSentenceWindow);
-    for (const std::size_t window : {kSentenceWindow, 2 * kSentenceWindow, std::size_t{1501}})
-        expected.push_back(window);
-    EXPECT_EQ(windows, expected);
-    EXPECT_EQ(synthesis.calls("convert").size(), 41u);
+    std::vector<std::size_t> pieces;
+    for (const std::string& call : synthesis.calls("convert")) pieces.push_back(call.size() - 8);
+    // One window and one request per sentence, then the letters (1501 bytes
+    // with the space before them) in pieces of 500; the last letter alone is
+    // spoken by its name.
+    ASSERT_GT(windows.size(), 40u);
+    ASSERT_GT(pieces.size(), 40u);
+    EXPECT_EQ(std::vector<std::size_t>(windows.begin(), windows.begin() + 40),
+              std::vector<std::size_t>(40, kSentenceWindow));
+    EXPECT_EQ(std::vector<std::size_t>(windows.begin() + 40, windows.end()),
+              (std::vector<std::size_t>{512, 1024, 512, 1001, 501, 1}));
+    EXPECT_EQ(std::vector<std::size_t>(pieces.begin() + 40, pieces.end()),
+              (std::vector<std::size_t>{500, 500, 500}));
     EXPECT_EQ(run.out.size(), 2 * text.size() * test::FakeSynthesis::kSamplesPerChar);
+}
+
+// -m refuses markup that is not well-formed, with the parser's position, and
+// says when a limit of the markup was reached.
+TEST_F(SayProgram, SsmlIsRefusedWhenMalformedAndLimitsAreReported) {
+    const SayRun broken =
+        say(port_option() + "-m --raw -f -", "<mark name=\"a\"/>Tri <break time=\"2s\"/> 3 < 5.");
+    EXPECT_EQ(broken.code, 2);
+    EXPECT_NE(broken.err.find("not well-formed: line 1, column 43"), std::string::npos)
+        << broken.err;
+    EXPECT_TRUE(synthesis.calls("convert").empty());
+
+    std::string deep;
+    for (int i = 0; i < 70; ++i) deep += "<emphasis>";
+    deep += "Ena.<break time=\"61s\"/>";
+    for (int i = 0; i < 70; ++i) deep += "</emphasis>";
+    const SayRun limited = say(port_option() + "-m --raw -f -", deep);
+    EXPECT_EQ(limited.code, 0) << limited.err;
+    EXPECT_NE(limited.err.find("nested deeper than 64"), std::string::npos) << limited.err;
+    EXPECT_NE(limited.err.find("pauses cut to 60 s each"), std::string::npos) << limited.err;
 }
 
 TEST_F(SayProgram, RawSamplesWithSettingsFromStandardInput) {

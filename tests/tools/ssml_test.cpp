@@ -11,10 +11,14 @@
 namespace sint {
 namespace {
 
-// "text", "text"{r,p,v,spell}, <mark>, [ms], | for a boundary.
+// "text", "text"{r,p,v,spell}, <mark>, [ms], | for a boundary; before them
+// "plain L:C" for malformed markup and "deep"/"cut" when a limit was reached.
 std::string describe(const SsmlDocument& document) {
     std::ostringstream out;
-    if (document.plain_fallback) out << "plain: ";
+    if (document.plain_fallback)
+        out << "plain " << document.error_line << ':' << document.error_column << ": ";
+    if (document.depth_limited) out << "deep: ";
+    if (document.pauses_limited) out << "cut: ";
     for (const SsmlPiece& p : document.pieces) {
         switch (p.kind) {
             case SsmlPiece::Kind::Text:
@@ -37,22 +41,26 @@ std::string describe(const SsmlDocument& document) {
     return out.str();
 }
 
+std::string repeat(std::string_view text, int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) out += text;
+    return out;
+}
+
 TEST(SsmlReader, DocumentsBecomePieces) {
-    const std::string deep = [] {
-        std::string d;
-        for (int i = 0; i < 100; ++i) d += "<p>";
-        d += "globoko";
-        for (int i = 0; i < 100; ++i) d += "</p>";
-        return d;
-    }();
+    const std::string cc = repeat("\xc4\x8d", 200);  // 200 × č
     const std::pair<std::string, std::string> cases[] = {
         {"Dober dan.", "\"Dober dan.\""},
         {"<speak>Dober <mark name=\"a\"/>dan.</speak>", "\"Dober \"<a>\"dan.\""},
         {"<?xml version=\"1.0\"?><speak xmlns=\"x\">A<!-- skrito -->B<![CDATA[<C>]]></speak>",
          "\"AB<C>\""},
-        {"<speak>A<break time=\"300ms\"/>B<break time=\"1.5s\"/>C<break time=\"99999s\"/>"
+        {"<speak>A<break time=\"300ms\"/>B<break time=\"1.5s\"/>C<break time=\".5s\"/>"
          "D<break strength=\"weak\"/>E<break/>F</speak>",
-         "\"A\"[300]\"B\"[1500]\"C\"[10000]\"D\"[250]\"E\"[500]\"F\""},
+         "\"A\"[300]\"B\"[1500]\"C\"[500]\"D\"[250]\"E\"[500]\"F\""},
+        // Only the SSML forms of a time; anything else is the strength's or the default pause.
+        {"A<break time=\"0x10s\"/>B<break time=\"1e3ms\" strength=\"weak\"/>C<break time=\"-1s\"/>",
+         "\"A\"[500]\"B\"[250]\"C\"[500]"},
+        {"A<break time=\"99999s\"/>", "cut: \"A\"[60000]"},
         {"<speak><prosody rate=\"fast\">a</prosody><prosody rate=\"+20%\">b</prosody>"
          "<prosody rate=\"80%\">c</prosody><prosody rate=\"0.5\">d</prosody></speak>",
          "\"a\"{1.5,0,1}\"b\"{1.2,0,1}\"c\"{0.8,0,1}\"d\"{0.5,0,1}"},
@@ -66,20 +74,60 @@ TEST(SsmlReader, DocumentsBecomePieces) {
          "</say-as>",
          "\"abc\"{1,0,1,spell}\" 1.2.\""},
         {"<p><s>Ena.</s><s>Dve.</s></p><p/>Tri", "|\"Ena.\"|\"Dve.\"|\"Tri\""},
-        {"&lt;a&gt; &amp; &#269;&#x17E;&quot;&bogus; &", "\"<a> & \xe8\x9e\"&bogus; &\""},
+        {"&lt;a&gt; &amp; &#269;&#x17E;&quot;&#x0000000010D;&#00269;",
+         "\"<a> & \xe8\x9e\"\xe8\xe8\""},
+        // Unknown elements speak their text, <audio> its fallback; data and descriptions are
+        // silent.
         {"<emphasis level=\"strong\">zelo</emphasis> <voice name=\"x\">dobro</voice>",
          "\"zelo dobro\""},
+        {"<sub alias=\"Svetovna zdravstvena organizacija\">WHO</sub> <sub>OZN</sub>",
+         "\"Svetovna zdravstvena organizacija OZN\""},
+        {"<metadata><x>avtor</x></metadata><meta name=\"a\" content=\"b\"/><lexicon uri=\"x\"/>"
+         "Pes <audio src=\"pes.wav\"><desc>lajanje</desc>hov</audio>",
+         "\"Pes hov\""},
         {"\xc4\x8d\xc5\xa1\xc5\xbe \xc4\x8c", "\"\xe8\x9a\x9e \xc8\""},  // UTF-8 to code page 1250
-        {"\xe8lovek", "\"\xe8lovek\""},                                  // 8-bit stays
+        {"\xe8lovek", "\"\xe8lovek\""},                                  // 8-bit text stays
+        // Declared encodings and byte-order marks.
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-2\"?><speak>\xb9\xb5\xbe\xe8</speak>",
+         "\"\x9a\xbe\x9e\xe8\""},  // š ľ ž č
+        {"<?xml version=\"1.0\" encoding=\"windows-1250\"?><speak>\x9a\x9e</speak>",
+         "\"\x9a\x9e\""},
+        {std::string("\xff\xfe<\0s\0>\0\x0d\x01\x61\0<\0/\0s\0>\0", 20),
+         "|\"\xe8"
+         "a\"|"},
+        {std::string("\xfe\xff\0<\0s\0>\x01\x7e\0a\0<\0/\0s\0>", 20),
+         "|\"\x9e"
+         "a\"|"},
+        {"\xef\xbb\xbf<speak>\xc5\xbe"
+         "aba</speak>",
+         "\"\x9e"
+         "aba\""},
         {"<mark name=\"a&#10;b\"/><mark name=\"\"/>", "<a_b><>"},
-        // Malformed: the text with the tags stripped.
-        {"<speak>Mama <prosody>ima</speak> kis", "plain: \"Mama ima kis\""},
-        {"<speak>Mama", "plain: \"Mama\""},
-        {"a < b in c > d", "plain: \"a  d\""},
-        {"<speak>x</p>", "plain: \"x\""},
-        {"<mark name=a/>x", "plain: \"x\""},
-        {"<!-- ni konca", "plain: \"<!-- ni konca\""},
-        {deep, "plain: \"globoko\""},
+        // A long mark name is cut before the character that would pass 256 bytes.
+        {std::string("<mark name=\"").append(cc).append("\"/>"),
+         std::string("<").append(cc, 0, 256).append(">")},
+        // Malformed: the parser's position (where expat puts it) and the text
+        // without its markup; no comment is spoken, no paragraphs run together.
+        {"<speak>Mama <prosody>ima</speak> kis", "plain 1:27: \"Mama ima kis\""},
+        {"<speak>Mama", "plain 1:12: \"Mama\""},
+        {"<mark name=\"a\"/>Tri <break time=\"2s\"/> 3 < 5 in 7 > 2.",
+         "plain 1:43: \"Tri \"|\" 3 < 5 in 7 > 2.\""},
+        {"Tri & pol &bogus;", "plain 1:6: \"Tri & pol &bogus;\""},
+        {"<p>Prvi</p><p>drugi <!-- ne -->odstavek</x>", "plain 1:42: \"Prvi\"|\"drugi odstavek\""},
+        {"<mark name=a/>x", "plain 1:12: \"x\""},
+        {"A <!-- ni konca", "plain 1:3: \"A \""},
+        {"\xc5\xbe"
+         "aba \xff",
+         "plain 1:6: \"\x9e"
+         "aba \""},  // a stray byte costs only itself
+        {"<!DOCTYPE speak [<!ENTITY a \"aaaa\">]><speak>&a;</speak>", "plain 1:17: \"&a;\""},
+        {"<?xml version=\"1.0\"?><!DOCTYPE speak [<!ENTITY a \"b\">]><speak>&a;</speak>",
+         "plain 1:38: \"&a;\""},
+        // Nesting deeper than the limit: the inner markup is ignored, and that is said;
+        // text, marks and breaks count at any depth.
+        {repeat("<prosody rate=\"+1%\">", kSsmlDepthMax + 1) + "a<break time=\"1s\"/>b" +
+             repeat("</prosody>", kSsmlDepthMax + 1),
+         "deep: \"a\"{1.89046,0,1}[1000]\"b\"{1.89046,0,1}"},
     };
     for (const auto& [document, expected] : cases)
         EXPECT_EQ(describe(read_ssml(document)), expected) << document;
@@ -106,7 +154,20 @@ TEST(SsmlReader, RatesAreSpeedFactors) {
         ASSERT_EQ(d.problems.size(), 1u) << bad;
         EXPECT_EQ(d.problems[0].rfind(std::string("rate=\"") + bad + "\" is no speaking rate", 0),
                   0u);
+        // The module's check before a message, without a parse, finds the same.
+        EXPECT_EQ(ssml_rate_problems(std::string("<speak><prosody rate='") + bad + "'>a</prosody>"),
+                  d.problems);
     }
+    EXPECT_TRUE(
+        ssml_rate_problems("<prosody pitch=\"low\" rate=\"fast\">rate=\"abc\"</prosody>").empty());
+}
+
+TEST(SsmlReader, PausesOfADocumentAreBounded) {
+    const SsmlDocument document = read_ssml(repeat("<break time=\"10s\"/>", 400));
+    long total = 0;
+    for (const SsmlPiece& piece : document.pieces) total += piece.break_ms;
+    EXPECT_EQ(total, kSsmlPausesMaxMs);
+    EXPECT_TRUE(document.pauses_limited);
 }
 
 TEST(SpeechPlan, RequestSettingsFollowTheVoiceAndTheMarkup) {

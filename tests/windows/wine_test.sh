@@ -10,6 +10,9 @@
 #                 the same events and the same audio as the Linux host
 #   server        sintsrv.exe answers the Linux sint-say, sentence-end questions and a
 #                 wave file request as the Linux server does (the same bytes, the same ends)
+#   ssml          sint-say.exe -m (XmlLite) reads SSML as the Linux sint-say (expat)
+#                 does: declared ISO-8859-2 and UTF-16 give the same samples, and
+#                 malformed markup is refused alike
 #   autostart     with no server running, the engine starts sintsrv.exe from EnginePath
 #   host32        the 32-bit engine library and host, registered in the 32-bit view
 #   bad_token     voice tokens that cannot reach a server: the host's HRESULT and the trace
@@ -452,6 +455,28 @@ server)
     [ "$(stat -c %s "$WORK/file-linux.wav")" -gt 16044 ] || fail "no wave file from the Linux server"
     cmp "$WORK/file-linux.wav" "$WORK/file-wine.wav" || fail "sintsrv.exe's wave file differs"
     diff "$WORK/gfp-linux.txt" "$WORK/gfp-wine.txt" >&2 || fail "sintsrv.exe's sentence ends differ"
+    ;;
+
+ssml)
+    start_linux_server ssml
+    cd "$WORK"
+    printf '<?xml version="1.0" encoding="ISO-8859-2"?>\n<speak>\xe8rn <mark name="m"/>ma\xe8ek.<break time="100ms"/><sub alias="Svetovna zdravstvena organizacija">WHO</sub>.</speak>' \
+        > ssml-latin2.xml
+    printf '<speak>Dober <prosody rate="fast">dan</prosody>, \xc5\xbeaba.</speak>' | iconv -f UTF-8 -t UTF-16 > ssml-utf16.xml
+    for doc in ssml-latin2.xml ssml-utf16.xml; do
+        wine "$WIN64/sint-say.exe" -m --quiet --raw --port "$SERVER_PORT" -f "$doc" > "win-$doc.raw" ||
+            fail "sint-say.exe -m -f $doc"
+        "$LINUX/sint-say" -m --quiet --raw --port "$SERVER_PORT" -f "$doc" > "linux-$doc.raw"
+        [ -s "linux-$doc.raw" ] || fail "no speech for $doc"
+        cmp "linux-$doc.raw" "win-$doc.raw" || fail "sint-say.exe reads $doc differently"
+    done
+    printf 'Tri 3 < 5.' > ssml-broken.txt
+    result=0
+    wine "$WIN64/sint-say.exe" -m --quiet --raw --port "$SERVER_PORT" -f ssml-broken.txt \
+        > ssml-broken.raw 2> ssml-broken.err || result=$?
+    [ "$result" = 2 ] || fail "sint-say.exe took malformed markup ($result)"
+    grep -q "not well-formed: line 1, column" ssml-broken.err || fail "$(cat ssml-broken.err)"
+    stop_server "$SERVER_PID"
     ;;
 
 background)

@@ -114,6 +114,8 @@ void Module::set() {
     bool too_long = false;
     if (!read_block(block, too_long)) return;
     bool valid = !too_long;
+    // All or nothing: the settings change only when every line is good.
+    VoiceParams next = voice_;
     std::size_t start = 0;
     while (start <= block.size() && !block.empty()) {
         std::size_t end = block.find('\n', start);
@@ -135,23 +137,23 @@ void Module::set() {
                 valid = false;
                 continue;
             }
-            // Out of range: the nearest end of the scale. A rate beyond it is
-            // refused with the value used, since it asks for a speed there is not.
+            // Pitch and volume out of range: the nearest end of the scale. A rate
+            // beyond it asks for a speed there is not, and the SET is refused.
             const int clamped = static_cast<int>(std::clamp(n, -100L, 100L));
             if (key == "rate" && clamped != n) {
-                output_.line("303-sd_sint: rate " + value + " is outside -100..100; " +
-                             std::to_string(clamped) + " is used");
+                output_.line("303-sd_sint: rate " + value + " is outside -100..100");
                 valid = false;
+                continue;
             }
-            (key == "rate" ? voice_.rate : key == "pitch" ? voice_.pitch : voice_.volume) = clamped;
+            (key == "rate" ? next.rate : key == "pitch" ? next.pitch : next.volume) = clamped;
         } else if (key == "punctuation_mode") {
             if (const auto mode = punctuation_mode(value))
-                voice_.punctuation = *mode;
+                next.punctuation = *mode;
             else if (value != "NULL")
                 valid = false;
         } else if (key == "spelling_mode") {
             if (value == "on" || value == "off")
-                voice_.spelling = value == "on";
+                next.spelling = value == "on";
             else if (value != "NULL")
                 valid = false;
         } else if (key == "language" && value != "NULL" && !value.starts_with(kLanguage)) {
@@ -160,6 +162,7 @@ void Module::set() {
         // voice, synthesis_voice, pitch_range, cap_let_recogn and others: one voice, nothing to
         // set.
     }
+    if (valid) voice_ = next;
     output_.line(valid ? "203 OK SETTINGS RECEIVED" : "303 ERROR INVALID PARAMETER");
 }
 
@@ -183,14 +186,15 @@ void Module::speak(const std::string& command) {
     }
     auto job = std::make_shared<SpeechJob>();
     if (command == "SPEAK") {
-        const SsmlDocument document = read_ssml(text);
-        if (!document.problems.empty()) {
-            for (const std::string& problem : document.problems)
-                output_.line("303-sd_sint: " + problem);
+        // A rate that is no speaking rate refuses the message. The check is one
+        // pass over the prosody tags, so the command loop never waits for a parse.
+        if (const auto problems = ssml_rate_problems(text); !problems.empty()) {
+            for (const std::string& problem : problems) output_.line("303-sd_sint: " + problem);
             output_.line("303 ERROR INVALID PARAMETER");
             return;
         }
-        job->plan = plan_speech(document, voice_);
+        job->ssml = std::move(text);
+        job->voice = voice_;
     } else if (command == "CHAR") {
         job->plan = character_plan(text, voice_);
     } else if (command == "KEY") {

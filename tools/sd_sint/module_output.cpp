@@ -34,13 +34,39 @@ std::string audio_event(std::span<const std::int16_t> samples) {
     return event;
 }
 
-void ModuleOutput::write_locked(std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;  // Speech Dispatcher has gone; the next read ends the module
-        bytes.remove_prefix(static_cast<std::size_t>(n));
+ModuleOutput::ModuleOutput(int fd) : fd_(fd), thread_([this] { run(); }) {}
+
+ModuleOutput::~ModuleOutput() {
+    {
+        const std::lock_guard lock(mutex_);
+        quit_ = true;
     }
+    changed_.notify_all();
+    thread_.join();
+}
+
+void ModuleOutput::write_locked(std::string_view bytes) {
+    queue_.push_back({std::string(bytes), nullptr});
+    queued_bytes_ += bytes.size();
+    changed_.notify_all();
+}
+
+void ModuleOutput::write_audio_locked(std::string event, const void* owner) {
+    queued_bytes_ += event.size();
+    queue_.push_back({std::move(event), owner});
+    changed_.notify_all();
+}
+
+void ModuleOutput::drop_audio_locked(const void* owner) {
+    for (auto chunk = queue_.begin(); chunk != queue_.end();) {
+        if (chunk->owner == owner) {
+            queued_bytes_ -= chunk->bytes.size();
+            chunk = queue_.erase(chunk);
+        } else {
+            ++chunk;
+        }
+    }
+    changed_.notify_all();
 }
 
 void ModuleOutput::line(std::string_view text) {
@@ -48,6 +74,34 @@ void ModuleOutput::line(std::string_view text) {
     bytes.push_back('\n');
     const std::lock_guard lock(mutex_);
     write_locked(bytes);
+}
+
+void ModuleOutput::wait_for_room() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return quit_ || queued_bytes_ < kOutputQueueMax; });
+}
+
+void ModuleOutput::run() {
+    std::unique_lock lock(mutex_);
+    while (true) {
+        changed_.wait(lock, [this] { return quit_ || !queue_.empty(); });
+        if (queue_.empty()) return;  // quitting, and everything is written
+        // The chunk leaves the queue before it is written: a stop cannot drop
+        // it halfway, and the lock is free meanwhile.
+        Chunk chunk = std::move(queue_.front());
+        queue_.pop_front();
+        lock.unlock();
+        std::string_view bytes = chunk.bytes;
+        while (!bytes.empty()) {
+            const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;  // Speech Dispatcher has gone; the next read ends the module
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+        }
+        lock.lock();
+        queued_bytes_ -= chunk.bytes.size();
+        changed_.notify_all();
+    }
 }
 
 }  // namespace sint

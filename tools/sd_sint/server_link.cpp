@@ -78,7 +78,12 @@ bool ServerLink::start(std::string& error) {
 }
 
 ProtocolConnection* ServerLink::ready(const std::function<bool()>& stop, std::string& error) {
-    if (connection_.connected()) return &connection_;
+    // A connection kept from the last message may be stale (the server was
+    // restarted meanwhile); what has arrived on it tells.
+    if (connection_.connected()) {
+        if (connection_.refresh()) return &connection_;
+        connection_.close();
+    }
     if (connection_.connect(kHost, port_)) {
         if (test(stop, kLinkTestWaitMs)) return &connection_;
         connection_.close();

@@ -1,9 +1,11 @@
 #include "tools/sd_sint/speech_worker.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "core/log.h"
 #include "tools/ssml/plan_speaker.h"
+#include "tools/ssml/ssml_reader.h"
 
 namespace sint {
 namespace {
@@ -20,10 +22,17 @@ public:
     EventWriter(ModuleOutput& output, SpeechJob& job) : output_(output), job_(job) {}
 
     bool audio(std::span<const std::int16_t> samples) override {
-        const std::string event = audio_event(samples);
-        const std::lock_guard lock(output_.mutex());
-        if (job_.closed) return false;
-        output_.write_locked(event);
+        // Events of about a second each; the next waits until the last has room.
+        while (!samples.empty()) {
+            const std::size_t count = std::min(samples.size(), kAudioEventSamples);
+            output_.wait_for_room();
+            std::string event = audio_event(samples.first(count));
+            samples = samples.subspan(count);
+            const std::lock_guard lock(output_.mutex());
+            if (job_.closed) return false;
+            output_.write_audio_locked(std::move(event), &job_);
+            delivered_ = true;
+        }
         return true;
     }
 
@@ -31,6 +40,7 @@ public:
         const std::lock_guard lock(output_.mutex());
         if (job_.closed) return false;
         output_.write_locked("700-" + name + "\n700 INDEX MARK\n");
+        delivered_ = true;
         if (!job_.pause) return true;
         output_.write_locked(kEventPause);
         job_.closed = true;
@@ -41,9 +51,13 @@ public:
         log_write("sd_sint: speaking \"" + std::string(text) + "\"");
     }
 
+    // Whether anything of the job has been handed on.
+    bool delivered() const { return delivered_; }
+
 private:
     ModuleOutput& output_;
     SpeechJob& job_;
+    bool delivered_ = false;
 };
 
 }  // namespace
@@ -84,6 +98,8 @@ void SpeechWorker::stop() {
     if (!current_ || current_->closed) return;
     current_->stop = true;
     current_->closed = true;
+    // Audio not yet on its way is not heard: 703 follows at most the event being written.
+    output_.drop_audio_locked(current_.get());
     output_.write_locked(kEventStop);
 }
 
@@ -135,12 +151,33 @@ void SpeechWorker::run() {
     }
 }
 
+void SpeechWorker::plan_message(SpeechJob& job) {
+    const SsmlDocument document = read_ssml(job.ssml);
+    if (document.plain_fallback)
+        log_write("sd_sint: warning: the markup is not well-formed (line " +
+                  std::to_string(document.error_line) + ", column " +
+                  std::to_string(document.error_column) + ": " + document.error +
+                  "); its text is spoken without it");
+    if (document.depth_limited)
+        log_write("sd_sint: warning: elements nested deeper than " + std::to_string(kSsmlDepthMax) +
+                  " are read for their text only");
+    if (document.pauses_limited)
+        log_write("sd_sint: warning: pauses cut to " + std::to_string(kSsmlBreakMaxMs) +
+                  " ms each and " + std::to_string(kSsmlPausesMaxMs) + " ms in all");
+    job.plan = plan_speech(document, job.voice);
+    job.ssml.clear();
+    job.ssml.shrink_to_fit();
+}
+
 void SpeechWorker::speak(SpeechJob& job) {
     EventWriter writer(output_, job);
     if (!job.tone.empty() && !writer.audio(job.tone)) return;
+    if (!job.ssml.empty()) plan_message(job);
     const auto stop = [&job] { return job.stop.load(); };
     SpeakOutcome outcome = SpeakOutcome::Done;
-    if (!job.plan.empty()) {
+    // A connection that broke before anything was heard (a server restarted
+    // at that moment) is tried once more, on a new connection.
+    for (int attempt = 0; attempt < 2 && !job.plan.empty() && !job.stop; ++attempt) {
         std::string error;
         ProtocolConnection* connection = link_.ready(stop, error);
         if (!connection) {
@@ -150,7 +187,11 @@ void SpeechWorker::speak(SpeechJob& job) {
         }
         PlanSpeaker speaker(*connection, stop, kWorkerReplyTimeoutMs);
         outcome = speaker.speak(job.plan, writer);
+        if (outcome != SpeakOutcome::LostServer || writer.delivered()) break;
+        log_write("sd_sint: the server broke off before the message was heard; trying again");
+        link_.drop();
     }
+    if (job.stop) outcome = SpeakOutcome::Ended;
     switch (outcome) {
         case SpeakOutcome::Done:
             close_job(job, kEventEnd);

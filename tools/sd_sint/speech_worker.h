@@ -26,6 +26,10 @@ namespace sint {
 inline constexpr int kWorkerReplyTimeoutMs = 60000;
 
 struct SpeechJob {
+    // SPEAK: the message, read and planned by the worker (a large document
+    // must not hold up the command loop), with the voice it was sent with.
+    std::string ssml;
+    VoiceParams voice;
     std::vector<PlanItem> plan;
     std::vector<std::int16_t> tone;  // played before the plan (a sound icon)
     std::atomic<bool> stop{false};
@@ -55,6 +59,8 @@ public:
 private:
     void run();
     void speak(SpeechJob& job);
+    // Reads and plans a SPEAK message, logging what was wrong with its markup.
+    void plan_message(SpeechJob& job);
     // Writes the closing event unless the job is closed already.
     void close_job(SpeechJob& job, const char* event);
 

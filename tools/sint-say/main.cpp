@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "core/process.h"
 #include "core/speaking_rate.h"
 #include "tools/sint-say/say_client.h"
 #include "tools/sint-say/text_input.h"
@@ -73,8 +74,8 @@ private:
 
 // Speaks SSML through a server that `client` has found ready, on a connection
 // of its own, as the Speech Dispatcher module does.
-bool speak_ssml(const sint::SayOptions& options, const std::string& document, sint::AudioSink& sink,
-                bool print_marks, std::string& error) {
+bool speak_ssml(const sint::SayOptions& options, const sint::SsmlDocument& document,
+                sint::AudioSink& sink, bool print_marks, std::string& error) {
     sint::VoiceParams voice;
     voice.rate = static_cast<int>(options.rate.value_or(0) * 10);
     voice.speed = options.speed.value_or(1.0);
@@ -86,14 +87,9 @@ bool speak_ssml(const sint::SayOptions& options, const std::string& document, si
         error = "cannot reach the server on port " + std::to_string(options.port);
         return false;
     }
-    const sint::SsmlDocument read = sint::read_ssml(document);
-    if (!read.problems.empty()) {
-        error = read.problems.front();
-        return false;
-    }
     SsmlOutput output(sink, print_marks);
     sint::PlanSpeaker speaker(connection, nullptr, sint::kReplyTimeoutMs);
-    const auto plan = sint::plan_speech(read, voice);
+    const auto plan = sint::plan_speech(document, voice);
     if (speaker.speak(plan, output) == sint::SpeakOutcome::Done) return true;
     error = "the server broke off";
     return false;
@@ -197,6 +193,22 @@ int main(int argc, char** argv) {
     if (print_marks && !ssml) return fail("--marks needs -m");
     if (!ssml) text = sint::speakable_text(text);
     if (text.find_first_not_of(" \t\r\n") == std::string::npos) return fail("no text to speak");
+    sint::SsmlDocument document;
+    if (ssml) {
+        document = sint::read_ssml(text);
+        if (document.plain_fallback) {
+            fail("the markup is not well-formed: line " + std::to_string(document.error_line) +
+                 ", column " + std::to_string(document.error_column) + ": " + document.error);
+            return 2;
+        }
+        if (!document.problems.empty()) return fail(document.problems.front());
+        if (document.depth_limited)
+            std::cerr << "sint-say: elements nested deeper than " << sint::kSsmlDepthMax
+                      << " are read for their text only\n";
+        if (document.pauses_limited)
+            std::cerr << "sint-say: pauses cut to " << sint::kSsmlBreakMaxMs / 1000
+                      << " s each and " << sint::kSsmlPausesMaxMs / 1000 << " s in all\n";
+    }
 
     if (!options.port_given) {
         if (const auto port = sint::configured_port(sint::server_program(options)))
@@ -206,12 +218,18 @@ int main(int argc, char** argv) {
     std::string error;
     if (!client.open(error)) return fail(error);
 
+    if (raw) sint::set_binary_stdout();
     sint::AudioSink sink(output, stdout);
     if (!sink.ok()) return fail("cannot write " + output);
     const bool bar = !quiet && !ssml && isatty(STDERR_FILENO);
-    const bool spoken = ssml ? speak_ssml(options, text, sink, print_marks, error)
+    const bool spoken = ssml ? speak_ssml(options, document, sink, print_marks, error)
                              : client.speak(text, sink, bar ? show_progress : nullptr, error);
     if (bar) std::fputc('\n', stderr);
+    if (!spoken && sink.full()) {
+        // A wave file cut at the limit would claim a length it does not have.
+        std::remove(output.c_str());
+        return fail("the audio would pass the 4 GB limit of a wave file; write it with --raw");
+    }
     if (!spoken) return fail(error);
     if (!sink.finish()) return fail("cannot write " + (output.empty() ? "the audio" : output));
     if (!output.empty() && !quiet)

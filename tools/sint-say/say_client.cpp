@@ -163,10 +163,11 @@ bool SayClient::speak(std::string_view text, AudioSink& sink,
         const std::string_view rest = text.substr(done);
         long length = sentence_length(rest, error);
         if (!error.empty()) return false;
-        // No sentence found, or an answer that makes no sense: the rest in one go.
+        // No sentence found, or an answer that makes no sense: the rest, in pieces.
         const std::size_t limit = std::min(rest.size(), kStreamTextMax);
-        const std::size_t take =
-            length > 0 && static_cast<std::size_t>(length) <= limit ? length : limit;
+        const std::size_t take = length > 0 && static_cast<std::size_t>(length) <= limit
+                                     ? static_cast<std::size_t>(length)
+                                     : sentence_piece_end(rest.substr(0, limit));
         const std::string_view sentence = rest.substr(0, take);
         done += take;
         if (blank(sentence)) continue;

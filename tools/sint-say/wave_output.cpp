@@ -26,7 +26,8 @@ std::vector<std::uint8_t> wave_header(std::uint32_t sample_count) {
     return header;
 }
 
-AudioSink::AudioSink(const std::string& path, std::FILE* raw) {
+AudioSink::AudioSink(const std::string& path, std::FILE* raw, std::uint64_t samples_max)
+    : samples_max_(samples_max) {
     if (path.empty()) {
         file_ = raw;
         return;
@@ -45,6 +46,10 @@ AudioSink::~AudioSink() {
 
 bool AudioSink::write(std::span<const std::int16_t> samples) {
     if (!ok()) return false;
+    if (owned_ && count_ + samples.size() > samples_max_) {
+        full_ = failed_ = true;
+        return false;
+    }
     const std::size_t size = samples.size() * 2;
     if constexpr (std::endian::native == std::endian::little) {
         // The samples are already in the file's byte order.

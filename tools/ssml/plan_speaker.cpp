@@ -92,15 +92,22 @@ SpeakOutcome PlanSpeaker::speak_text(const PlanItem& item, PlanListener& listene
         // Blank text (the layout between elements) needs no sentence query.
         if (blank(rest)) {
             reply.value = static_cast<long>(rest.size());
-        } else if (const auto asked = ask(gfp_request(rest), ReplyType::SentenceEnd, reply);
-                   asked != SpeakOutcome::Done) {
-            return asked;
+        } else {
+            // The same small windows as plain text (find_sentence_end).
+            SpeakOutcome asked = SpeakOutcome::Done;
+            const auto answer = find_sentence_end(rest, [&](std::string_view window) {
+                asked = ask(gfp_request(window), ReplyType::SentenceEnd, reply);
+                return asked == SpeakOutcome::Done ? std::optional<long>(reply.value)
+                                                   : std::nullopt;
+            });
+            if (!answer) return asked;
+            reply.value = *answer;
         }
-        // No sentence found, or an answer that makes no sense: the rest in one go.
+        // No sentence found, or an answer that makes no sense: the rest, in pieces.
         const std::size_t limit = std::min(rest.size(), kStreamTextMax);
         const std::size_t take = reply.value > 0 && static_cast<std::size_t>(reply.value) <= limit
                                      ? static_cast<std::size_t>(reply.value)
-                                     : limit;
+                                     : sentence_piece_end(rest.substr(0, limit));
         const std::string_view sentence = rest.substr(0, take);
         std::vector<std::pair<std::size_t, const std::string*>> marks;
         while (next_mark < item.marks.size() && item.marks[next_mark].offset < done + take) {

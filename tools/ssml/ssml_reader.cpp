@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "core/cp1250.h"
+#include "tools/ssml/ssml_text.h"
+#include "tools/ssml/xml_parser.h"
 
 namespace sint {
 namespace {
@@ -16,36 +18,13 @@ constexpr int kChangeMax = 200;
 // Rate factors are kept within this range however deeply they are nested.
 constexpr double kRateFactorMin = 0.05;
 constexpr double kRateFactorMax = 20.0;
+// The element put around a document that has no declaration of its own.
+constexpr std::string_view kImpliedRoot = "speak";
 // The pause of <break/> without attributes and of strength="medium".
 constexpr int kDefaultBreakMs = 500;
-// An entity name longer than this is not an entity.
-constexpr std::size_t kEntityMax = 10;
-
-struct Attribute {
-    std::string name;
-    std::string value;
-};
-
-struct Tag {
-    std::string name;
-    bool closing = false;
-    bool self_closing = false;
-    std::vector<Attribute> attributes;
-
-    const std::string* attribute(std::string_view wanted) const {
-        for (const Attribute& a : attributes)
-            if (a.name == wanted) return &a.value;
-        return nullptr;
-    }
-};
 
 bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-bool is_name_char(char c) {
-    return c != '\0' && !is_space(c) && c != '>' && c != '/' && c != '=' && c != '<' && c != '"' &&
-           c != '\'';
 }
 
 std::string lower(std::string_view text) {
@@ -62,97 +41,10 @@ std::string trim(std::string_view text) {
     return std::string(text.substr(first, last - first));
 }
 
-// Appends one code point in the document's own encoding: UTF-8, or code page
-// 1250 for a document that is not valid UTF-8 (taken as 8-bit text).
-void append_code_point(std::string& out, char32_t code_point, bool utf8) {
-    if (code_point == 0 || code_point > 0x10FFFF || (code_point >= 0xD800 && code_point <= 0xDFFF))
-        return;
-    if (utf8) {
-        append_utf8(out, code_point);
-    } else if (const unsigned char byte = cp1250_byte(code_point)) {
-        out.push_back(static_cast<char>(byte));
-    }
-}
-
-// Decodes the entity at text[at] ('&'); on success appends it and advances `at`.
-bool decode_entity(std::string_view text, std::size_t& at, std::string& out, bool utf8) {
-    const std::size_t end = text.find(';', at + 1);
-    if (end == std::string_view::npos || end - at - 1 > kEntityMax || end == at + 1) return false;
-    const std::string name(text.substr(at + 1, end - at - 1));
-    static const std::pair<const char*, char32_t> kNamed[] = {
-        {"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"quot", '"'}, {"apos", '\''}, {"nbsp", 0xA0}};
-    std::optional<char32_t> code_point;
-    for (const auto& [entity, value] : kNamed)
-        if (name == entity) code_point = value;
-    if (!code_point && name[0] == '#' && name.size() > 1) {
-        const bool hex = name[1] == 'x' || name[1] == 'X';
-        const std::string digits = name.substr(hex ? 2 : 1);
-        if (digits.empty() || digits.find_first_not_of(hex ? "0123456789abcdefABCDEF"
-                                                           : "0123456789") != std::string::npos)
-            return false;
-        const unsigned long value = std::strtoul(digits.c_str(), nullptr, hex ? 16 : 10);
-        code_point = static_cast<char32_t>(std::min<unsigned long>(value, 0x110000));
-    }
-    if (!code_point) return false;
-    append_code_point(out, *code_point, utf8);
-    at = end + 1;
-    return true;
-}
-
-std::string decode_text(std::string_view text, bool utf8) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t at = 0; at < text.size();) {
-        if (text[at] == '&' && decode_entity(text, at, out, utf8)) continue;
-        out.push_back(text[at++]);
-    }
-    return out;
-}
-
-// Parses the tag between '<' at `start` and its '>'; `end` is set past the '>'.
-std::optional<Tag> parse_tag(std::string_view doc, std::size_t start, std::size_t& end, bool utf8) {
-    Tag tag;
-    std::size_t at = start + 1;
-    if (at < doc.size() && doc[at] == '/') {
-        tag.closing = true;
-        ++at;
-    }
-    const std::size_t name_start = at;
-    while (at < doc.size() && is_name_char(doc[at])) ++at;
-    if (at == name_start) return std::nullopt;
-    tag.name = lower(doc.substr(name_start, at - name_start));
-    // A namespace prefix ("ssml:mark") does not change the element.
-    if (const auto colon = tag.name.rfind(':'); colon != std::string::npos)
-        tag.name.erase(0, colon + 1);
-    while (true) {
-        while (at < doc.size() && is_space(doc[at])) ++at;
-        if (at >= doc.size()) return std::nullopt;
-        if (doc[at] == '>') {
-            end = at + 1;
-            return tag;
-        }
-        if (doc[at] == '/' && at + 1 < doc.size() && doc[at + 1] == '>' && !tag.closing) {
-            tag.self_closing = true;
-            end = at + 2;
-            return tag;
-        }
-        if (tag.closing) return std::nullopt;
-        const std::size_t attr_start = at;
-        while (at < doc.size() && is_name_char(doc[at])) ++at;
-        if (at == attr_start) return std::nullopt;
-        Attribute attribute{lower(doc.substr(attr_start, at - attr_start)), {}};
-        while (at < doc.size() && is_space(doc[at])) ++at;
-        if (at >= doc.size() || doc[at] != '=') return std::nullopt;
-        ++at;
-        while (at < doc.size() && is_space(doc[at])) ++at;
-        if (at >= doc.size() || (doc[at] != '"' && doc[at] != '\'')) return std::nullopt;
-        const char quote = doc[at++];
-        const std::size_t close = doc.find(quote, at);
-        if (close == std::string_view::npos) return std::nullopt;
-        attribute.value = decode_text(doc.substr(at, close - at), utf8);
-        tag.attributes.push_back(std::move(attribute));
-        at = close + 1;
-    }
+const std::string* attribute(const std::vector<XmlAttribute>& attributes, std::string_view wanted) {
+    for (const XmlAttribute& a : attributes)
+        if (lower(a.name) == wanted) return &a.value;
+    return nullptr;
 }
 
 std::optional<double> number_prefix(const std::string& text, std::string& unit) {
@@ -184,6 +76,35 @@ std::optional<double> rate_factor(const std::string& value) {
     if (!number || *number < 0) return std::nullopt;
     if (unit == "%") return v[0] == '+' ? 1.0 + *number / 100 : *number / 100;
     if (unit.empty()) return *number;
+    return std::nullopt;
+}
+
+// What is said of a rate that is no speaking rate.
+std::string rate_problem(const std::string& value) {
+    return "rate=\"" + value +
+           "\" is no speaking rate (give a percentage such as 300%, a factor such as 1.5, or "
+           "x-slow, slow, medium, fast or x-fast)";
+}
+
+// The value of the attribute `name` in the tag text `tag` (after the element
+// name, up to its ">"), as written between its quotes; nothing when absent.
+std::optional<std::string> tag_attribute(std::string_view tag, std::string_view name) {
+    std::size_t at = 0;
+    while (at < tag.size()) {
+        while (at < tag.size() && (is_space(tag[at]) || tag[at] == '/')) ++at;
+        const std::size_t name_start = at;
+        while (at < tag.size() && !is_space(tag[at]) && tag[at] != '=') ++at;
+        const std::string_view found = tag.substr(name_start, at - name_start);
+        while (at < tag.size() && is_space(tag[at])) ++at;
+        if (at >= tag.size() || tag[at] != '=') return std::nullopt;
+        ++at;
+        while (at < tag.size() && is_space(tag[at])) ++at;
+        if (at >= tag.size() || (tag[at] != '"' && tag[at] != '\'')) return std::nullopt;
+        const std::size_t close = tag.find(tag[at], at + 1);
+        if (close == std::string_view::npos) return std::nullopt;
+        if (found == name) return std::string(tag.substr(at + 1, close - at - 1));
+        at = close + 1;
+    }
     return std::nullopt;
 }
 
@@ -227,20 +148,34 @@ std::optional<double> volume_factor(const std::string& value) {
     return std::clamp(factor, 0.0, 4.0);
 }
 
-// time="500ms", "2s"; strength="weak"; neither gives a medium pause.
-int break_length(const Tag& tag) {
-    if (const std::string* time = tag.attribute("time")) {
-        std::string unit;
-        if (const auto number = number_prefix(lower(trim(*time)), unit); number && *number >= 0) {
-            if (unit == "ms") return static_cast<int>(std::min(*number, double(kSsmlBreakMaxMs)));
-            if (unit == "s")
-                return static_cast<int>(std::min(*number * 1000, double(kSsmlBreakMaxMs)));
-        }
+// A time in the SSML form: digits with an optional fraction, then "s" or
+// "ms" ("250ms", "1.5s", ".5s"); nothing for any other form ("0x10s", "1e3ms").
+std::optional<double> break_time_ms(const std::string& value) {
+    const std::string v = lower(trim(value));
+    std::size_t at = 0, digits = 0;
+    while (at < v.size() && v[at] >= '0' && v[at] <= '9') ++at, ++digits;
+    if (at < v.size() && v[at] == '.') {
+        ++at;
+        const std::size_t fraction = at;
+        while (at < v.size() && v[at] >= '0' && v[at] <= '9') ++at, ++digits;
+        if (at == fraction) return std::nullopt;
     }
+    if (digits == 0) return std::nullopt;
+    const std::string unit = v.substr(at);
+    const double number = std::strtod(v.substr(0, at).c_str(), nullptr);
+    if (unit == "ms") return number;
+    if (unit == "s") return number * 1000;
+    return std::nullopt;
+}
+
+// time="500ms", "2s"; strength="weak"; neither gives a medium pause.
+double break_length(const std::vector<XmlAttribute>& attributes) {
+    if (const std::string* time = attribute(attributes, "time"))
+        if (const auto ms = break_time_ms(*time)) return *ms;
     static const std::pair<const char*, int> kStrength[] = {
         {"none", 0},     {"x-weak", 100},   {"weak", 250}, {"medium", kDefaultBreakMs},
         {"strong", 750}, {"x-strong", 1000}};
-    if (const std::string* strength = tag.attribute("strength")) {
+    if (const std::string* strength = attribute(attributes, "strength")) {
         const std::string s = lower(trim(*strength));
         for (const auto& [name, ms] : kStrength)
             if (s == name) return ms;
@@ -248,9 +183,14 @@ int break_length(const Tag& tag) {
     return kDefaultBreakMs;
 }
 
-// Mark names travel on one protocol line: control characters become "_".
+// Mark names travel on one protocol line: control characters become "_", and
+// a long name is cut before the character that would pass the limit.
 std::string clean_mark_name(std::string name) {
-    if (name.size() > kSsmlMarkNameMax) name.resize(kSsmlMarkNameMax);
+    if (name.size() > kSsmlMarkNameMax) {
+        std::size_t cut = kSsmlMarkNameMax;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+        name.resize(cut);
+    }
     for (char& c : name)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
     return name;
@@ -263,177 +203,211 @@ SsmlPiece make_piece(SsmlPiece::Kind kind, std::string text = {}) {
     return piece;
 }
 
+// The element's local name in lower case ("ssml:Mark" is "mark").
+std::string local_name(const std::string& name) {
+    std::string local = lower(name);
+    if (const auto colon = local.rfind(':'); colon != std::string::npos) local.erase(0, colon + 1);
+    return local;
+}
+
+// Elements whose content is not spoken: data about the document, and the
+// description of an audio clip (its fallback content is spoken instead).
+bool silent_element(const std::string& name) {
+    return name == "metadata" || name == "meta" || name == "lexicon" || name == "desc";
+}
+
 struct Scope {
-    std::string element;
     ProsodyChange prosody;
     bool spell = false;
+    bool silent = false;
 };
 
-class Reader {
+// Turns the parser's events into pieces. Unknown elements (<audio>, <voice>,
+// <emphasis>, ...) speak their content.
+class Reader : public XmlHandler {
 public:
-    Reader(std::string_view doc, bool utf8) : doc_(doc), utf8_(utf8) {}
+    // `depth_max`: the nesting that keeps its meaning (the implied root adds one).
+    explicit Reader(int depth_max) : depth_max_(depth_max) {}
+    SsmlDocument& document() { return document_; }
 
-    // Nothing when the markup is malformed.
-    std::optional<std::vector<SsmlPiece>> read() {
-        std::vector<Scope> stack{Scope{}};
-        std::size_t at = 0;
-        while (at < doc_.size()) {
-            if (doc_[at] != '<') {
-                const std::size_t next = std::min(doc_.find('<', at), doc_.size());
-                add_text(decode_text(doc_.substr(at, next - at), utf8_), stack.back());
-                at = next;
-                continue;
-            }
-            if (const auto skip = skip_special(at, stack.back())) {
-                if (*skip == std::string_view::npos) return std::nullopt;
-                at = *skip;
-                continue;
-            }
-            std::size_t end = 0;
-            const auto tag = parse_tag(doc_, at, end, utf8_);
-            if (!tag) return std::nullopt;
-            at = end;
-            if (tag->closing) {
-                if (stack.size() < 2 || stack.back().element != tag->name) return std::nullopt;
-                stack.pop_back();
-                if (tag->name == "s" || tag->name == "p") boundary();
-                continue;
-            }
-            Scope scope = open_element(*tag, stack.back());
-            if (!tag->self_closing) {
-                if (static_cast<int>(stack.size()) > kSsmlDepthMax) return std::nullopt;
-                stack.push_back(std::move(scope));
-            } else if (tag->name == "s" || tag->name == "p") {
-                boundary();
-            }
+    void start_element(const std::string& qualified,
+                       const std::vector<XmlAttribute>& attributes) override {
+        const std::string name = local_name(qualified);
+        Scope scope = stack_.back();
+        if (!scope.silent && name == "mark") {
+            if (const std::string* mark = attribute(attributes, "name"))
+                pieces().push_back(make_piece(SsmlPiece::Kind::Mark, clean_mark_name(*mark)));
+        } else if (!scope.silent && name == "break") {
+            add_break(break_length(attributes));
         }
-        if (stack.size() != 1) return std::nullopt;
-        return std::move(pieces_);
-    }
-
-    const std::vector<std::string>& problems() const { return problems_; }
-
-private:
-    // Comments, CDATA, processing instructions and declarations: the position
-    // after them, npos when they do not end, nothing when `at` starts none.
-    std::optional<std::size_t> skip_special(std::size_t at, const Scope& scope) {
-        const std::string_view rest = doc_.substr(at);
-        const auto past = [&](std::string_view close, std::size_t from) -> std::size_t {
-            const std::size_t found = doc_.find(close, at + from);
-            return found == std::string_view::npos ? found : found + close.size();
-        };
-        if (rest.starts_with("<!--")) return past("-->", 4);
-        if (rest.starts_with("<![CDATA[")) {
-            const std::size_t end = past("]]>", 9);
-            if (end != std::string_view::npos)
-                add_text(std::string(doc_.substr(at + 9, end - 3 - at - 9)), scope);
-            return end;
+        if (static_cast<int>(stack_.size()) > depth_max_) {
+            // Too deep: text, marks and breaks still count, other markup is ignored.
+            document_.depth_limited = true;
+            ++ignored_depth_;
+            return;
         }
-        if (rest.starts_with("<?")) return past("?>", 2);
-        if (rest.starts_with("<!")) return past(">", 2);
-        return std::nullopt;
-    }
-
-    Scope open_element(const Tag& tag, const Scope& parent) {
-        Scope scope{tag.name, parent.prosody, parent.spell};
-        if (tag.name == "mark") {
-            if (const std::string* name = tag.attribute("name"))
-                pieces_.push_back(make_piece(SsmlPiece::Kind::Mark, clean_mark_name(*name)));
-        } else if (tag.name == "break") {
-            SsmlPiece piece = make_piece(SsmlPiece::Kind::Break);
-            piece.break_ms = break_length(tag);
-            pieces_.push_back(piece);
-        } else if (tag.name == "s" || tag.name == "p") {
-            if (!tag.self_closing) boundary();
-        } else if (tag.name == "prosody") {
-            if (const std::string* v = tag.attribute("rate")) {
+        if (scope.silent) {
+            stack_.push_back(scope);
+            return;
+        }
+        if (silent_element(name)) {
+            scope.silent = true;
+        } else if (name == "s" || name == "p") {
+            boundary();
+        } else if (name == "sub") {
+            if (const std::string* alias = attribute(attributes, "alias")) {
+                add_text(*alias, scope);
+                scope.silent = true;
+            }
+        } else if (name == "prosody") {
+            if (const std::string* v = attribute(attributes, "rate")) {
                 if (const auto factor = rate_factor(*v))
                     scope.prosody.rate =
                         std::clamp(scope.prosody.rate * *factor, kRateFactorMin, kRateFactorMax);
                 else
-                    problems_.push_back("rate=\"" + *v +
-                                        "\" is no speaking rate (give a percentage such as "
-                                        "300%, a factor such as 1.5, or x-slow, slow, medium, "
-                                        "fast or x-fast)");
+                    document_.problems.push_back(rate_problem(*v));
             }
-            if (const std::string* v = tag.attribute("pitch"))
+            if (const std::string* v = attribute(attributes, "pitch"))
                 if (const auto change = pitch_change(*v))
                     scope.prosody.pitch = clamp_change(scope.prosody.pitch + *change);
-            if (const std::string* v = tag.attribute("volume"))
+            if (const std::string* v = attribute(attributes, "volume"))
                 if (const auto factor = volume_factor(*v))
                     scope.prosody.volume = std::min(4.0, scope.prosody.volume * *factor);
-        } else if (tag.name == "say-as") {
-            if (const std::string* how = tag.attribute("interpret-as")) {
+        } else if (name == "say-as") {
+            if (const std::string* how = attribute(attributes, "interpret-as")) {
                 const std::string h = lower(trim(*how));
                 if (h == "characters" || h == "spell-out" || h == "letters") scope.spell = true;
             }
         }
-        return scope;
+        stack_.push_back(scope);
     }
+
+    void end_element(const std::string& qualified) override {
+        if (ignored_depth_ > 0) {
+            --ignored_depth_;
+            return;
+        }
+        const bool silent = stack_.back().silent;
+        if (stack_.size() > 1) stack_.pop_back();
+        const std::string name = local_name(qualified);
+        if (!silent && (name == "s" || name == "p")) boundary();
+    }
+
+    void text(std::string_view utf8) override {
+        if (!stack_.back().silent) add_text(utf8, stack_.back());
+    }
+
+private:
+    std::vector<SsmlPiece>& pieces() { return document_.pieces; }
 
     void boundary() {
-        if (!pieces_.empty() && pieces_.back().kind == SsmlPiece::Kind::Boundary) return;
-        pieces_.push_back(make_piece(SsmlPiece::Kind::Boundary));
+        if (!pieces().empty() && pieces().back().kind == SsmlPiece::Kind::Boundary) return;
+        pieces().push_back(make_piece(SsmlPiece::Kind::Boundary));
     }
 
-    void add_text(std::string text, const Scope& scope) {
+    void add_break(double ms) {
+        if (ms > kSsmlBreakMaxMs) {
+            ms = kSsmlBreakMaxMs;
+            document_.pauses_limited = true;
+        }
+        long length = std::lround(ms);
+        if (pauses_ms_ + length > kSsmlPausesMaxMs) {
+            length = kSsmlPausesMaxMs - pauses_ms_;
+            document_.pauses_limited = true;
+        }
+        pauses_ms_ += length;
+        SsmlPiece piece = make_piece(SsmlPiece::Kind::Break);
+        piece.break_ms = static_cast<int>(length);
+        pieces().push_back(piece);
+    }
+
+    void add_text(std::string_view text, const Scope& scope) {
         if (text.empty()) return;
-        if (!pieces_.empty()) {
-            SsmlPiece& last = pieces_.back();
+        if (!pieces().empty()) {
+            SsmlPiece& last = pieces().back();
             if (last.kind == SsmlPiece::Kind::Text && last.prosody == scope.prosody &&
                 last.spell == scope.spell) {
                 last.text += text;
                 return;
             }
         }
-        SsmlPiece piece = make_piece(SsmlPiece::Kind::Text, std::move(text));
+        SsmlPiece piece = make_piece(SsmlPiece::Kind::Text, std::string(text));
         piece.prosody = scope.prosody;
         piece.spell = scope.spell;
-        pieces_.push_back(std::move(piece));
+        pieces().push_back(std::move(piece));
     }
 
-    std::string_view doc_;
-    bool utf8_;
-    std::vector<SsmlPiece> pieces_;
-    std::vector<std::string> problems_;
+    int depth_max_;
+    SsmlDocument document_;
+    std::vector<Scope> stack_{Scope{}};
+    int ignored_depth_ = 0;
+    long pauses_ms_ = 0;
 };
 
 }  // namespace
 
-std::string strip_markup(std::string_view document) {
-    const bool utf8 = is_valid_utf8(document);
-    std::string kept;
-    kept.reserve(document.size());
-    for (std::size_t at = 0; at < document.size();) {
-        if (document[at] == '<') {
-            const std::size_t close = document.find('>', at);
-            if (close != std::string_view::npos) {
-                at = close + 1;
-                continue;
-            }
-        }
-        kept.push_back(document[at++]);
+std::vector<std::string> ssml_rate_problems(std::string_view document) {
+    std::vector<std::string> problems;
+    for (std::size_t at = document.find('<'); at != std::string_view::npos;
+         at = document.find('<', at + 1)) {
+        std::size_t name_end = at + 1;
+        while (name_end < document.size() && !is_space(document[name_end]) &&
+               document[name_end] != '>' && document[name_end] != '/')
+            ++name_end;
+        if (local_name(std::string(document.substr(at + 1, name_end - at - 1))) != "prosody")
+            continue;
+        const std::size_t tag_end = document.find('>', name_end);
+        if (tag_end == std::string_view::npos) break;
+        if (const auto rate = tag_attribute(document.substr(name_end, tag_end - name_end), "rate"))
+            if (!rate_factor(*rate)) problems.push_back(rate_problem(*rate));
+        at = tag_end;
     }
-    return decode_text(kept, utf8);
+    return problems;
 }
 
 SsmlDocument read_ssml(std::string_view document) {
-    const bool utf8 = is_valid_utf8(document);
     SsmlDocument result;
-    Reader reader(document, utf8);
-    if (auto pieces = reader.read()) {
-        result.pieces = std::move(*pieces);
-        result.problems = reader.problems();
-    } else {
-        result.plain_fallback = true;
-        std::string text = strip_markup(document);
-        if (!text.empty())
-            result.pieces.push_back(make_piece(SsmlPiece::Kind::Text, std::move(text)));
+    // A document with a byte-order mark or an XML declaration stands as it is;
+    // anything else (plain text, a fragment of markup) is the content of <speak>.
+    const bool whole = document.starts_with("\xEF\xBB\xBF") || document.starts_with("\xFF\xFE") ||
+                       document.starts_with("\xFE\xFF") || document.starts_with("<?xml") ||
+                       document.starts_with("<!DOCTYPE");
+    std::string wrapped;
+    if (!whole) {
+        wrapped.reserve(document.size() + 2 * kImpliedRoot.size() + 1);
+        wrapped.append("<").append(kImpliedRoot).append(">");
+        wrapped.append(document);
+        wrapped.append("</").append(kImpliedRoot).append(">");
     }
-    // The server reads code page 1250; a document that is not UTF-8 already is 8-bit.
-    if (utf8)
-        for (SsmlPiece& piece : result.pieces)
-            if (piece.kind == SsmlPiece::Kind::Text) piece.text = utf8_to_cp1250(piece.text);
+    Reader reader(whole ? kSsmlDepthMax : kSsmlDepthMax + 1);
+    if (const auto error = parse_xml(whole ? document : std::string_view(wrapped),
+                                     assumed_encoding(document), reader)) {
+        result.plain_fallback = true;
+        result.error = error->message;
+        result.error_line = error->line;
+        result.error_column = error->column;
+        if (!whole) {
+            // The position as the caller wrote the document: not in the implied
+            // root's tags, which an error at the end may point into.
+            const std::size_t last_line = document.rfind('\n') + 1;  // 0 without a line feed
+            const long lines =
+                1 + static_cast<long>(std::count(document.begin(), document.end(), '\n'));
+            if (error->line == 1)
+                result.error_column =
+                    std::max(1L, error->column - static_cast<long>(kImpliedRoot.size() + 2));
+            if (error->line >= lines) {
+                result.error_line = lines;
+                result.error_column = std::min(result.error_column,
+                                               static_cast<long>(document.size() - last_line) + 1);
+            }
+        }
+        result.pieces = text_without_markup(document_utf8(document));
+    } else {
+        result = std::move(reader.document());
+    }
+    // The server reads code page 1250.
+    for (SsmlPiece& piece : result.pieces)
+        if (piece.kind == SsmlPiece::Kind::Text) piece.text = utf8_to_cp1250(piece.text);
     return result;
 }
 
