@@ -18,7 +18,7 @@ namespace sint {
 
 // The samples handed to the audio callback at a time, so that a stop asked by
 // the callback ends the speech within this many samples.
-inline constexpr std::size_t kChunkSamples = 4096;
+inline constexpr std::size_t kChunkSamples = 16000;
 // Samples per millisecond (16 kHz).
 inline constexpr int kLibrarySamplesPerMs = 16;
 inline constexpr int kLibrarySampleRate = 16000;

@@ -18,6 +18,7 @@ import queue
 import sys
 import threading
 import wave
+import weakref
 
 __all__ = ["Voice", "Error"]
 
@@ -83,6 +84,16 @@ class Voice:
         if not self._handle:
             raise Error(error.value.decode("utf-8", "replace"))
         self._busy = threading.Lock()
+        self._setters = (self._lib.sint_set_rate, self._lib.sint_set_pitch,
+                         self._lib.sint_set_volume, self._lib.sint_set_speed)
+        self._settings = None  # the settings last given to the library
+        self._take = None
+        self._stopped = False
+        # One callback for the voice's life: making a ctypes callback costs more
+        # than a short sentence's delivery. It holds the voice weakly, so that
+        # a voice no longer referenced is closed at once.
+        this = weakref.ref(self)
+        self._callback = _AUDIO_FN(lambda samples, count, user: this()._audio(samples, count, user))
 
     @property
     def sample_rate(self):
@@ -161,29 +172,34 @@ class Voice:
         if b"\0" in data:
             raise Error("the text holds a NUL character")
         with self._busy:
-            for name, setter, value in (("rate", self._lib.sint_set_rate, rate),
-                                        ("pitch", self._lib.sint_set_pitch, pitch),
-                                        ("volume", self._lib.sint_set_volume, volume),
-                                        ("speed", self._lib.sint_set_speed, speed)):
-                if setter(self._handle, value) != _OK:
-                    raise Error(f"{name} {value!r} is out of its range")
-            stopped = []
-
-            def audio(samples, count, _user):
-                chunk = ctypes.string_at(samples, count * 2)
-                if sys.byteorder != "little":
-                    chunk = _swap(chunk)
-                if take(chunk) is False:
-                    stopped.append(True)
-                    return 1
-                return 0
-
-            callback = _AUDIO_FN(audio)
-            code = self._lib.sint_speak(self._handle, data, SSML if ssml else 0, callback, None)
-        if code == _STOPPED and stopped:
+            settings = (rate, pitch, volume, speed)
+            if settings != self._settings:
+                for name, setter, value in zip(("rate", "pitch", "volume", "speed"),
+                                               self._setters, settings):
+                    if setter(self._handle, value) != _OK:
+                        self._settings = None
+                        raise Error(f"{name} {value!r} is out of its range")
+                self._settings = settings
+            self._take = take
+            self._stopped = False
+            try:
+                code = self._lib.sint_speak(self._handle, data, SSML if ssml else 0,
+                                            self._callback, None)
+            finally:
+                self._take = None
+        if code == _STOPPED and self._stopped:
             return
         if code != _OK:
             raise Error(self._lib.sint_strerror(code).decode("utf-8", "replace"))
+
+    def _audio(self, samples, count, _user):
+        chunk = ctypes.string_at(samples, count * 2)
+        if sys.byteorder != "little":
+            chunk = _swap(chunk)
+        if self._take(chunk) is False:
+            self._stopped = True
+            return 1
+        return 0
 
 
 def _swap(chunk):
