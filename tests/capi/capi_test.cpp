@@ -117,12 +117,13 @@ TEST(CInterface, SsmlMarksBreaksAndProsody) {
 TEST(CInterface, TheAudioCallbackStopsTheSpeech) {
     VoiceHandle v;
     ASSERT_NE(v.voice, nullptr) << v.error;
+    const std::string long_text = std::string(kSentence) + " " + kSentence + " " + kSentence;
     Sink sink;
     sink.stop_after = 2;
-    EXPECT_EQ(sint_speak(v.voice, kSentence, 0, collect, &sink), SINT_E_STOPPED);
+    EXPECT_EQ(sint_speak(v.voice, long_text.c_str(), 0, collect, &sink), SINT_E_STOPPED);
     EXPECT_EQ(sink.chunks, 2);
     // The voice speaks on after a stop.
-    EXPECT_GT(speak(v.voice, kSentence).size(), sink.samples.size());
+    EXPECT_GT(speak(v.voice, long_text.c_str()).size(), sink.samples.size());
 }
 
 TEST(CInterface, AMissingVoiceIsNamed) {
