@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 
+#include "capi/installed_voice.h"
 #include "capi/library_voice.h"
 #include "capi/sint.h"
 #include "capi/voice_folder.h"
@@ -32,8 +33,8 @@ extern "C" {
 sint_voice* sint_open(const char* folder, char* error, size_t error_size) {
     try {
         std::string why;
-        auto voice =
-            sint::LibraryVoice::open(sint::voice_folder(folder, SINT_INSTALLED_VOICE), why);
+        auto voice = sint::LibraryVoice::open(
+            sint::voice_folder(folder, sint::installed_voice_folder()), why);
         if (!voice) {
             write_error(error, error_size, why);
             return nullptr;
