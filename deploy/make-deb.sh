@@ -8,6 +8,9 @@
 #   /usr/share/sint/        the voice and its packed database (byte order fixed,
 #                           so architecture-independent)
 #   /usr/lib/<triplet>/sint/  the speech-API engine libraries
+#   /usr/lib/<triplet>/libsint.so.0, /usr/include/sint.h, pkgconfig/sint.pc
+#                           the synthesis library with its C interface
+#   /usr/lib/python3/dist-packages/sint.py  the Python module over it
 #   /usr/bin/               links to the programs
 #   /etc/sint/sint.ini      the server's settings (a conffile); its log_dir is
 #                           /var/lib/sint/, never the read-only program folder
@@ -83,7 +86,7 @@ find "$root" -type f -exec chmod 0644 {} +
 elf_files=$(find "$root" -type f -exec sh -c 'head -c 4 "$1" | grep -q "ELF"' _ {} \; -print)
 for f in $elf_files; do
     case $f in
-    *.so)
+    *.so | *.so.*)
         strip --remove-section=.comment --remove-section=.note --strip-unneeded "$f"
         ;;
     *)
@@ -105,6 +108,10 @@ for script in postinst prerm postrm; do
     install -m 0755 "$debian/$script" "$root/DEBIAN/$script"
 done
 install -m 0644 "$debian/conffiles" "$root/DEBIAN/conffiles"
+# libsint.so.0 is a public library: its shlibs entry, and ldconfig after install.
+printf 'libsint 0 sint (>= %s)\n' "${version%-*}" >"$root/DEBIAN/shlibs"
+printf 'activate-noawait ldconfig\n' >"$root/DEBIAN/triggers"
+chmod 0644 "$root/DEBIAN/shlibs" "$root/DEBIAN/triggers"
 size=$(du -sk --apparent-size --exclude=DEBIAN "$root" | cut -f1)
 sed -e "s|@VERSION@|$version|" -e "s|@ARCH@|$arch|" -e "s|@MAINTAINER@|$maintainer|" \
     -e "s|@SIZE@|$size|" -e "s|@DEPENDS@|adduser, $shlibs|" \

@@ -46,7 +46,10 @@ int Synthesiser::init() {
         report_error("Sintetizator je ze inicializiran!");
         return kNotPossible;
     }
-    gfp_ = std::make_unique<TGFP>(options_.gfp_profile, options_.text);
+    gfp_ = options_.dictionary_index.empty()
+               ? std::make_unique<TGFP>(options_.gfp_profile, options_.text)
+               : std::make_unique<TGFP>(options_.gfp_profile, options_.text,
+                                        options_.dictionary_index);
     gfp_->set_work_dir(options_.log_dir);
     phone_services_ = std::make_unique<EnginePhoneServices<TGFP>>(*gfp_);
     mikro_ = std::make_unique<TMikro>(options_.mikro_profile, *phone_services_);

@@ -16,6 +16,8 @@ struct SynthesiserOptions {
     std::string mikro_profile;  // micro-prosody profile
     std::string makro_profile;  // macro-prosody profile
     std::string log_dir;        // mikro.out, makro.out, convert.out, avto.bes; ends in "/" when set
+    // The dictionary index; "" = data/MorvenaIdra.ndx in the current folder.
+    std::string dictionary_index;
     TextOptions text;
     WaveDatabaseOptions wave;
 };

@@ -108,6 +108,39 @@ for _ in $(seq 50); do
     sleep 0.2
 done
 
+echo "== libsint: a C program built through pkg-config and the Python module, from /, no server"
+[ -z "$(python3 "$work/ask.py" "$port" "TEST$tab$tab")" ] || fail "a server still answers"
+cat >"$work/speak.c" <<'EOF'
+#include <sint.h>
+#include <stdio.h>
+
+static int count(const int16_t *samples, size_t n, void *user) {
+    (void)samples;
+    *(size_t *)user += n;
+    return 0;
+}
+
+int main(void) {
+    char error[256];
+    sint_voice *voice = sint_open(NULL, error, sizeof error);
+    if (!voice) {
+        fprintf(stderr, "%s\n", error);
+        return 1;
+    }
+    size_t samples = 0;
+    const int code = sint_speak(voice, "Dober dan.", 0, count, &samples);
+    sint_close(voice);
+    if (code != SINT_OK) fprintf(stderr, "%s\n", sint_strerror(code));
+    return code != SINT_OK || samples < 8000;
+}
+EOF
+# shellcheck disable=SC2046
+gcc -o "$work/speak" "$work/speak.c" $(pkg-config --cflags --libs sint) || fail "gcc with pkg-config sint"
+(cd / && env -i PATH=/usr/bin:/bin "$work/speak") || fail "the C program"
+(cd / && env -i PATH=/usr/bin:/bin python3 -c \
+    'import sint; assert len(sint.Voice().synthesize("Dober dan.")) > 16000') ||
+    fail "the Python module"
+
 echo "== the system service's command line as its user"
 exec_start=$(sed -n 's/^ExecStart=//p' "$unit")
 environment=$(sed -n 's/^Environment=//p' "$unit")

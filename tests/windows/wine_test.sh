@@ -24,6 +24,8 @@
 #   background    sintsrv.exe relaunched into the background: the parent reports a child
 #                 that ended during start-up with the child's messages
 #   exports32     the 32-bit engine libraries' exports and resources (OBJDUMP32 -p)
+#   library       sint.dll through a C program (LIBRARY_PROGRAM, built against sint.h):
+#                 the same samples as the Linux library (LINUX_LIBRARY_PROGRAM)
 #   end           ends the prefix's wineserver
 set -euo pipefail
 
@@ -559,6 +561,22 @@ installer_no32)
     speak_installed no32
     terminate_server "$INSTALLED_PORT"
     uninstall_voice
+    ;;
+
+library)
+    # sint.dll speaks through a C program built against sint.h, with the voice
+    # beside it, the same samples as the Linux library with the Linux voice.
+    : "${LIBRARY_PROGRAM:?}" "${LINUX_LIBRARY_PROGRAM:?}"
+    [ -f "$WIN64/sint.dll" ] || fail "no sint.dll in $WIN64"
+    cp "$LIBRARY_PROGRAM" "$WIN64/sint_speak.exe"
+    trap 'rm -f "$WIN64/sint_speak.exe"' EXIT
+    wine "$WIN64/sint_speak.exe" "$(winepath -w "$WORK/library-wine.raw")" "$SAY_TEXT" ||
+        fail "sint_speak.exe"
+    SINT_VOICE="$LINUX" "$LINUX_LIBRARY_PROGRAM" "$WORK/library-linux.raw" "$SAY_TEXT" ||
+        fail "the Linux sint_speak"
+    [ -s "$WORK/library-linux.raw" ] || fail "no Linux audio"
+    cmp -s "$WORK/library-wine.raw" "$WORK/library-linux.raw" ||
+        fail "sint.dll's audio differs from the Linux library's"
     ;;
 
 end)

@@ -1,0 +1,13 @@
+// Where the installed voice is: the folder sint_open(NULL, ...) opens when
+// SINT_VOICE is not set. On Linux the program folder of the installation
+// (fixed when the library is built); on Windows the folder of sint.dll itself,
+// which the installer puts into the program folder beside the voice.
+#pragma once
+
+#include <string>
+
+namespace sint {
+
+std::string installed_voice_folder();
+
+}  // namespace sint

@@ -1,0 +1,134 @@
+#include "capi/library_voice.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <optional>
+
+#include "capi/voice_folder.h"
+#include "core/cp1250.h"
+#include "server/letter_names.h"
+#include "tools/ssml/ssml_reader.h"
+
+namespace sint {
+namespace {
+
+bool blank(std::string_view text) {
+    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+// The voice's settings changed by SSML prosody: rate and pitch on the −100..100
+// scale of the reader (a tenth and a half of them), volume as a factor.
+VoiceSettings with_prosody(VoiceSettings s, const ProsodyChange& change) {
+    s.rate = std::clamp(s.rate + change.rate / 10, SINT_RATE_MIN, SINT_RATE_MAX);
+    s.pitch = std::clamp(s.pitch + change.pitch / 2, SINT_PITCH_MIN, SINT_PITCH_MAX);
+    s.volume = std::clamp(static_cast<int>(std::lround(s.volume * change.volume)), SINT_VOLUME_MIN,
+                          SINT_VOLUME_MAX);
+    return s;
+}
+
+}  // namespace
+
+std::unique_ptr<LibraryVoice> LibraryVoice::open(const std::string& folder, std::string& error) {
+    std::error_code failed;
+    const std::string key = std::filesystem::weakly_canonical(folder, failed).string();
+    VoiceOptions options = read_voice_options(folder);
+    if (!options.options) {
+        error = options.error;
+        return nullptr;
+    }
+    auto shared = SharedVoiceData::of_folder(failed ? folder : key, *options.options, error);
+    if (!shared) return nullptr;
+    std::unique_ptr<LibraryVoice> voice(new LibraryVoice(shared));
+    try {
+        if (voice->synthesiser_.init() != 0 ||
+            !voice->synthesiser_.share_wave_database(shared->owner())) {
+            error = "the synthesiser did not start";
+            return nullptr;
+        }
+    } catch (const std::exception& e) {
+        error = std::string("the voice's profiles did not load: ") + e.what();
+        return nullptr;
+    }
+    return voice;
+}
+
+LibraryVoice::LibraryVoice(std::shared_ptr<const SharedVoiceData> shared)
+    : shared_(std::move(shared)), synthesiser_(shared_->sharing_options()) {}
+
+LibraryVoice::~LibraryVoice() {
+    synthesiser_.wave_free();
+    synthesiser_.free();
+}
+
+int LibraryVoice::speak(std::string_view utf8_text, bool ssml, sint_audio_fn audio, void* user) {
+    audio_ = audio;
+    audio_user_ = user;
+    delivered_ = 0;
+    if (!ssml) return speak_request(utf8_to_cp1250(utf8_text), settings_);
+    for (const SsmlPiece& piece : read_ssml(utf8_text).pieces) {
+        int result = SINT_OK;
+        switch (piece.kind) {
+            case SsmlPiece::Kind::Text:
+                result = speak_request(piece.text, with_prosody(settings_, piece.prosody));
+                break;
+            case SsmlPiece::Kind::Mark:
+                result = mark(piece.text);
+                break;
+            case SsmlPiece::Kind::Break:
+                result = silence(piece.break_ms);
+                break;
+            case SsmlPiece::Kind::Boundary:
+                break;
+        }
+        if (result != SINT_OK) return result;
+    }
+    return SINT_OK;
+}
+
+int LibraryVoice::speak_request(std::string_view text, const VoiceSettings& settings) {
+    // As the server: a single character is spoken by its name, anything else
+    // is converted whole.
+    std::string_view letter;
+    const auto first = text.find_first_not_of(" \t\r\n");
+    const auto last = text.find_last_not_of(" \t\r\n");
+    if (first != std::string_view::npos && first == last)
+        letter = letter_transcription(static_cast<unsigned char>(text[first]));
+    if (letter.empty() && synthesiser_.convert(text) != 0)
+        return blank(text) ? SINT_OK : SINT_E_SYNTHESIS;
+    synthesiser_.set_pitch_offset(settings.pitch);
+    synthesiser_.set_articulation(settings.articulation);
+    synthesiser_.set_tempo(settings.rate);
+    synthesiser_.set_speed(settings.speed_percent);
+    synthesiser_.set_window_width(settings.window_width);
+    if (synthesiser_.prosody(letter.empty() ? std::nullopt : std::optional(letter)) != 0)
+        return SINT_E_SYNTHESIS;
+    const std::span<const std::int16_t> samples =
+        synthesiser_.synthesise_to_memory(settings.volume);
+    if (settings.volume >= 100) return deliver(samples.data(), samples.size());
+    scaled_.resize(samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        scaled_[i] = static_cast<std::int16_t>(samples[i] * settings.volume / 100);
+    return deliver(scaled_.data(), scaled_.size());
+}
+
+int LibraryVoice::deliver(const std::int16_t* samples, std::size_t count) {
+    for (std::size_t at = 0; at < count; at += kChunkSamples) {
+        const std::size_t n = std::min(kChunkSamples, count - at);
+        delivered_ += n;
+        if (audio_ && audio_(samples + at, n, audio_user_) != 0) return SINT_E_STOPPED;
+    }
+    return SINT_OK;
+}
+
+int LibraryVoice::silence(int ms) {
+    scaled_.assign(static_cast<std::size_t>(std::max(0, ms)) * kLibrarySamplesPerMs, 0);
+    return deliver(scaled_.data(), scaled_.size());
+}
+
+int LibraryVoice::mark(const std::string& name) {
+    if (mark_ && mark_(name.c_str(), delivered_, mark_user_) != 0) return SINT_E_STOPPED;
+    return SINT_OK;
+}
+
+}  // namespace sint
