@@ -7,6 +7,7 @@
 
 #include "capi/voice_folder.h"
 #include "core/cp1250.h"
+#include "core/speaking_rate.h"
 #include "server/letter_names.h"
 #include "tools/ssml/ssml_reader.h"
 
@@ -17,10 +18,16 @@ bool blank(std::string_view text) {
     return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
-// The voice's settings changed by SSML prosody: rate and pitch on the −100..100
-// scale of the reader (a tenth and a half of them), volume as a factor.
+// The voice's settings changed by SSML prosody: the rate as a factor of the
+// voice's speed (split into TEMPO and SPEED as the server's clients split it),
+// pitch on the −100..100 scale of the reader (half of it), volume as a factor.
 VoiceSettings with_prosody(VoiceSettings s, const ProsodyChange& change) {
-    s.rate = std::clamp(s.rate + change.rate / 10, SINT_RATE_MIN, SINT_RATE_MAX);
+    if (change.rate != 1.0) {
+        const RateRequest rate =
+            rate_request(tempo_factor(s.rate) * s.speed_percent / 100.0 * change.rate);
+        s.rate = rate.tempo;
+        s.speed_percent = rate.speed_percent;
+    }
     s.pitch = std::clamp(s.pitch + change.pitch / 2, SINT_PITCH_MIN, SINT_PITCH_MAX);
     s.volume = std::clamp(static_cast<int>(std::lround(s.volume * change.volume)), SINT_VOLUME_MIN,
                           SINT_VOLUME_MAX);
