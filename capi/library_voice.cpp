@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
+#include <limits>
 #include <optional>
 
 #include "capi/voice_folder.h"
@@ -72,6 +74,9 @@ int LibraryVoice::speak(std::string_view utf8_text, bool ssml, sint_audio_fn aud
     audio_ = audio;
     audio_user_ = user;
     delivered_ = 0;
+    words_ = 0;
+    planned_.clear();
+    next_event_ = 0;
     if (!ssml) return speak_request(utf8_to_cp1250(utf8_text), settings_);
     for (const SsmlPiece& piece : read_ssml(utf8_text).pieces) {
         int result = SINT_OK;
@@ -112,6 +117,7 @@ int LibraryVoice::speak_request(std::string_view text, const VoiceSettings& sett
         return SINT_E_SYNTHESIS;
     const std::span<const std::int16_t> samples =
         synthesiser_.synthesise_to_memory(settings.volume);
+    plan_events(samples.size());
     if (settings.volume >= 100) return deliver(samples.data(), samples.size());
     scaled_.resize(samples.size());
     for (std::size_t i = 0; i < samples.size(); ++i)
@@ -119,13 +125,58 @@ int LibraryVoice::speak_request(std::string_view text, const VoiceSettings& sett
     return deliver(scaled_.data(), scaled_.size());
 }
 
+void LibraryVoice::plan_events(std::size_t count) {
+    planned_.clear();
+    next_event_ = 0;
+    if (!events_) return;
+    const std::vector<ProsodyRecord>& records = synthesiser_.timed_records();
+    long total_ms = 0;
+    for (const ProsodyRecord& r : records) total_ms += std::max<std::int16_t>(r.duration, 0);
+    if (total_ms <= 0 || count == 0) return;
+    // The phones' durations, spread over the samples that were made: PSOLA
+    // speaks whole pitch periods, so its length differs a little from theirs.
+    const auto at = [&](long ms) { return delivered_ + count * ms / total_ms; };
+    long elapsed = 0;
+    std::optional<std::size_t> word;  // the event of the word being spoken
+    for (const ProsodyRecord& r : records) {
+        const long ms = std::max<std::int16_t>(r.duration, 0);
+        const std::string name(r.name, strnlen(r.name, sizeof r.name));
+        const std::size_t start = at(elapsed), end = at(elapsed + ms);
+        if (name == "_") {
+            word.reset();
+        } else if (!word) {
+            word = planned_.size();
+            planned_.push_back({SINT_EVENT_WORD, start, 0, words_++, ""});
+        }
+        if (word) {
+            PlannedEvent& w = planned_[*word];
+            w.name += (w.name.empty() ? "" : " ") + name;
+            w.length = end - w.sample;
+        }
+        planned_.push_back(
+            {SINT_EVENT_PHONE, start, end - start, word ? words_ - 1 : words_, name});
+        elapsed += ms;
+    }
+}
+
+int LibraryVoice::fire_events(std::size_t end) {
+    for (; next_event_ < planned_.size() && planned_[next_event_].sample < end; ++next_event_) {
+        const PlannedEvent& e = planned_[next_event_];
+        const sint_event event{e.type, e.sample, e.length, e.word, e.name.c_str()};
+        if (events_ && events_(&event, events_user_) != 0) return SINT_E_STOPPED;
+    }
+    return SINT_OK;
+}
+
 int LibraryVoice::deliver(const std::int16_t* samples, std::size_t count) {
     for (std::size_t at = 0; at < count; at += kChunkSamples) {
         const std::size_t n = std::min(kChunkSamples, count - at);
+        if (fire_events(delivered_ + n) != SINT_OK) return SINT_E_STOPPED;
         delivered_ += n;
         if (audio_ && audio_(samples + at, n, audio_user_) != 0) return SINT_E_STOPPED;
     }
-    return SINT_OK;
+    // Events of no length at the very end.
+    return fire_events(std::numeric_limits<std::size_t>::max());
 }
 
 int LibraryVoice::silence(int ms) {

@@ -49,14 +49,24 @@ public:
         mark_ = mark;
         mark_user_ = user;
     }
+    void set_event_callback(sint_event_fn events, void* user) {
+        events_ = events;
+        events_user_ = user;
+    }
 
 private:
     explicit LibraryVoice(std::shared_ptr<const SharedVoiceData> shared);
 
     // One request of code page 1250 text with `settings`.
     int speak_request(std::string_view text, const VoiceSettings& settings);
-    // Hands `samples` to the audio callback in chunks.
+    // Hands `samples` to the audio callback in chunks, each after the events
+    // that begin in it.
     int deliver(const std::int16_t* samples, std::size_t count);
+    // The word and phone events of the last request's `count` samples, placed
+    // by the durations of the phones that were spoken.
+    void plan_events(std::size_t count);
+    // Fires the planned events that begin before `end` (a sample of the call).
+    int fire_events(std::size_t end);
     int silence(int ms);
     int mark(const std::string& name);
 
@@ -65,6 +75,19 @@ private:
     VoiceSettings settings_;
     sint_mark_fn mark_ = nullptr;
     void* mark_user_ = nullptr;
+    sint_event_fn events_ = nullptr;
+    void* events_user_ = nullptr;
+    // The events of the request being delivered, in order, and the next to fire.
+    struct PlannedEvent {
+        int type = SINT_EVENT_PHONE;
+        std::size_t sample = 0;
+        std::size_t length = 0;
+        std::size_t word = 0;
+        std::string name;
+    };
+    std::vector<PlannedEvent> planned_;
+    std::size_t next_event_ = 0;
+    std::size_t words_ = 0;  // words of the call so far
     // The call in progress: its audio callback and the samples handed so far.
     sint_audio_fn audio_ = nullptr;
     void* audio_user_ = nullptr;

@@ -40,6 +40,22 @@ typedef int (*sint_audio_fn)(const int16_t* samples, size_t count, void* user);
  * of this sint_speak call before it. A non-zero return stops the speech. */
 typedef int (*sint_mark_fn)(const char* name, size_t sample, void* user);
 
+/* An event of the speech, for highlighting and lip sync: a word or a phone
+ * begins. Offsets count the samples of this sint_speak call. */
+#define SINT_EVENT_WORD 1
+#define SINT_EVENT_PHONE 2
+typedef struct sint_event {
+    int type;         /* SINT_EVENT_WORD or SINT_EVENT_PHONE */
+    size_t sample;    /* where it begins */
+    size_t length;    /* how many samples it lasts */
+    size_t word;      /* the word's number in the call, from 0 (a pause: the next word's) */
+    const char* name; /* PHONE: its SAMPA symbol, "_" for a pause; WORD: its phones,
+                         separated by blanks. Valid during the callback only. */
+} sint_event;
+/* Receives the events in the order they are heard, before the samples where
+ * they begin. A non-zero return stops the speech. */
+typedef int (*sint_event_fn)(const sint_event* event, void* user);
+
 #define SINT_SSML 1u
 
 #define SINT_OK 0
@@ -84,6 +100,10 @@ SINT_API int sint_set_speed(sint_voice* voice, double speed);
 /* The mark callback of the next sint_speak calls (NULL: none), with its own
  * user pointer. */
 SINT_API void sint_set_mark_callback(sint_voice* voice, sint_mark_fn mark, void* user);
+
+/* The event callback of the next sint_speak calls (NULL: none), with its own
+ * user pointer. */
+SINT_API void sint_set_event_callback(sint_voice* voice, sint_event_fn events, void* user);
 
 /* The message of a code ("unknown error code" for codes not listed above). */
 SINT_API const char* sint_strerror(int code);

@@ -94,6 +94,10 @@ void sint_set_mark_callback(sint_voice* voice, sint_mark_fn mark, void* user) {
     if (voice) voice->voice->set_mark_callback(mark, user);
 }
 
+void sint_set_event_callback(sint_voice* voice, sint_event_fn events, void* user) {
+    if (voice) voice->voice->set_event_callback(events, user);
+}
+
 const char* sint_strerror(int code) {
     switch (code) {
         case SINT_OK:

@@ -126,6 +126,65 @@ TEST(CInterface, TheAudioCallbackStopsTheSpeech) {
     EXPECT_GT(speak(v.voice, long_text.c_str()).size(), sink.samples.size());
 }
 
+struct EventLog {
+    Sink* sink = nullptr;
+    struct Seen {
+        sint_event event;
+        std::string name;
+        std::size_t heard;  // samples delivered when it came
+    };
+    std::vector<Seen> seen;
+    int stop_at = -1;  // the event that stops the speech; -1: none
+};
+
+int collect_event(const sint_event* event, void* user) {
+    auto& log = *static_cast<EventLog*>(user);
+    log.seen.push_back({*event, event->name, log.sink->samples.size()});
+    return static_cast<int>(log.seen.size()) - 1 == log.stop_at;
+}
+
+// Words and their phones tile the audio, in order, each announced before the
+// samples where it begins; a non-zero return stops the speech.
+TEST(CInterface, WordAndPhoneEventsFollowTheAudio) {
+    VoiceHandle v;
+    ASSERT_NE(v.voice, nullptr) << v.error;
+    Sink sink;
+    EventLog log;
+    log.sink = &sink;
+    sint_set_event_callback(v.voice, collect_event, &log);
+    ASSERT_EQ(sint_speak(v.voice, "Dober dan. Kako ste?", 0, collect, &sink), SINT_OK);
+    std::vector<std::string> words, phones_of_words(4);
+    std::size_t next = 0;
+    for (const auto& [event, name, heard] : log.seen) {
+        EXPECT_LE(heard, event.sample) << name;
+        if (event.type == SINT_EVENT_WORD) {
+            EXPECT_EQ(event.word, words.size());
+            words.push_back(name);
+            continue;
+        }
+        ASSERT_EQ(event.type, SINT_EVENT_PHONE);
+        EXPECT_GE(event.sample, next) << name;  // phones in order, one after another
+        next = event.sample + event.length;
+        if (name != "_" && event.word < phones_of_words.size()) {
+            std::string& word = phones_of_words[event.word];
+            word += (word.empty() ? "" : " ") + name;
+        }
+    }
+    ASSERT_EQ(words.size(), 4u);  // dober, dan, kako, ste
+    phones_of_words.resize(4);
+    EXPECT_EQ(words, phones_of_words);
+    EXPECT_LE(next, sink.samples.size());
+    EXPECT_GT(next, sink.samples.size() / 2);
+
+    EventLog stopping;
+    stopping.sink = &sink;
+    stopping.stop_at = 3;
+    sink = Sink{};
+    sint_set_event_callback(v.voice, collect_event, &stopping);
+    EXPECT_EQ(sint_speak(v.voice, "Dober dan.", 0, collect, &sink), SINT_E_STOPPED);
+    EXPECT_EQ(stopping.seen.size(), 4u);
+}
+
 TEST(CInterface, AMissingVoiceIsNamed) {
     const std::string missing = std::string(SINT_PROGRAM_DIR) + "/no-such-voice";
     VoiceHandle v(missing.c_str());
