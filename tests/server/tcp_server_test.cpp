@@ -232,26 +232,22 @@ TEST_F(TcpServerTest, MalformedFramesDoNotDisturbTheServer) {
             ASSERT_TRUE(reply);
             EXPECT_EQ(recognise_reply(reply->payload).type, ReplyType::Ok);
         }
-        // Two frames in one segment: two replies.
+        // Two frames in one segment: two replies, however the network splits them.
         FrameReader frames;
-        while (true) {
-            const auto first = frames.take();
-            if (first) {
-                EXPECT_TRUE(frames.take());
-                break;
+        int replies = 0;
+        while (replies < 2) {
+            if (frames.take()) {
+                ++replies;
+                continue;
             }
             char buffer[64];
             pollfd p{twice.fd(), POLLIN, 0};
-            ASSERT_GT(::poll(&p, 1, kReplyWaitMs), 0);
+            ASSERT_GT(::poll(&p, 1, kReplyWaitMs), 0) << replies << " replies";
             const ssize_t n = ::recv(twice.fd(), buffer, sizeof buffer, 0);
             ASSERT_GT(n, 0);
             frames.append(buffer, static_cast<std::size_t>(n));
-            if (frames.buffered() >= 40) {
-                EXPECT_TRUE(frames.take());
-                EXPECT_TRUE(frames.take());
-                break;
-            }
         }
+        EXPECT_FALSE(frames.take());
     }
     const auto reply = ask(*good, "TEST\t\t");
     ASSERT_TRUE(reply);
