@@ -1,4 +1,5 @@
 // sint-http: speech over HTTP, a gateway to the sintsrv synthesis server.
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -74,6 +75,8 @@ int main(int argc, char** argv) {
         if (const auto port = sint::configured_port(sint::server_program(options.server)))
             options.server.port = *port;
     }
+    // A client that vanishes mid-reply must end its own request, not the gateway.
+    std::signal(SIGPIPE, SIG_IGN);
     std::cerr << "sint-http: listening on http://" << options.host << ":" << options.port << "/\n";
     std::string error;
     if (!sint::run_gateway(options, error)) return fail(error);
