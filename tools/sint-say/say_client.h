@@ -49,6 +49,9 @@ public:
                const std::function<void(std::size_t done, std::size_t total)>& progress,
                std::string& error);
 
+    // The connection that open() made ready, for a caller that speaks through it itself.
+    ProtocolConnection& connection() { return connection_; }
+
 private:
     bool wait_ready(int limit_ms);
     // The server's answer for the first sentence of `text`, asked about a small
