@@ -12,6 +12,7 @@
 #include <string>
 
 #include "core/cp1250.h"
+#include "tools/ssml/ssml_text.h"
 #include "tools/ssml/xml_parser.h"
 
 namespace sint {
@@ -44,19 +45,6 @@ std::string utf8_of(const WCHAR* text, UINT length) {
         append_utf8(out, c);
     }
     return out;
-}
-
-// The declared encoding of the XML declaration at the document's start, or empty.
-std::string declared_encoding(std::string_view document) {
-    if (!document.starts_with("<?xml")) return {};
-    const std::string_view head = document.substr(0, document.find("?>"));
-    const std::size_t key = head.find("encoding");
-    if (key == std::string_view::npos) return {};
-    const std::size_t open = head.find_first_of("\"'", key);
-    if (open == std::string_view::npos) return {};
-    const std::size_t close = head.find(head[open], open + 1);
-    if (close == std::string_view::npos) return {};
-    return std::string(head.substr(open + 1, close - open - 1));
 }
 
 // The document in UTF-16, with its declaration's encoding named UTF-16, for an
