@@ -27,6 +27,8 @@
 #include "core/speaking_rate.h"
 #include "server/server_settings.h"
 #include "synth/facade.h"
+#include "tests/support/rate_paragraph.h"
+#include "waveform/overlap_add.h"
 
 namespace {
 
@@ -34,24 +36,15 @@ namespace fs = std::filesystem;
 using sint::bench::spawn;
 
 constexpr double kSampleRate = 16000;
-// PSOLA saturates sums at this value: a sample there has clipped.
-constexpr int kClipLevel = 32760;
 
-// The paragraph, sentence by sentence (UTF-8), as sint-say would send it.
-const char* const kParagraph[] = {
-    "Dober dan, danes je lep sončen dan.",
-    "V Ljubljani živi približno tristo tisoč ljudi, v vsej Sloveniji pa nekaj več kot dva "
-    "milijona.",
-    "Ali veste, koliko stane skodelica kave v mestu?",
-    "Hvala za pozornost in lep pozdrav vsem poslušalcem!",
-};
+const std::vector<std::string> kParagraph = sint::test::rate_paragraph();
 
 int word_count() {
     int words = 0;
-    for (const char* sentence : kParagraph) {
+    for (const std::string& sentence : kParagraph) {
         bool in_word = false;
-        for (const char* c = sentence; *c; ++c) {
-            const bool letter = *c != ' ';
+        for (const char c : sentence) {
+            const bool letter = c != ' ';
             if (letter && !in_word) ++words;
             in_word = letter;
         }
@@ -70,13 +63,13 @@ Spoken speak(sint::Synthesiser& sint, int tempo, int speed_percent) {
     long samples = 0;
     sint.set_tempo(tempo);
     sint.set_speed(speed_percent);
-    for (const char* sentence : kParagraph) {
+    for (const std::string& sentence : kParagraph) {
         if (sint.convert(sint::utf8_to_cp1250(sentence)) != 0 || sint.prosody(std::nullopt) != 0)
             continue;
         for (const std::int16_t s : sint.synthesise_to_memory(100)) {
             const int magnitude = std::abs(static_cast<int>(s));
             spoken.peak = std::max(spoken.peak, magnitude);
-            if (magnitude >= kClipLevel) ++spoken.clipped;
+            if (magnitude >= sint::kSampleCeiling) ++spoken.clipped;
             ++samples;
         }
     }
@@ -122,7 +115,7 @@ double espeak_seconds(const fs::path& dir, int words_per_minute) {
     const std::string wave = (dir / "rate.wav").string();
     {
         std::ofstream out(text);
-        for (const char* sentence : kParagraph) out << sentence << "\n";
+        for (const std::string& sentence : kParagraph) out << sentence << "\n";
     }
     const pid_t pid = spawn(
         {"espeak-ng", "-v", "sl", "-s", std::to_string(words_per_minute), "-f", text, "-w", wave});

@@ -9,13 +9,18 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "core/cp1250.h"
 #include "core/log.h"
 #include "synth/duration_fit.h"
 #include "synth/facade.h"
+#include "tests/support/rate_paragraph.h"
 #include "tests/support/temp_dir.h"
+#include "waveform/overlap_add.h"
 
 namespace sint {
 namespace {
@@ -23,17 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::TempDir;
 
-// Four sentences, spoken one request each, as sint-say sends them.
-const char* const kParagraph[] = {
-    "Dober dan, danes je lep sončen dan.",
-    "V Ljubljani živi približno tristo tisoč ljudi, v vsej Sloveniji pa nekaj več kot dva "
-    "milijona.",
-    "Ali veste, koliko stane skodelica kave v mestu?",
-    "Hvala za pozornost in lep pozdrav vsem poslušalcem!",
-};
-
-// PSOLA saturates sums here: a sample at it has clipped.
-constexpr int kClipLevel = 32760;
+const std::vector<std::string> kParagraph = test::rate_paragraph();
 
 class SpeakingRateTest : public ::testing::Test {
 protected:
@@ -81,7 +76,7 @@ protected:
         sint_->set_tempo(tempo);
         sint_->set_speed(speed_percent);
         long samples = 0;
-        for (const char* sentence : kParagraph) {
+        for (const std::string& sentence : kParagraph) {
             EXPECT_EQ(sint_->convert(utf8_to_cp1250(sentence)), 0);
             EXPECT_EQ(sint_->prosody(std::nullopt), 0);
             // The phone conversion has written the spoken pitch into the records.
@@ -94,7 +89,7 @@ protected:
                 }
             }
             for (const std::int16_t s : sint_->synthesise_to_memory(100)) {
-                if (std::abs(static_cast<int>(s)) >= kClipLevel) ++spoken.clipped;
+                if (std::abs(static_cast<int>(s)) >= kSampleCeiling) ++spoken.clipped;
                 ++samples;
             }
         }
