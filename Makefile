@@ -27,7 +27,10 @@ endif
 APT_PACKAGES := cmake g++ make libgtest-dev libgmock-dev ninja-build ccache python3 sox \
                 speech-dispatcher libexpat1-dev dpkg-dev lintian adduser haproxy \
                 libcpp-httplib-dev nlohmann-json3-dev libmp3lame-dev libopusenc-dev libflac-dev \
-                libopusfile-dev libmpg123-dev
+                libopusfile-dev libmpg123-dev pkg-config
+# What only the tests use: the browser that drives sint-http's page (the Node
+# packages come from the npm registry, installed by the test itself).
+TEST_APT_PACKAGES := chromium
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 # $(call apt_install,PACKAGES[,OPTIONS]): installs those of the Debian packages
@@ -45,7 +48,7 @@ endef
 PREFIX  ?= /usr/local
 DESTDIR ?=
 
-.PHONY: all build asan tsan test test-release test-asan test-tsan test-deb run deps fuzz fuzz-corpus bench clean format install deb
+.PHONY: all build asan tsan test test-deps test-release test-asan test-tsan test-deb run deps fuzz fuzz-corpus bench clean format install deb
 
 all: build
 
@@ -77,7 +80,10 @@ WINDOWS_FIRST := $(shell command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1
                    command -v wine >/dev/null 2>&1 && echo windows)
 endif
 
-test-release: $(WINDOWS_FIRST) build
+test-deps:
+	$(call apt_install,$(TEST_APT_PACKAGES))
+
+test-release: $(WINDOWS_FIRST) build test-deps
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-asan: asan

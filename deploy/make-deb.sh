@@ -14,7 +14,8 @@
 #   /usr/bin/               links to the programs
 #   /etc/sint/sint.ini      the server's settings (a conffile); its log_dir is
 #                           /var/lib/sint/, never the read-only program folder
-#   /lib/systemd/system/, /usr/lib/systemd/user/  sintsrv.service
+#   /lib/systemd/system/, /usr/lib/systemd/user/  sintsrv.service, and
+#                           sint-http.service (system, not enabled)
 # Depends come from dpkg-shlibdeps; lintian checks the result and fails the
 # build on errors.
 set -eu
@@ -73,6 +74,8 @@ done
 mkdir -p "$root/lib/systemd/system" "$root/usr/lib/systemd/user"
 cp "$src/deploy/systemd/sintsrv.service" "$root/lib/systemd/system/sintsrv.service"
 cp "$src/deploy/systemd/sintsrv-user.service" "$root/usr/lib/systemd/user/sintsrv.service"
+mv "$root/usr/lib/systemd/system/sint-http.service" "$root/lib/systemd/system/"
+rmdir "$root/usr/lib/systemd/system"
 
 doc=$root/usr/share/doc/sint
 mkdir -p "$doc"

@@ -4,7 +4,8 @@
 # files only; the system service's command line, run as the service's user,
 # answers TEST and writes a client's wave file into /var/lib/sint; a second
 # install upgrades the first; removal stops the running server; the purge
-# leaves none of the package's files. Needs root (CI runs on a throw-away
+# leaves none of the package's files; sint-http's unit, not enabled, serves
+# speech in front of that server. Needs root (CI runs on a throw-away
 # machine); the system's port 10150 is never used: the installed sint.ini gets
 # a free port.
 set -eu
@@ -14,6 +15,7 @@ tab=$(printf '\t')
 unit=/lib/systemd/system/sintsrv.service
 work=$(mktemp -d)
 service_pid=
+http_pid=
 
 fail() {
     echo "FAIL: $*" >&2
@@ -21,6 +23,7 @@ fail() {
 }
 cleanup() {
     if [ -n "$service_pid" ]; then kill "$service_pid" 2>/dev/null || true; fi
+    if [ -n "$http_pid" ]; then kill "$http_pid" 2>/dev/null || true; fi
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -153,6 +156,32 @@ wait_for_answer "$port" || fail "the service answers no TEST"
 [ -s /var/lib/sint/client_0001.wav ] || fail "the client's wave file is not in /var/lib/sint"
 written=$(find /usr/lib/sint /usr/share/sint /etc/sint -newer "$work/stamp" ! -path /etc/sint/sint.ini)
 [ -z "$written" ] || fail "written under the package's folders: $written"
+
+echo "== sint-http's service command line, in front of that server"
+http_unit=/lib/systemd/system/sint-http.service
+[ -f "$http_unit" ] || fail "no $http_unit"
+[ ! -e /etc/systemd/system/multi-user.target.wants/sint-http.service ] || fail "sint-http is enabled"
+http_port=$(free_port)
+http_exec=$(sed -n 's/^ExecStart=//p' "$http_unit")
+# The unit's own user is made by systemd (DynamicUser); nobody stands in for it.
+(cd / && exec setpriv --reuid=nobody --regid=nogroup --clear-groups env -i $http_exec --port "$http_port") &
+http_pid=$!
+python3 - "$http_port" <<'PY' || fail "sint-http does not speak"
+import json, sys, time, urllib.request
+base = "http://127.0.0.1:%s" % sys.argv[1]
+for _ in range(100):
+    try:
+        urllib.request.urlopen(base + "/health", timeout=5).read()
+        break
+    except OSError:
+        time.sleep(0.1)
+body = json.dumps({"model": "sint", "input": "Dober dan.", "response_format": "wav"}).encode()
+request = urllib.request.Request(base + "/v1/audio/speech", body, {"Content-Type": "application/json"})
+reply = urllib.request.urlopen(request, timeout=30).read()
+assert reply[:4] == b"RIFF" and len(reply) > 16000, len(reply)
+PY
+kill "$http_pid"
+http_pid=
 
 echo "== upgrade over the first install"
 dpkg -i --force-confold "$deb" >/dev/null || fail "the second dpkg -i"

@@ -10,7 +10,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -140,6 +142,7 @@ public:
         kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);
     }
+    std::uint16_t port() const { return port_; }
     httplib::Client client() const {
         httplib::Client client("127.0.0.1", port_);
         client.set_read_timeout(60, 0);
@@ -150,6 +153,50 @@ private:
     std::uint16_t port_;
     pid_t pid_ = -1;
 };
+
+// The Node clients' folder in the build tree with the packages of their lock
+// file (npm ci, once per lock file); empty when Node or npm is lacking or the
+// packages cannot be installed.
+std::string node_clients() {
+    static const std::string folder = []() -> std::string {
+        namespace fs = std::filesystem;
+        if (std::system("command -v node >/dev/null && command -v npm >/dev/null") != 0) return {};
+        const fs::path source = SINT_HTTP_JS_SOURCE_DIR, work = SINT_HTTP_JS_WORK_DIR;
+        fs::create_directories(work);
+        for (const char* name :
+             {"package.json", "package-lock.json", "openai_client.mjs", "browser_page.mjs"})
+            fs::copy_file(source / name, work / name, fs::copy_options::overwrite_existing);
+        const auto text = [](const fs::path& path) {
+            std::ifstream in(path, std::ios::binary);
+            return std::string(std::istreambuf_iterator<char>(in), {});
+        };
+        const fs::path stamp = work / "node_modules" / ".installed-lock";
+        if (!fs::exists(stamp) || text(stamp) != text(work / "package-lock.json")) {
+            const std::string install = "cd '" + work.string() +
+                                        "' && npm ci --no-audit --no-fund --loglevel=error "
+                                        ">npm.log 2>&1";
+            if (std::system(install.c_str()) != 0) return {};
+            fs::copy_file(work / "package-lock.json", stamp, fs::copy_options::overwrite_existing);
+        }
+        return work.string();
+    }();
+    return folder;
+}
+
+// What a Node program of that folder printed last (one JSON object), or
+// nothing when it failed.
+std::optional<nlohmann::json> run_node(const std::string& folder, const std::string& arguments) {
+    const std::string command = "cd '" + folder + "' && node " + arguments + " 2>node.log";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return std::nullopt;
+    std::string output;
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, pipe)) output = buffer;
+    if (pclose(pipe) != 0) return std::nullopt;
+    auto json = nlohmann::json::parse(output, nullptr, false);
+    if (json.is_discarded()) return std::nullopt;
+    return json;
+}
 
 class SintHttpTest : public ::testing::Test {
 protected:
@@ -348,6 +395,49 @@ TEST_F(SintHttpTest, FortyClientsAtOnceGetTheSameAudio) {
         });
     for (std::thread& client : clients) client.join();
     EXPECT_EQ(same, kClients) << folder_->read("sint-http.log");
+}
+
+TEST_F(SintHttpTest, TheOpenAiClientFromNpmSpeaksEveryFormat) {
+    const std::string folder = node_clients();
+    if (folder.empty()) SINT_LACKING("Node.js, npm or the npm packages of tests/tools/http_js");
+    const std::size_t pcm = speech({{"input", kText}, {"response_format", "pcm"}}).size();
+    const auto result = run_node(
+        folder, "openai_client.mjs " + std::to_string(gateway_->port()) + " '" + kText + "'");
+    ASSERT_TRUE(result) << "see " << folder << "/node.log";
+    const nlohmann::json& formats = (*result)["formats"];
+    EXPECT_EQ(formats["pcm"]["bytes"], pcm);
+    EXPECT_EQ(formats["wav"]["bytes"], pcm + 44);
+    EXPECT_EQ(formats["wav"]["head"], "RIFF");
+    EXPECT_EQ(formats["flac"]["head"], "fLaC");
+    EXPECT_EQ(formats["opus"]["head"], "OggS");
+    EXPECT_GT(formats["mp3"]["bytes"], 1000);
+    EXPECT_NEAR((*result)["fast_pcm_bytes"].get<double>() / static_cast<double>(pcm), 0.5, 0.15);
+    EXPECT_EQ((*result)["error"]["status"], 400);
+    EXPECT_NE((*result)["error"]["message"].get<std::string>().find("supported"),
+              std::string::npos);
+}
+
+TEST_F(SintHttpTest, ThePageSpeaksInHeadlessChromiumByKeyboard) {
+    const std::string folder = node_clients();
+    if (folder.empty()) SINT_LACKING("Node.js, npm or the npm packages of tests/tools/http_js");
+    if (std::system("test -x /usr/bin/chromium") != 0) SINT_LACKING("Debian's chromium");
+    const std::string text = "Dober dan. Kako ste?";
+    const std::size_t wav = speech({{"input", text}, {"response_format", "wav"}}).size();
+    const std::string screenshot = folder + "/sint-http-page.png";
+    const auto result = run_node(folder, "browser_page.mjs " + std::to_string(gateway_->port()) +
+                                             " '" + text + "' " + screenshot);
+    ASSERT_TRUE(result) << "see " << folder << "/node.log";
+    EXPECT_TRUE((*result)["reached_button"]) << "Tab reaches the button";
+    EXPECT_EQ((*result)["bytes"], wav) << "the player holds the whole speech";
+    EXPECT_NEAR((*result)["duration"].get<double>(), (wav - 44) / 2 / 16000.0, 0.05);
+    EXPECT_TRUE((*result)["download"]) << "the download link is the player's audio";
+    EXPECT_TRUE((*result)["outside"].empty()) << (*result)["outside"].dump();
+    const auto names = (*result)["names"].get<std::vector<std::string>>();
+    for (const char* name : {"textbox:Besedilo", "slider:Hitrost govora", "slider:Višina glasu",
+                             "slider:Glasnost", "button:Izgovori"})
+        EXPECT_NE(std::find(names.begin(), names.end(), name), names.end())
+            << name << " in " << (*result)["names"].dump();
+    EXPECT_TRUE(std::filesystem::exists(screenshot));
 }
 
 TEST_F(SintHttpTest, AServerThatIsGoneIsStartedAgainOrNamedIn503) {

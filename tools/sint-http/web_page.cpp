@@ -24,11 +24,11 @@ button { margin-top: 1rem; font: inherit; padding: 0.4rem 1.2rem; }
 <form id="form">
 <label for="text">Besedilo</label>
 <textarea id="text" name="text" rows="6" required>Dober dan. To je slovenski sintetizator govora.</textarea>
-<label for="rate">Hitrost govora: <output id="rate-value" for="rate">0</output></label>
+<label for="rate">Hitrost govora<span aria-hidden="true">: <output id="rate-value" for="rate">0</output></span></label>
 <input type="range" id="rate" name="rate" min="-10" max="10" step="1" value="0">
-<label for="pitch">Višina glasu: <output id="pitch-value" for="pitch">0</output></label>
+<label for="pitch">Višina glasu<span aria-hidden="true">: <output id="pitch-value" for="pitch">0</output></span></label>
 <input type="range" id="pitch" name="pitch" min="-50" max="50" step="5" value="0">
-<label for="volume">Glasnost: <output id="volume-value" for="volume">100</output></label>
+<label for="volume">Glasnost<span aria-hidden="true">: <output id="volume-value" for="volume">100</output></span></label>
 <input type="range" id="volume" name="volume" min="1" max="100" step="1" value="100">
 <button type="submit" id="speak">Izgovori</button>
 </form>
@@ -59,7 +59,13 @@ form.addEventListener('submit', async (event) => {
       status.textContent = 'Napaka: ' + (problem ? problem.error.message : reply.status);
       return;
     }
-    const audio = await reply.blob();
+    // The streamed header leaves its sizes open; the whole file is here now,
+    // so they are filled in for the player's length and the download.
+    const bytes = new Uint8Array(await reply.arrayBuffer());
+    const header = new DataView(bytes.buffer);
+    header.setUint32(4, bytes.length - 8, true);
+    header.setUint32(40, bytes.length - 44, true);
+    const audio = new Blob([bytes], {type: 'audio/wav'});
     if (player.src) URL.revokeObjectURL(player.src);
     player.src = URL.createObjectURL(audio);
     download.href = player.src;
