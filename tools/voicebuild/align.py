@@ -16,6 +16,7 @@ import features as ft
 
 MARGIN_MS = 80         # kept around the speech of both signals
 SPEECH_ABOVE_FLOOR_DB = 15.0
+FLOOR_PERCENTILE = 2   # the noise floor: the quietest frames of the take
 SPEECH_BELOW_PEAK_DB = 45.0
 MIN_SPEECH_MS = 40     # shorter bursts above the threshold are clicks, not speech
 MIN_UNIT_MS = 8        # events that the path lays closer are moved apart
@@ -31,10 +32,10 @@ def speech_span(x):
     """(first, end) sample of the speech in x: frames louder than the noise
     floor by SPEECH_ABOVE_FLOOR_DB, runs shorter than MIN_SPEECH_MS ignored."""
     e = ft.frame_energy(x)
-    floor = np.percentile(e, 10)
-    # A short take may be speech nearly throughout, its "floor" speech too.
-    above_floor = min(floor + SPEECH_ABOVE_FLOOR_DB, e.max() - SPEECH_ABOVE_FLOOR_DB)
-    loud = e > max(above_floor, e.max() - SPEECH_BELOW_PEAK_DB)
+    floor = np.percentile(e, FLOOR_PERCENTILE)
+    if e.max() - floor < SPEECH_ABOVE_FLOOR_DB:
+        raise AlignError("no speech found")
+    loud = e > max(floor + SPEECH_ABOVE_FLOOR_DB, e.max() - SPEECH_BELOW_PEAK_DB)
     min_run = MIN_SPEECH_MS * ft.RATE // 1000 // ft.HOP
     runs = []
     k = 0

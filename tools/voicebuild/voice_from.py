@@ -46,8 +46,9 @@ PAUSE_MS = 100          # of the take's own silence kept before and after the wo
 FADE_MS = 5             # fade at the cut ends of a take's slice
 ACTIVE_RMS = 2500.0     # every take's speech brought to this RMS level
 PEAK = 14000            # loudest sample of the voice after scaling
-FLAG_COST = 1.5         # a take this many times the session's median cost is flagged
-REJECT_COST = 2.2       # ... and from this many times on it is not used
+FLAG_COST = 1.25        # a take this many times the session's median cost is flagged
+REJECT_COST = 1.45      # ... and from this many times on it is not used (a take of
+                        # another prompt costs about 1.55 times the median)
 PORT_BASE = 10151       # ports of built voices: PORT_BASE + crc32(name) % PORT_SPAN
 PORT_SPAN = 800
 PROGRAM_FILES_LEFT_OUT = {"data", "wave", "filenames.ini", "Cost.dat", "sint.log"}
