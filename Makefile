@@ -28,7 +28,7 @@ APT_PACKAGES := cmake g++ make libgtest-dev libgmock-dev ninja-build ccache pyth
                 speech-dispatcher libexpat1-dev dpkg-dev lintian adduser haproxy \
                 libcpp-httplib-dev nlohmann-json3-dev libmp3lame-dev libopusenc-dev libflac-dev \
                 libopusfile-dev libmpg123-dev \
-                espeak-ng praat python3-numpy python3-scipy python3-soundfile
+                espeak-ng praat python3-numpy python3-scipy python3-soundfile libsoxr0 python3-pyaudio
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 # $(call apt_install,PACKAGES[,OPTIONS]): installs those of the Debian packages

@@ -20,6 +20,7 @@ for d followed by ž.  words_of_text() reads the spelling back.
 
 import argparse
 import os
+import re
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -28,6 +29,7 @@ import corpus  # noqa: E402
 import phones as ph  # noqa: E402
 
 SENTENCES = 20
+ID_MAX = 64                   # characters of a prompt id
 SENTENCE_WORDS = (6, 14)      # words of an ordinary sentence picked as a prompt
 
 SPELLING = {
@@ -90,6 +92,9 @@ def read_prompts(path):
             parts = line.split("\t")
             if len(parts) != 2 or not parts[0] or not parts[1].strip():
                 raise PromptError("%s:%d: not ID<TAB>text" % (path, n))
+            if not re.fullmatch(r"[A-Za-z0-9_-]{1,%d}" % ID_MAX, parts[0]):
+                # The id names the take's file: no paths, nothing a file system refuses.
+                raise PromptError("%s:%d: an id is letters, digits, - and _" % (path, n))
             if parts[0] in seen:
                 raise PromptError("%s:%d: prompt %s twice" % (path, n, parts[0]))
             seen.add(parts[0])

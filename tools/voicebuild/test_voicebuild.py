@@ -305,7 +305,8 @@ class PromptListTest(unittest.TestCase):
 
     def test_malformed_lists_are_refused(self):
         import tempfile
-        for text in ["w001 máma\n", "w001\t\n", "w001\tmáma\nw001\tsáma\n", "\tmáma\n"]:
+        for text in ["w001 máma\n", "w001\t\n", "w001\tmáma\nw001\tsáma\n", "\tmáma\n",
+                     "../w001\tmáma\n"]:
             with tempfile.NamedTemporaryFile("w", suffix=".txt", encoding="utf-8") as f:
                 f.write(text)
                 f.flush()
