@@ -68,8 +68,8 @@ class StandInProofTest(unittest.TestCase):
 
 
 class FaultyTakesTest(unittest.TestCase):
-    """A session with one good take, one of silence, one that is no sound file
-    and one not recorded: each is named, the voice is built from the rest,
+    """A session with one good take, one of silence, one that is no sound file,
+    one far too long and one not recorded: each is named, the voice is built from the rest,
     and the missing pairs name the prompts to record again."""
 
     def test_faulty_takes_are_named(self):
@@ -77,7 +77,8 @@ class FaultyTakesTest(unittest.TestCase):
         self.addCleanup(shutil.rmtree, work, True)
         prompt_file = os.path.join(work, "prompts.txt")
         with open(prompt_file, "w", encoding="utf-8") as f:
-            f.write("w001\tmáma\nw002\tsáma\nw003\tnóta\nw004\tlípa\ns01\tTo je stavek.\n")
+            f.write("w001\tmáma\nw002\tsáma\nw003\tnóta\nw004\tlípa\nw005\tbára\n"
+                    "s01\tTo je stavek.\n")
         takes = os.path.join(work, "takes")
         subprocess.run([sys.executable, os.path.join(proof.HERE, "standin.py"), "--prompts",
                         prompt_file, "--takes", takes, "--truth", os.path.join(work, "t.tsv")],
@@ -86,6 +87,7 @@ class FaultyTakesTest(unittest.TestCase):
         with open(os.path.join(takes, "w003.wav"), "wb") as f:
             f.write(b"RIFF not a wave file")
         os.remove(os.path.join(takes, "w004.wav"))
+        soundfile.write(os.path.join(takes, "w005.wav"), np.zeros(31 * 8000), 8000)
         res = subprocess.run([sys.executable, os.path.join(proof.HERE, "voice_from.py"),
                               "--recordings", takes, "--prompts", prompt_file, "--name", "t",
                               "--program", PROGRAM, "--out", os.path.join(work, "voice"),
@@ -96,9 +98,10 @@ class FaultyTakesTest(unittest.TestCase):
         for line in ["voice-from: w002: no speech found: record it again",
                      "voice-from: w003: cannot read",
                      "voice-from: w004: no recording",
+                     "voice-from: w005: the take lasts 31 s, more than the 30 s",
                      "voice-from: missing diphone _+l: record again w004",
                      "voice-from: missing diphone -+t: record again w003",
-                     "voice-from: 1 of 4 carrier takes used"]:
+                     "voice-from: 1 of 5 carrier takes used"]:
             self.assertIn(line, log.splitlines()[-1] if "takes used" in line else log, line)
         self.assertTrue(os.path.isfile(os.path.join(work, "voice", "data", "MorvenaIdra.dat")))
 

@@ -49,9 +49,10 @@ PEAK = 14000            # loudest sample of the voice after scaling
 FLAG_COST = 1.25        # a take this many times the session's median cost is flagged
 REJECT_COST = 1.45      # ... and from this many times on it is not used (a take of
                         # another prompt costs about 1.55 times the median)
+MAX_TAKE_S = 30          # a longer take is refused (its warping would need gigabytes)
 PORT_BASE = 10151       # ports of built voices: PORT_BASE + crc32(name) % PORT_SPAN
 PORT_SPAN = 800
-PROGRAM_FILES_LEFT_OUT = {"data", "wave", "filenames.ini", "Cost.dat", "sint.log"}
+PROGRAM_FILES_LEFT_OUT = {"data", "wave", "filenames.ini", "Cost.dat", "Average.dat", "sint.log"}
 
 
 def default_port(name):
@@ -82,7 +83,9 @@ class Take:
         self.units = []        # (unit, sample) of the take
         self.end = 0
         self.labels = []
-        self.problem = None
+        self.problem = None    # why the take is not used
+        self.flag = None       # why the take deserves a listen
+        self.confidence = 0.0
 
 
 def donor_rendering(donor, phones):
@@ -116,6 +119,11 @@ def read_takes(prompt_list, folder, donor, log):
             takes.append(t)
             continue
         t = Take(prompt_id, phones, x)
+        if len(x) > MAX_TAKE_S * ft.RATE:
+            t.problem = "the take lasts %.0f s, more than the %d s a carrier word may" % (
+                len(x) / ft.RATE, MAX_TAKE_S)
+            takes.append(t)
+            continue
         try:
             level = active_rms(x)
             t.x = x * (ACTIVE_RMS / level) if level > 0 else x
@@ -261,10 +269,10 @@ def write_alignment(takes, path):
     with open(path, "w", encoding="utf-8") as f:
         f.write("# id\tconfidence\tstatus\tphone starts (s)\n")
         for t in takes:
-            status = t.problem or getattr(t, "flag", "ok")
+            status = t.problem or t.flag or "ok"
             times = " ".join("%s@%.4f" % (n, s / ft.RATE) for n, s in t.events
                              if not n.startswith("_"))
-            f.write("%s\t%.3f\t%s\t%s\n" % (t.id, getattr(t, "confidence", 0.0), status, times))
+            f.write("%s\t%.3f\t%s\t%s\n" % (t.id, t.confidence, status, times))
 
 
 def build(recordings, prompts_path, program, out, port, log):
@@ -278,7 +286,7 @@ def build(recordings, prompts_path, program, out, port, log):
     for t in takes:
         if t.problem:
             log("%s: %s: record it again" % (t.id, t.problem))
-        elif getattr(t, "flag", None):
+        elif t.flag:
             log("%s: %s: listen to it, record it again if it is not the prompt" % (t.id, t.flag))
     with tempfile.TemporaryDirectory(prefix="sint-takes-") as tmp:
         paths = {}
@@ -301,6 +309,12 @@ def build(recordings, prompts_path, program, out, port, log):
                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     if res.returncode != 0:
         log("sintsrv could not pack the voice: " + res.stdout.decode(errors="replace")[-400:])
+        return 2
+    # Every unit as PSOLA will use it: pitch marks, spans, window room.
+    res = subprocess.run(["./sint-voicecheck", "--dir", "."], cwd=out,
+                         stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    if res.returncode != 0:
+        log("the voice fails its check: " + res.stdout.decode(errors="replace")[-400:])
         return 2
     return 1 if missing or faults else 0
 
