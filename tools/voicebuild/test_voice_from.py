@@ -69,7 +69,8 @@ class StandInProofTest(unittest.TestCase):
 
 class FaultyTakesTest(unittest.TestCase):
     """A session with one good take, one of silence, one that is no sound file,
-    one far too long and one not recorded: each is named, the voice is built from the rest,
+    one far too long and one not recorded (the good one with an id longer than
+    a marker label): each is named, the voice is built from the rest,
     and the missing pairs name the prompts to record again."""
 
     def test_faulty_takes_are_named(self):
@@ -77,7 +78,7 @@ class FaultyTakesTest(unittest.TestCase):
         self.addCleanup(shutil.rmtree, work, True)
         prompt_file = os.path.join(work, "prompts.txt")
         with open(prompt_file, "w", encoding="utf-8") as f:
-            f.write("w001\tmáma\nw002\tsáma\nw003\tnóta\nw004\tlípa\nw005\tbára\n"
+            f.write("w001-carrier-mama\tmáma\nw002\tsáma\nw003\tnóta\nw004\tlípa\nw005\tbára\n"
                     "s01\tTo je stavek.\n")
         takes = os.path.join(work, "takes")
         subprocess.run([sys.executable, os.path.join(proof.HERE, "standin.py"), "--prompts",

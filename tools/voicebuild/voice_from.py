@@ -49,6 +49,7 @@ PEAK = 14000            # loudest sample of the voice after scaling
 FLAG_COST = 1.25        # a take this many times the session's median cost is flagged
 REJECT_COST = 1.45      # ... and from this many times on it is not used (a take of
                         # another prompt costs about 1.55 times the median)
+MAX_UNIT_MS = 1500       # the longest recorded unit that synthesis uses
 MAX_TAKE_S = 30          # a longer take is refused (its warping would need gigabytes)
 PORT_BASE = 10151       # ports of built voices: PORT_BASE + crc32(name) % PORT_SPAN
 PORT_SPAN = 800
@@ -101,6 +102,10 @@ def label_take(take, donor):
     take.events, take.cost = align.align(take.x, dx, devents)
     take.units, take.end, take.labels = labels.word_units(
         take.phones, [int(v) for v in take.x], take.events, ft.RATE)
+    bounds = [s for _, s in take.units] + [take.end]
+    longest = max(b - a for a, b in zip(bounds, bounds[1:]))
+    if longest > MAX_UNIT_MS * ft.RATE // 1000:
+        raise align.AlignError("a phone of %d ms found" % (longest * 1000 // ft.RATE))
 
 
 def read_takes(prompt_list, folder, donor, log):
@@ -179,7 +184,7 @@ def pack_files(takes, epochs):
         for t in takes[k:k + TAKES_PER_FILE]:
             seg, seg_units, offset = take_slice(t)
             units.extend((u, length + s) for u, s in seg_units)
-            words.append((length + seg_units[1][1], t.id))
+            words.append((length + seg_units[1][1], t.id[:riffwav.LABEL_BYTES - 1]))
             marks.extend(length + e - offset for e in epochs[t.id] if 0 <= e - offset < len(seg))
             audio.append(seg)
             length += len(seg)
