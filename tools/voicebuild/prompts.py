@@ -26,7 +26,6 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import corpus  # noqa: E402
-import phones as ph  # noqa: E402
 
 SENTENCES = 20
 ID_MAX = 64                   # characters of a prompt id

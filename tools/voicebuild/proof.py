@@ -103,7 +103,7 @@ class Server:
         self.proc.wait()
 
 
-def run(work, reduced, program, log):
+def run(work, reduced, program):
     py = sys.executable
     os.makedirs(work, exist_ok=True)
     prompt_file = os.path.join(ROOT, "voice", "prompts", "prompts_sl.txt")
@@ -137,7 +137,8 @@ def run(work, reduced, program, log):
     m = re.search(r"(\d+) of (\d+) carrier takes used.*loudest sample (\d+)", kit_log)
     figures["takes_used"] = int(m.group(1)) if m else 0
     figures["loudest_sample"] = int(m.group(3)) if m else 32767
-    errors = boundary_errors(read_times(truth, 2), read_times(os.path.join(voice, "alignment.tsv"), 3))
+    found = read_times(os.path.join(voice, "alignment.tsv"), 3)
+    errors = boundary_errors(read_times(truth, 2), found)
     figures["boundaries"] = len(errors)
     figures["boundary_median_ms"] = 1000 * float(np.median(errors)) if len(errors) else 1e9
     figures["boundary_p90_ms"] = 1000 * float(np.percentile(errors, 90)) if len(errors) else 1e9
@@ -176,7 +177,7 @@ def main(argv=None):
     ap.add_argument("--reduced", action="store_true", help="every unit pair once")
     ap.add_argument("--program", default=os.path.join(ROOT, "build", "sintsrv"))
     args = ap.parse_args(argv)
-    run(args.work, args.reduced, args.program, lambda m: print(m, file=sys.stderr))
+    run(args.work, args.reduced, args.program)
     return 0
 
 

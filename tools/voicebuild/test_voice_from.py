@@ -26,7 +26,7 @@ class StandInProofTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.work = tempfile.mkdtemp(prefix="sint-proof-")
-        cls.figures = proof.run(cls.work, True, PROGRAM, lambda m: None)
+        cls.figures = proof.run(cls.work, True, PROGRAM)
 
     @classmethod
     def tearDownClass(cls):
