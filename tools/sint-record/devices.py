@@ -16,6 +16,20 @@ class DeviceError(RuntimeError):
     pass
 
 
+def _quietly(make):
+    """make(), with the standard error of the C libraries silenced: PortAudio
+    reports every sound system it probes (ALSA, JACK) there."""
+    saved = os.dup(2)
+    null = os.open(os.devnull, os.O_WRONLY)
+    try:
+        os.dup2(null, 2)
+        return make()
+    finally:
+        os.dup2(saved, 2)
+        os.close(saved)
+        os.close(null)
+
+
 class PortAudioDevice:
     """The default input and output of the sound card."""
 
@@ -26,7 +40,7 @@ class PortAudioDevice:
             import pyaudio
         except ImportError:
             raise DeviceError("PortAudio for Python is missing (apt-get install python3-pyaudio)")
-        self._pa = pyaudio.PyAudio()
+        self._pa = _quietly(pyaudio.PyAudio)
         self._format = pyaudio.paFloat32
         self.rate = rate
         try:
