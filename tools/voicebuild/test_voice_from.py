@@ -89,11 +89,10 @@ class FaultyTakesTest(unittest.TestCase):
             f.write(b"RIFF not a wave file")
         os.remove(os.path.join(takes, "w004.wav"))
         soundfile.write(os.path.join(takes, "w005.wav"), np.zeros(31 * 8000), 8000)
-        res = subprocess.run([sys.executable, os.path.join(proof.HERE, "voice_from.py"),
-                              "--recordings", takes, "--prompts", prompt_file, "--name", "t",
-                              "--program", PROGRAM, "--out", os.path.join(work, "voice"),
-                              "--port", str(proof.free_port())],
-                             stderr=subprocess.PIPE)
+        args = [sys.executable, os.path.join(proof.HERE, "voice_from.py"), "--recordings", takes,
+                "--prompts", prompt_file, "--name", "t", "--program", PROGRAM, "--out",
+                os.path.join(work, "voice"), "--port", str(proof.free_port())]
+        res = subprocess.run(args, stderr=subprocess.PIPE)
         log = res.stderr.decode()
         self.assertEqual(res.returncode, 1)
         for line in ["voice-from: w002: no speech found: record it again",
@@ -105,6 +104,12 @@ class FaultyTakesTest(unittest.TestCase):
                      "voice-from: 1 of 5 carrier takes used"]:
             self.assertIn(line, log.splitlines()[-1] if "takes used" in line else log, line)
         self.assertTrue(os.path.isfile(os.path.join(work, "voice", "data", "MorvenaIdra.dat")))
+        # Without a usable take nothing is built.
+        os.remove(os.path.join(takes, "w001-carrier-mama.wav"))
+        res = subprocess.run(args, stderr=subprocess.PIPE)
+        self.assertEqual(res.returncode, 2)
+        self.assertIn("voice-from: no take of the 5 carrier prompts could be used; nothing built",
+                      res.stderr.decode())
 
 
 if __name__ == "__main__":

@@ -31,6 +31,7 @@ import numpy as np  # noqa: E402
 
 import align  # noqa: E402
 import build_voice  # noqa: E402
+import donor as donor_mod  # noqa: E402
 import corpus  # noqa: E402
 import features as ft  # noqa: E402
 import glottal  # noqa: E402
@@ -281,7 +282,6 @@ def write_alignment(takes, path):
 
 
 def build(recordings, prompts_path, program, out, port, log):
-    import donor as donor_mod
     import soundfile
     prompt_list = pr.read_prompts(prompts_path)
     takes, absent = read_takes(prompt_list, recordings, donor_mod.Donor(), log)
@@ -293,6 +293,10 @@ def build(recordings, prompts_path, program, out, port, log):
             log("%s: %s: record it again" % (t.id, t.problem))
         elif t.flag:
             log("%s: %s: listen to it, record it again if it is not the prompt" % (t.id, t.flag))
+    if not usable:
+        log("no take of the %d carrier prompts could be used; nothing built"
+            % len(pr.carrier_words(prompt_list)))
+        return 2
     with tempfile.TemporaryDirectory(prefix="sint-takes-") as tmp:
         paths = {}
         for t in usable:
@@ -350,7 +354,7 @@ def main(argv=None):
     try:
         return build(args.recordings, args.prompts, args.program, out,
                      args.port or default_port(args.name), log)
-    except (pr.PromptError, glottal.GlottalError, OSError) as e:
+    except (pr.PromptError, glottal.GlottalError, donor_mod.DonorError, OSError) as e:
         log(str(e))
         return 2
 
