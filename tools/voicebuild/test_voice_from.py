@@ -104,6 +104,14 @@ class FaultyTakesTest(unittest.TestCase):
                      "voice-from: 1 of 5 carrier takes used"]:
             self.assertIn(line, log.splitlines()[-1] if "takes used" in line else log, line)
         self.assertTrue(os.path.isfile(os.path.join(work, "voice", "data", "MorvenaIdra.dat")))
+        # A folder that is not a program folder is never replaced.
+        other = os.path.join(work, "other")
+        os.makedirs(other)
+        open(os.path.join(other, "keep.txt"), "w").close()
+        res = subprocess.run(args[:-4] + ["--out", other], stderr=subprocess.PIPE)
+        self.assertEqual(res.returncode, 2)
+        self.assertIn("is not a program folder", res.stderr.decode())
+        self.assertTrue(os.path.isfile(os.path.join(other, "keep.txt")))
         # Without a usable take nothing is built.
         os.remove(os.path.join(takes, "w001-carrier-mama.wav"))
         res = subprocess.run(args, stderr=subprocess.PIPE)

@@ -57,6 +57,10 @@ PORT_SPAN = 800
 PROGRAM_FILES_LEFT_OUT = {"data", "wave", "filenames.ini", "Cost.dat", "Average.dat", "sint.log"}
 
 
+class VoiceFromError(RuntimeError):
+    pass
+
+
 def default_port(name):
     return PORT_BASE + zlib.crc32(name.encode("utf-8")) % PORT_SPAN
 
@@ -232,8 +236,11 @@ def write_voice(files, out, log):
 
 
 def copy_program(program, out, port, left_out=PROGRAM_FILES_LEFT_OUT):
-    """A copy of a program folder that listens on its own port."""
+    """A copy of a program folder that listens on its own port.  An earlier
+    program folder at `out` is replaced; any other folder with files in it is
+    left alone (VoiceFromError)."""
     if os.path.exists(out):
+        ensure_replaceable(out)
         shutil.rmtree(out)
     os.makedirs(out)
     for name in os.listdir(program):
@@ -245,6 +252,12 @@ def copy_program(program, out, port, left_out=PROGRAM_FILES_LEFT_OUT):
         else:
             shutil.copy2(src, os.path.join(out, name))
     set_port(out, port)
+
+
+def ensure_replaceable(out):
+    if os.path.exists(out) and (not os.path.isdir(out) or os.listdir(out)) and \
+            not os.path.isfile(os.path.join(out, "sint.ini")):
+        raise VoiceFromError("%s is not a program folder: name another --out" % out)
 
 
 def set_port(folder, port):
@@ -283,6 +296,7 @@ def write_alignment(takes, path):
 
 def build(recordings, prompts_path, program, out, port, log):
     import soundfile
+    ensure_replaceable(out)
     prompt_list = pr.read_prompts(prompts_path)
     takes, absent = read_takes(prompt_list, recordings, donor_mod.Donor(), log)
     usable = judge(takes)
@@ -354,7 +368,8 @@ def main(argv=None):
     try:
         return build(args.recordings, args.prompts, args.program, out,
                      args.port or default_port(args.name), log)
-    except (pr.PromptError, glottal.GlottalError, donor_mod.DonorError, OSError) as e:
+    except (pr.PromptError, glottal.GlottalError, donor_mod.DonorError, VoiceFromError,
+            OSError) as e:
         log(str(e))
         return 2
 
