@@ -27,7 +27,8 @@ endif
 APT_PACKAGES := cmake g++ make libgtest-dev libgmock-dev ninja-build ccache python3 sox \
                 speech-dispatcher libexpat1-dev dpkg-dev lintian adduser haproxy \
                 libcpp-httplib-dev nlohmann-json3-dev libmp3lame-dev libopusenc-dev libflac-dev \
-                libopusfile-dev libmpg123-dev pkg-config
+                libopusfile-dev libmpg123-dev pkg-config \
+                espeak-ng praat python3-numpy python3-scipy python3-soundfile libsoxr0 python3-pyaudio
 # What only the tests use: the browser that drives sint-http's page (the Node
 # packages come from the npm registry, installed by the test itself).
 TEST_APT_PACKAGES := chromium
@@ -161,6 +162,22 @@ voice:
 	$(BUILD)/sintsrv/sint-voicecheck
 	rm -f $(BUILD)/sintsrv/data/MorvenaIdra.dat
 	cd $(BUILD)/sintsrv && ./sintsrv -ustvaripodatke -konzola
+
+# make voice-from RECORDINGS=folder NAME=name [PROMPTS=file] [PORT=n]: a voice
+# from a person's recordings of the prompt list (ID.wav in any format libsndfile
+# reads), aligned, pitch-marked and packed by tools/voicebuild/voice_from.py into
+# $(BUILD)/voices/NAME, a program folder like $(BUILD)/sintsrv with its own port
+# in sint.ini. Names the takes to record again and any missing diphone. Debian's
+# python3 runs it, for its numpy, scipy and soundfile.
+PROMPTS ?= voice/prompts/prompts_sl.txt
+
+.PHONY: voice-from
+voice-from: build
+	@if [ -z "$(RECORDINGS)" ] || [ -z "$(NAME)" ]; then \
+	    echo "usage: make voice-from RECORDINGS=folder NAME=name [PROMPTS=file] [PORT=n]"; exit 2; fi
+	/usr/bin/python3 tools/voicebuild/voice_from.py --recordings "$(RECORDINGS)" --name "$(NAME)" \
+	    --prompts "$(PROMPTS)" --program $(BUILD)/sintsrv --out $(BUILD)/voices/$(NAME) \
+	    $(if $(PORT),--port $(PORT))
 
 # make windows: cross-build the Windows program folders build-win64/sintsrv and
 # build-win32/sintsrv with mingw-w64 (sintsrv.exe, sint-say.exe, sint-g2p.exe,

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -228,6 +229,16 @@ TEST_F(SayProgram, SpeedIsAFactorOnTopOfTheRate) {
     EXPECT_NE(ssml.err.find("rate=\"-50%\" is no speaking rate"), std::string::npos) << ssml.err;
 }
 
+// A voice folder names the server's port in its sint.ini.
+TEST_F(SayProgram, VoiceFolderGivesThePort) {
+    const std::string folder = dir + "voice";
+    std::filesystem::create_directory(folder);
+    std::ofstream(folder + "/sint.ini") << "port = " << port << "\n";
+    const SayRun run = say("--voice " + folder + " -o " + dir + "a.wav Dober dan.");
+    std::filesystem::remove_all(folder);
+    EXPECT_EQ(run.code, 0) << run.err;
+}
+
 TEST_F(SayProgram, SaysClearlyWhenNoServerCanBeReached) {
     const int free_port = port;
     server->server_stop();
@@ -235,6 +246,9 @@ TEST_F(SayProgram, SaysClearlyWhenNoServerCanBeReached) {
                            " --server /nonexistent/sintsrv -o " + dir + "b.wav Dober dan.");
     EXPECT_EQ(run.code, 1);
     EXPECT_NE(run.err.find("/nonexistent/sintsrv cannot be started"), std::string::npos) << run.err;
+    const SayRun no_voice = say("--voice /nonexistent/voice -o " + dir + "b.wav Dober dan.");
+    EXPECT_EQ(no_voice.code, 1);
+    EXPECT_NE(no_voice.err.find("no voice folder /nonexistent/voice"), std::string::npos);
     const SayRun usage = say("Dober dan.");
     EXPECT_EQ(usage.code, 1);
     EXPECT_NE(usage.err.find("-o FILE.wav or --raw"), std::string::npos);

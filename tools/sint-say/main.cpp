@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -39,6 +40,8 @@ constexpr const char* kUsage =
     "  --port N         server port (default: the port of the server's sint.ini, else 10150)\n"
     "  --server PATH    the sintsrv to start when nobody answers\n"
     "                   (default: $SINT_SERVER, else the sintsrv beside sint-say)\n"
+    "  --voice FOLDER   speak with the voice of a program folder, such as one that\n"
+    "                   make voice-from builds: its sintsrv on the port of its sint.ini\n"
     "  -m, --ssml       the text is SSML (marks, breaks, prosody, say-as)\n"
     "  --marks          with -m: print each mark's time and name to standard error\n"
     "  -q, --quiet      no progress bar\n"
@@ -159,6 +162,12 @@ int main(int argc, char** argv) {
             options.port_given = true;
         } else if (arg == "--server") {
             options.server_path = value("--server");
+        } else if (arg == "--voice") {
+            const std::filesystem::path folder = value("--voice");
+            std::error_code error;
+            if (!std::filesystem::is_directory(folder, error))
+                return fail("no voice folder " + folder.string());
+            options.server_path = (folder / sint::executable_name("sintsrv")).string();
         } else if (arg == "-m" || arg == "--ssml") {
             ssml = true;
         } else if (arg == "--marks") {

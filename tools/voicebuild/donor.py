@@ -35,7 +35,7 @@ class DonorError(RuntimeError):
 
 
 class Donor:
-    def __init__(self, voice="sl"):
+    def __init__(self, voice="sl", pitch=PITCH, pitch_range=0, rate=RATE):
         name = ctypes.util.find_library("espeak-ng") or "libespeak-ng.so.1"
         try:
             self._lib = ctypes.CDLL(name)
@@ -50,13 +50,16 @@ class Donor:
             raise DonorError("espeak-ng did not initialise")
         if lib.espeak_SetVoiceByName(voice.encode()) != 0:
             raise DonorError("espeak-ng has no voice %r" % voice)
-        lib.espeak_SetParameter(PARAM_PITCH, PITCH, 0)
-        lib.espeak_SetParameter(PARAM_RANGE, 0, 0)   # monotone
-        lib.espeak_SetParameter(PARAM_RATE, RATE, 0)
+        lib.espeak_SetParameter(PARAM_PITCH, pitch, 0)
+        lib.espeak_SetParameter(PARAM_RANGE, pitch_range, 0)   # 0: monotone
+        self.set_rate(rate)
         self._samples = []
         self._events = []
         self._callback = _CALLBACK(self._collect)
         lib.espeak_SetSynthCallback(self._callback)
+
+    def set_rate(self, words_per_minute):
+        self._lib.espeak_SetParameter(PARAM_RATE, int(words_per_minute), 0)
 
     def _collect(self, wav, count, events):
         if count > 0 and wav:

@@ -87,6 +87,13 @@ def place_marks(x, units, voiced, period, length):
     the last at `length`.  `voiced(label)` tells voiced units.
     """
     y = fundamental(x)
+    return assemble_marks(units, voiced, length, lambda a, b: voiced_marks(y, a, b, period))
+
+
+def assemble_marks(units, voiced, length, marks_between):
+    """Pitch marks of a labelled recording: marks_between(a, b) in every
+    stretch of voiced units, one every 10 ms in voiceless ones, regularised,
+    and a mark of its own in every unit."""
     bounds = [s for _, s in units] + [length]
     marks = []
     i = 0
@@ -97,7 +104,7 @@ def place_marks(x, units, voiced, period, length):
             j += 1
         a, b = bounds[i], bounds[j + 1]
         if v:
-            marks.extend(voiced_marks(y, a, b, period))
+            marks.extend(marks_between(a, b))
         else:
             marks.extend(range(a + VOICELESS_STEP // 2, b, VOICELESS_STEP))
         i = j + 1

@@ -11,6 +11,7 @@ import corpus  # noqa: E402
 import labels  # noqa: E402
 import phones as ph  # noqa: E402
 import pitchmarks as pm  # noqa: E402
+import prompts as pr  # noqa: E402
 import riffwav  # noqa: E402
 
 
@@ -276,6 +277,41 @@ class WaveFileTest(unittest.TestCase):
         self.assertEqual(back, [1, -2])
         with self.assertRaises(ValueError):
             riffwav.wave_bytes([0], {1: [(0, "x" * 12)]})
+
+
+class PromptListTest(unittest.TestCase):
+    PROMPTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "voice",
+                           "prompts", "prompts_sl.txt")
+
+    def test_committed_list_covers_every_pair(self):
+        prompts = pr.read_prompts(self.PROMPTS)
+        words = pr.carrier_words(prompts)
+        self.assertEqual(corpus.missing_pairs(words.values()), [])
+        for w in words.values():
+            self.assertTrue(corpus.speakable(w), w)
+        self.assertEqual(len(prompts) - len(words), pr.SENTENCES)
+
+    def test_spelling_reads_back(self):
+        cases = [(["m", "a:", "m", "a"], "máma"), (["d", "Z", "E:"], "d-žê"),
+                 (["dZ", "E:"], "džê"), (["t", "s", "a:"], "tsá"), (["ts", "a:"], "cá"),
+                 (["a:", "I", "U", "@", "@:"], "áĭŭəə\u0301"), (["tS", "O:", "h"], "čôh")]
+        for phones, text in cases:
+            self.assertEqual(pr.spell(phones), text)
+            self.assertEqual(pr.read_word(text), phones)
+        for w in corpus.build_corpus()[0]:
+            self.assertEqual(pr.read_word(pr.spell(w)), w)
+        with self.assertRaises(pr.PromptError):
+            pr.read_word("máxa")
+
+    def test_malformed_lists_are_refused(self):
+        import tempfile
+        for text in ["w001 máma\n", "w001\t\n", "w001\tmáma\nw001\tsáma\n", "\tmáma\n",
+                     "../w001\tmáma\n"]:
+            with tempfile.NamedTemporaryFile("w", suffix=".txt", encoding="utf-8") as f:
+                f.write(text)
+                f.flush()
+                with self.assertRaises(pr.PromptError, msg=text):
+                    pr.read_prompts(f.name)
 
 
 if __name__ == "__main__":
