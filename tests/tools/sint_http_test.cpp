@@ -2,10 +2,14 @@
 // sintsrv with the synthetic test voice, asked over HTTP with the library's
 // client, its audio decoded by the Debian libraries of each format.
 #include <FLAC/stream_decoder.h>
+#include <arpa/inet.h>
 #include <httplib.h>
 #include <mpg123.h>
+#include <netinet/in.h>
 #include <opusfile.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -438,6 +442,71 @@ TEST_F(SintHttpTest, ThePageSpeaksInHeadlessChromiumByKeyboard) {
         EXPECT_NE(std::find(names.begin(), names.end(), name), names.end())
             << name << " in " << (*result)["names"].dump();
     EXPECT_TRUE(std::filesystem::exists(screenshot));
+}
+
+// A raw connection to the gateway, for clients no library would be.
+int raw_connection(std::uint16_t port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    return fd;
+}
+
+// What the gateway says on `fd` within `ms`, up to its end.
+std::string raw_reply(int fd, int ms) {
+    std::string reply;
+    char buffer[4096];
+    pollfd wait{fd, POLLIN, 0};
+    while (poll(&wait, 1, ms) > 0) {
+        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) break;
+        reply.append(buffer, static_cast<std::size_t>(n));
+    }
+    return reply;
+}
+
+TEST_F(SintHttpTest, FloodsAndSlowClientsAreDroppedWithoutStallingOthers) {
+    const std::uint16_t port = gateway_->port();
+    // More slow clients than the gateway has workers: heads sent a byte at a
+    // time, and a body that stops short of its length.
+    std::vector<int> slow;
+    for (int i = 0; i < 60; ++i) slow.push_back(raw_connection(port));
+    const std::string short_body =
+        "POST /v1/audio/speech HTTP/1.1\r\nHost: x\r\nContent-Length: 100\r\n\r\n{\"input\"";
+    send(slow[0], short_body.data(), short_body.size(), MSG_NOSIGNAL);
+    const auto start = std::chrono::steady_clock::now();
+    std::atomic<bool> dripping{true};
+    std::thread drip([&] {
+        const std::string head = "GET /health HTTP/1.1\r\nX-Slow: ";
+        for (std::size_t at = 0; dripping; at = (at + 1) % head.size()) {
+            for (std::size_t i = 1; i < slow.size(); ++i) send(slow[i], &head[at], 1, MSG_NOSIGNAL);
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+    });
+    // Others are served meanwhile.
+    EXPECT_FALSE(speech({{"input", kText}, {"response_format", "pcm"}}).empty());
+    EXPECT_EQ(health(), 200);
+    // A flood of headers ends in 431 as soon as it passes the limit.
+    const int flood = raw_connection(port);
+    std::string head = "GET /health HTTP/1.1\r\n";
+    while (head.size() < 64 * 1024) head += "X-Flood: " + std::string(100, 'a') + "\r\n";
+    send(flood, head.data(), head.size(), MSG_NOSIGNAL);
+    EXPECT_EQ(raw_reply(flood, 5000).substr(0, 12), "HTTP/1.1 431");
+    close(flood);
+    // The slow ones get 408 when their time is up; the short body, whose head
+    // was whole, 400 when the server behind stops waiting for the rest.
+    for (const int fd : slow) {
+        const std::string reply = raw_reply(fd, 15000);
+        EXPECT_EQ(reply.substr(0, 12), fd == slow[0] ? "HTTP/1.1 400" : "HTTP/1.1 408") << reply;
+        EXPECT_NE(reply.find("\"error\""), std::string::npos);
+        close(fd);
+    }
+    dripping = false;
+    drip.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
 }
 
 TEST_F(SintHttpTest, AServerThatIsGoneIsStartedAgainOrNamedIn503) {

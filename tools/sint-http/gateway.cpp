@@ -1,13 +1,19 @@
 #include "tools/sint-http/gateway.h"
 
 #include <httplib.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
+#include <thread>
 
+#include "tools/sint-http/front_door.h"
 #include "tools/sint-http/speech_request.h"
 #include "tools/sint-http/web_page.h"
 #include "tools/ssml/plan_speaker.h"
@@ -58,6 +64,23 @@ private:
     httplib::DataSink& sink_;
     std::string bytes_;
 };
+
+// Ends the process on SIGTERM, SIGINT or SIGHUP, taking the socket `backend`
+// and its `folder` away first. The signals are blocked in every thread and
+// taken by one thread of their own.
+void end_with_signals(const std::string& folder, const std::string& backend) {
+    sigset_t ending;
+    sigemptyset(&ending);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&ending, signal);
+    pthread_sigmask(SIG_BLOCK, &ending, nullptr);
+    std::thread([ending, folder, backend] {
+        int signal = 0;
+        sigwait(&ending, &signal);
+        ::unlink(backend.c_str());
+        ::rmdir(folder.c_str());
+        std::_Exit(0);
+    }).detach();
+}
 
 class Gateway {
 public:
@@ -197,32 +220,39 @@ void Gateway::set_routes() {
 }
 
 bool Gateway::run(std::string& error) {
+    FrontDoor front;
+    if (!front.open(options_.host, options_.port, kHttpListenBacklog, error)) return false;
+    // The HTTP server itself listens on a UNIX socket in a folder only this
+    // user may enter, reached through the front door alone.
+    const char* temp = std::getenv("TMPDIR");
+    std::string folder = std::string(temp && *temp ? temp : "/tmp") + "/sint-http-XXXXXX";
+    if (!::mkdtemp(folder.data())) {
+        error = "cannot make a folder in " + folder.substr(0, folder.rfind('/'));
+        return false;
+    }
+    const std::string backend = folder + "/http.sock";
+    end_with_signals(folder, backend);
+
+    http_.set_address_family(AF_UNIX);
     http_.new_task_queue = [] { return new httplib::ThreadPool(kHttpWorkers); };
     http_.set_payload_max_length(kHttpBodyMax);
     http_.set_read_timeout(kHttpIoTimeoutS, 0);
     http_.set_write_timeout(kHttpIoTimeoutS, 0);
-    http_.set_keep_alive_max_count(kHttpKeepAliveMax);
-    http_.set_keep_alive_timeout(kHttpIoTimeoutS);
+    // One request a connection, so that every request passes the front door.
+    http_.set_keep_alive_max_count(1);
     set_routes();
-    // SO_REUSEADDR but not the library's SO_REUSEPORT, which would let a second
-    // gateway share the port unnoticed; the socket is kept to widen its backlog.
     int listening = -1;
-    http_.set_socket_options([&listening](int socket) {
-        const int yes = 1;
-        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        listening = socket;
-    });
-    if (!http_.bind_to_port(options_.host, options_.port)) {
-        error = "cannot listen on " + options_.host + ":" + std::to_string(options_.port);
+    http_.set_socket_options([&listening](int socket) { listening = socket; });
+    // The port means nothing for a UNIX socket, but must not be 0 (any port).
+    if (!http_.bind_to_port(backend, 80)) {
+        error = "cannot listen on " + backend;
         return false;
     }
-    // The library listens with a backlog of 5, which drops connections that
-    // arrive together; listening again only changes the backlog.
+    // The library listens with a backlog of 5; listening again only widens it.
     if (listening >= 0) ::listen(listening, kHttpListenBacklog);
-    if (!http_.listen_after_bind()) {
-        error = "the listening socket failed";
-        return false;
-    }
+    std::thread server([this] { http_.listen_after_bind(); });
+    server.detach();
+    front.run(backend);
     return true;
 }
 

@@ -23,8 +23,6 @@ inline constexpr int kHttpWorkers = 48;
 inline constexpr int kHttpListenBacklog = 128;
 // How long one read or write on a connection may wait, in seconds.
 inline constexpr int kHttpIoTimeoutS = 5;
-// Requests one kept-alive connection may carry.
-inline constexpr int kHttpKeepAliveMax = 100;
 // The longest time one speech request may take; the audio ends there.
 inline constexpr std::chrono::seconds kHttpSpeechTimeMax{600};
 // How long GET /health waits for the server's answer to TEST.
