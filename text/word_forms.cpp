@@ -1,0 +1,158 @@
+#include "text/word_forms.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace sint {
+
+namespace {
+
+// The ordinals whose forms give the endings after a hard and a soft stem.
+constexpr std::string_view kHardOrdinal = "peti";
+constexpr std::string_view kSoftOrdinal = "tretji";
+
+std::vector<std::string> split(const std::string& text, char separator) {
+    if (text.empty()) return {std::string()};  // an empty ending
+    std::vector<std::string> parts;
+    std::string part;
+    std::istringstream in(text);
+    while (std::getline(in, part, separator)) parts.push_back(part);
+    if (!text.empty() && text.back() == separator) parts.emplace_back();
+    return parts;
+}
+
+bool parse_gender(const std::string& text, Gender& gender) {
+    static constexpr std::string_view kNames[] = {"m", "ma", "f", "n"};
+    for (std::size_t i = 0; i < kGenderCount; ++i)
+        if (text == kNames[i]) {
+            gender = static_cast<Gender>(i);
+            return true;
+        }
+    return false;
+}
+
+bool parse_number(const std::string& text, GrammarNumber& number) {
+    static constexpr std::string_view kNames[] = {"sg", "du", "pl"};
+    for (std::size_t i = 0; i < kGrammarNumberCount; ++i)
+        if (text == kNames[i]) {
+            number = static_cast<GrammarNumber>(i);
+            return true;
+        }
+    return false;
+}
+
+bool parse_case(const std::string& text, GrammarCase& kase) {
+    static constexpr std::string_view kNames[] = {"nom", "gen", "dat", "acc", "loc", "ins"};
+    for (std::size_t i = 0; i < kCaseCount; ++i)
+        if (text == kNames[i]) {
+            kase = static_cast<GrammarCase>(i);
+            return true;
+        }
+    return false;
+}
+
+}  // namespace
+
+int WordForms::load(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return -1;
+    std::unordered_map<std::string, std::array<Forms, kGenderCount * kGrammarNumberCount>> ordinals;
+    for (std::string line; std::getline(file, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        const std::vector<std::string> f = split(line, '\t');
+        Gender gender{};
+        GrammarNumber number{};
+        if (f[0] == "P" && f.size() == 3) {
+            std::vector<GrammarCase> cases;
+            for (const std::string& name : split(f[2], ',')) {
+                GrammarCase kase{};
+                if (parse_case(name, kase)) cases.push_back(kase);
+            }
+            if (!cases.empty()) prepositions_[f[1]] = cases;
+        } else if ((f[0] == "C" || f[0] == "O") && f.size() == 5 && parse_gender(f[2], gender) &&
+                   parse_number(f[3], number)) {
+            const std::vector<std::string> forms = split(f[4], ',');
+            if (forms.size() != kCaseCount) continue;
+            auto& table = f[0] == "C" ? cardinals_[f[1]] : ordinals[f[1]];
+            Forms& row = table[slot(gender, number)];
+            for (std::size_t c = 0; c < kCaseCount; ++c) row[c] = forms[c];
+            if (f[0] == "C") cardinal_lemma_.emplace(forms[0], f[1]);
+        } else if (f[0] == "N" && f.size() == 5 && parse_gender(f[2], gender)) {
+            const std::vector<std::string> endings = split(f[4], ',');
+            if (endings.size() != kCaseCount * kGrammarNumberCount) continue;
+            auto [lemma, fresh] = noun_lemmas_.try_emplace(f[1]);
+            for (std::size_t s = 0; s < endings.size(); ++s) {
+                if (endings[s] == "-") continue;
+                const auto n = static_cast<GrammarNumber>(s / kCaseCount);
+                const auto c = static_cast<GrammarCase>(s % kCaseCount);
+                bool first = true;
+                for (const std::string& ending : split(endings[s], '/')) {
+                    std::string form = f[3] + ending;
+                    if (fresh && first) lemma->second[s] = form;
+                    first = false;
+                    std::vector<FormAnalysis>& analyses = nouns_[form];
+                    const FormAnalysis analysis{gender, n, c};
+                    bool known = false;
+                    for (const FormAnalysis& a : analyses) known = known || a == analysis;
+                    if (!known) analyses.push_back(analysis);
+                }
+            }
+        } else if (f[0] == "A" && f.size() == 3) {
+            for (const std::string& ending : split(f[2], ',')) adjectives_.insert(f[1] + ending);
+        }
+    }
+    // The endings of the reference ordinals after their stems.
+    const std::string_view references[] = {kHardOrdinal, kSoftOrdinal};
+    for (std::size_t soft = 0; soft < 2; ++soft) {
+        const auto it = ordinals.find(std::string(references[soft]));
+        if (it == ordinals.end()) continue;
+        const std::size_t stem = references[soft].size() - 1;  // without the -i
+        for (std::size_t s = 0; s < it->second.size(); ++s)
+            for (std::size_t c = 0; c < kCaseCount; ++c) {
+                const std::string& form = it->second[s][c];
+                ordinal_endings_[soft][s][c] = form.size() > stem ? form.substr(stem) : "";
+            }
+    }
+    return 0;
+}
+
+const std::vector<FormAnalysis>* WordForms::noun(std::string_view word) const {
+    const auto it = nouns_.find(std::string(word));
+    return it == nouns_.end() ? nullptr : &it->second;
+}
+
+bool WordForms::adjective(std::string_view word) const {
+    return adjectives_.count(std::string(word)) > 0;
+}
+
+const std::vector<GrammarCase>* WordForms::preposition(std::string_view word) const {
+    const auto it = prepositions_.find(std::string(word));
+    return it == prepositions_.end() ? nullptr : &it->second;
+}
+
+const std::string* WordForms::cardinal(std::string_view word, Gender gender, GrammarNumber number,
+                                       GrammarCase kase) const {
+    const auto lemma = cardinal_lemma_.find(std::string(word));
+    if (lemma == cardinal_lemma_.end()) return nullptr;
+    const auto it = cardinals_.find(lemma->second);
+    if (it == cardinals_.end()) return nullptr;
+    const std::string& form = it->second[slot(gender, number)][static_cast<std::size_t>(kase)];
+    return form.empty() ? nullptr : &form;
+}
+
+const std::string& WordForms::ordinal_ending(bool soft, Gender gender, GrammarNumber number,
+                                             GrammarCase kase) const {
+    return ordinal_endings_[soft ? 1 : 0][slot(gender, number)][static_cast<std::size_t>(kase)];
+}
+
+const std::string* WordForms::noun_form(std::string_view lemma, GrammarNumber number,
+                                        GrammarCase kase) const {
+    const auto it = noun_lemmas_.find(std::string(lemma));
+    if (it == noun_lemmas_.end()) return nullptr;
+    const std::string& form =
+        it->second[static_cast<std::size_t>(number) * kCaseCount + static_cast<std::size_t>(kase)];
+    return form.empty() ? nullptr : &form;
+}
+
+}  // namespace sint
