@@ -112,8 +112,9 @@ std::optional<FormAnalysis> count_agreement(long last_two, const NumberContext& 
         five_up && std::any_of(context.noun->begin(), context.noun->end(), [](const auto& a) {
             return a.number == GrammarNumber::pl && a.kase == GrammarCase::gen;
         });
-    if (counted_genitive && (!context.governed || has_case(*context.governed, GrammarCase::acc)))
-        return std::nullopt;
+    // After a preposition of the genitive too: "do dvajset centimetrov", "od
+    // pet let", as news and speech say it.
+    if (counted_genitive) return std::nullopt;
     std::vector<FormAnalysis> candidates;
     for (const FormAnalysis& a : governed_analyses(context)) {
         if (a.number != required) continue;

@@ -494,9 +494,24 @@ std::string NumberWords::cardinal_at(const std::string& in, std::size_t i, std::
     if (forms_ && value < 1000 && !listed(no_agreement_words_, next_word) &&
         !listed(no_agreement_words_, before_lower) && !listed(label_words_, before_lower)) {
         const std::string preposition = preposition_before(tokens, token_at(tokens, i), classes);
-        const NumberContext context =
-            number_context(tokens, token_at(tokens, j + 1), preposition, *forms_, classes);
-        if (const auto form = count_agreement(value % 100, context))
+        // The first number of a range takes the case the last one takes with
+        // the noun after it: "pri 4 do 5 stopinjah", "od 60 do 75 evrov".
+        std::size_t after = token_at(tokens, j + 1);
+        long governing = value % 100;
+        if (after + 1 < tokens.size() && listed(list_words_, tokens[after].text) &&
+            ascii_digit_at(std::string(tokens[after + 1].text), 0, classes)) {
+            governing = 0;  // the last two digits of the last number
+            for (char c : tokens[after + 1].text) {
+                if (c < '0' || c > '9') break;
+                governing = (governing * 10 + (c - '0')) % 100;
+            }
+            after += 2;
+        }
+        // "od 10 do 12 ljudi": a word that keeps the count keeps both.
+        if (after < tokens.size() && listed(no_agreement_words_, tokens[after].text))
+            return agreeing_count(std::move(cardinal), value, before_lower, next_word);
+        const NumberContext context = number_context(tokens, after, preposition, *forms_, classes);
+        if (const auto form = count_agreement(governing, context))
             if (std::string declined = declined_count(cardinal, value, *form); !declined.empty())
                 return declined;
     }

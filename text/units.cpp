@@ -385,6 +385,17 @@ void join_to_number(std::string& out) {
 
 }  // namespace
 
+void add_unit_nouns(WordForms& forms) {
+    const auto add = [&](const Unit& unit) {
+        if (unit.forms[0].find(' ') != std::string_view::npos) return;
+        forms.add_by_analogy(std::string(unit.forms[0]), unit.gender == 0 ? Gender::m : Gender::f,
+                             {std::string(unit.forms[0]), std::string(unit.forms[1]),
+                              std::string(unit.forms[2]), std::string(unit.forms[3])});
+    };
+    for (const Unit& unit : kUnits) add(unit);
+    for (const Unit& unit : kStandaloneUnits) add(unit);
+}
+
 int UnitWords::load(ProfileFile& profile) {
     fraction_names.clear();
     accusative_words.clear();

@@ -31,6 +31,10 @@ struct UnitWords {
     int load(ProfileFile& profile);
 };
 
+// Adds the nouns of the units that the lexicon lacks ("liter", "kilogram"),
+// declined like a noun it has, so that they decline with their count too.
+void add_unit_nouns(WordForms& forms);
+
 void convert_units(const std::string& in, std::string& out, const CharClassTable& classes,
                    const UnitWords& words = {});
 

@@ -1,5 +1,6 @@
 #include "text/word_forms.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -10,6 +11,9 @@ namespace {
 // The ordinals whose forms give the endings after a hard and a soft stem.
 constexpr std::string_view kHardOrdinal = "peti";
 constexpr std::string_view kSoftOrdinal = "tretji";
+// Letters of the shortest common ending of a noun and the model it is
+// declined after.
+constexpr std::size_t kAnalogyEndingMin = 2;
 
 std::vector<std::string> split(const std::string& text, char separator) {
     if (text.empty()) return {std::string()};  // an empty ending
@@ -81,7 +85,7 @@ int WordForms::load(const std::string& path) {
         } else if (f[0] == "N" && f.size() == 5 && parse_gender(f[2], gender)) {
             const std::vector<std::string> endings = split(f[4], ',');
             if (endings.size() != kCaseCount * kGrammarNumberCount) continue;
-            auto [lemma, fresh] = noun_lemmas_.try_emplace(f[1]);
+            auto [lemma, fresh] = noun_lemmas_.try_emplace(f[1], NounLemma{gender, {}});
             for (std::size_t s = 0; s < endings.size(); ++s) {
                 if (endings[s] == "-") continue;
                 const auto n = static_cast<GrammarNumber>(s / kCaseCount);
@@ -89,13 +93,9 @@ int WordForms::load(const std::string& path) {
                 bool first = true;
                 for (const std::string& ending : split(endings[s], '/')) {
                     std::string form = f[3] + ending;
-                    if (fresh && first) lemma->second[s] = form;
+                    if (fresh && first) lemma->second.forms[s] = form;
                     first = false;
-                    std::vector<FormAnalysis>& analyses = nouns_[form];
-                    const FormAnalysis analysis{gender, n, c};
-                    bool known = false;
-                    for (const FormAnalysis& a : analyses) known = known || a == analysis;
-                    if (!known) analyses.push_back(analysis);
+                    add_noun_form(form, {gender, n, c});
                 }
             }
         } else if (f[0] == "A" && f.size() == 3) {
@@ -115,6 +115,63 @@ int WordForms::load(const std::string& path) {
             }
     }
     return 0;
+}
+
+void WordForms::add_noun_form(const std::string& form, const FormAnalysis& analysis) {
+    std::vector<FormAnalysis>& analyses = nouns_[form];
+    if (std::find(analyses.begin(), analyses.end(), analysis) == analyses.end())
+        analyses.push_back(analysis);
+}
+
+bool WordForms::add_by_analogy(const std::string& lemma, Gender gender,
+                               const std::array<std::string, 4>& known) {
+    if (lemma.empty() || noun_lemmas_.count(lemma) > 0) return false;
+    // The slots of the known forms: nominative singular, dual, plural and the
+    // genitive plural.
+    constexpr std::size_t kKnownSlots[] = {
+        0, kCaseCount, 2 * kCaseCount, 2 * kCaseCount + static_cast<std::size_t>(GrammarCase::gen)};
+    const auto common_ending = [&](const std::string& other) {
+        std::size_t n = 0;
+        while (n < lemma.size() && n < other.size() &&
+               lemma[lemma.size() - 1 - n] == other[other.size() - 1 - n])
+            ++n;
+        return n;
+    };
+    // The forms of `model` with its stem before the common ending replaced.
+    const auto declined = [&](const std::string& model, const NounForms& forms, std::size_t n) {
+        const std::string from = model.substr(0, model.size() - n);
+        const std::string to = lemma.substr(0, lemma.size() - n);
+        NounForms out;
+        for (std::size_t s = 0; s < forms.size(); ++s)
+            if (forms[s].starts_with(from)) out[s] = to + forms[s].substr(from.size());
+        return out;
+    };
+    const std::string* best = nullptr;
+    std::size_t best_ending = 0;
+    NounForms best_forms;
+    for (const auto& [model, entry] : noun_lemmas_) {
+        const std::size_t n = common_ending(model);
+        // The longest ending wins, of equal ones the first in the alphabet, so
+        // that every platform declines alike.
+        if (entry.gender != gender || n < kAnalogyEndingMin || n < best_ending ||
+            (n == best_ending && best && model > *best))
+            continue;
+        NounForms forms = declined(model, entry.forms, n);
+        bool fits = true;
+        for (std::size_t k = 0; k < known.size(); ++k)
+            fits = fits && forms[kKnownSlots[k]] == known[k];
+        if (!fits) continue;
+        best = &model;
+        best_ending = n;
+        best_forms = std::move(forms);
+    }
+    if (!best) return false;
+    for (std::size_t s = 0; s < best_forms.size(); ++s)
+        if (!best_forms[s].empty())
+            add_noun_form(best_forms[s], {gender, static_cast<GrammarNumber>(s / kCaseCount),
+                                          static_cast<GrammarCase>(s % kCaseCount)});
+    noun_lemmas_.emplace(lemma, NounLemma{gender, best_forms});
+    return true;
 }
 
 const std::vector<FormAnalysis>* WordForms::noun(std::string_view word) const {
@@ -151,7 +208,8 @@ const std::string* WordForms::noun_form(std::string_view lemma, GrammarNumber nu
     const auto it = noun_lemmas_.find(std::string(lemma));
     if (it == noun_lemmas_.end()) return nullptr;
     const std::string& form =
-        it->second[static_cast<std::size_t>(number) * kCaseCount + static_cast<std::size_t>(kase)];
+        it->second
+            .forms[static_cast<std::size_t>(number) * kCaseCount + static_cast<std::size_t>(kase)];
     return form.empty() ? nullptr : &form;
 }
 

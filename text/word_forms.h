@@ -61,6 +61,13 @@ public:
     const std::string* noun_form(std::string_view lemma, GrammarNumber number,
                                  GrammarCase kase) const;
 
+    // Adds the noun `lemma` (a unit the lexicon lacks: "liter") declined like
+    // the lexicon noun of its gender with the longest common ending ("meter")
+    // whose forms give `known`: the nominative singular, dual and plural and
+    // the genitive plural. False when the lexicon has the noun or no model fits.
+    bool add_by_analogy(const std::string& lemma, Gender gender,
+                        const std::array<std::string, 4>& known);
+
     std::size_t noun_lemmas() const { return noun_lemmas_.size(); }
     std::size_t noun_forms() const { return nouns_.size(); }
 
@@ -71,10 +78,16 @@ private:
                static_cast<std::size_t>(number);
     }
 
+    using NounForms = std::array<std::string, kCaseCount * kGrammarNumberCount>;
+    void add_noun_form(const std::string& form, const FormAnalysis& analysis);
+
     std::unordered_map<std::string, std::vector<FormAnalysis>> nouns_;
-    // The first gender's forms of each noun lemma, sg, du, pl after another.
-    std::unordered_map<std::string, std::array<std::string, kCaseCount * kGrammarNumberCount>>
-        noun_lemmas_;
+    // The first gender and forms of each noun lemma, sg, du, pl after another.
+    struct NounLemma {
+        Gender gender;
+        NounForms forms;
+    };
+    std::unordered_map<std::string, NounLemma> noun_lemmas_;
     std::unordered_set<std::string> adjectives_;
     std::unordered_map<std::string, std::vector<GrammarCase>> prepositions_;
     // Cardinals by lemma, then gender × number.
