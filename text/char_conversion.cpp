@@ -104,10 +104,10 @@ void convert_characters(std::string_view in, std::string& out, std::size_t limit
             i = address_end - 1;
             continue;
         }
-        if (ch == kGreekLetterMark && i + 1 < in.size()) {
+        const auto greek = i + 1 < in.size() ? static_cast<unsigned char>(in[i + 1]) - 'a' : -1;
+        if (ch == kGreekLetterMark && greek >= 0 && greek < static_cast<int>(kGreekLetterCount)) {
             // A Greek letter as the UTF-8 conversion wrote it: its name, a word.
-            const auto index =
-                static_cast<std::size_t>(static_cast<unsigned char>(in[i + 1]) - 'a');
+            const auto index = static_cast<std::size_t>(greek);
             ++i;
             if (!options.greek_names || index >= options.greek_names->size()) continue;
             const std::string& name = (*options.greek_names)[index];
