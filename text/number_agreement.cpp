@@ -10,10 +10,12 @@ namespace sint {
 namespace {
 
 // The cases in the order one is taken when the noun's form allows several:
-// the nominative of a subject first, then the object, then the rest.
+// the nominative of a subject first, then the object, then the rest; the
+// locative before the dative, which a preposition governs more seldom ("pri
+// enem letu").
 constexpr std::array<GrammarCase, kCaseCount> kCasePreference = {
     GrammarCase::nom, GrammarCase::acc, GrammarCase::gen,
-    GrammarCase::dat, GrammarCase::loc, GrammarCase::ins};
+    GrammarCase::loc, GrammarCase::dat, GrammarCase::ins};
 // An ordinal more often stands before a singular noun than before a plural.
 constexpr std::array<GrammarNumber, kGrammarNumberCount> kNumberPreference = {
     GrammarNumber::sg, GrammarNumber::pl, GrammarNumber::du};
