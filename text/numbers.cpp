@@ -499,7 +499,10 @@ std::string NumberWords::cardinal_at(const std::string& in, std::size_t i, std::
         std::size_t after = token_at(tokens, j + 1);
         long governing = value % 100;
         if (after + 1 < tokens.size() && listed(list_words_, tokens[after].text) &&
-            ascii_digit_at(std::string(tokens[after + 1].text), 0, classes)) {
+            forms_->cardinal_form(tokens[after + 1].text)) {
+            after += 2;  // "s 3 do štirimi kilometri": the unit stage read the last
+        } else if (after + 1 < tokens.size() && listed(list_words_, tokens[after].text) &&
+                   ascii_digit_at(std::string(tokens[after + 1].text), 0, classes)) {
             governing = 0;  // the last two digits of the last number
             for (char c : tokens[after + 1].text) {
                 if (c < '0' || c > '9') break;

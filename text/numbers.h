@@ -33,6 +33,8 @@ public:
     // The form lexicon that counts and ordinals agree with (it must outlive
     // this object); null or empty: the ending rules alone.
     void set_word_forms(const WordForms* forms) { forms_ = forms; }
+    // `stevnik_vezniki`: the words joining the numbers of a list or range.
+    const std::vector<std::string>& list_words() const { return list_words_; }
 
     // The number stage over one sentence text.
     void convert(const std::string& in, std::string& out, const CharClassTable& classes) const;

@@ -150,6 +150,7 @@ int TGFP::init_gfp_dictionary() {
     if (!word_forms_.empty()) add_unit_nouns(word_forms_);
     numbers_.set_word_forms(&word_forms_);
     unit_words_.forms = &word_forms_;
+    unit_words_.range_words = numbers_.list_words();
     return compounds_.load_directory(options_.dictionary_dir, classes_);  // pripravi_zlozenke
 }
 

@@ -340,6 +340,18 @@ GrammarCase unit_case(const std::string& in, std::size_t i, const UnitWords& wor
     begin = begin == std::string::npos ? 0 : begin + 1;
     std::string before(previous_word(in, begin));
     classes.lower_case(before);
+    // "s 3 do 4 km": the word before the range's first number.
+    const bool range_word = std::find(words.range_words.begin(), words.range_words.end(), before) !=
+                            words.range_words.end();
+    if (range_word && begin >= before.size() + 1) {
+        const std::size_t first = begin - before.size() - 1;  // past the range word
+        if (!previous_integer(in, first).empty()) {
+            std::size_t first_begin = in.rfind(' ', first - 2);
+            first_begin = first_begin == std::string::npos ? 0 : first_begin + 1;
+            before = previous_word(in, first_begin);
+            classes.lower_case(before);
+        }
+    }
     if (std::find(words.accusative_words.begin(), words.accusative_words.end(), before) !=
         words.accusative_words.end())
         return GrammarCase::acc;

@@ -24,6 +24,9 @@ struct UnitWords {
     // `enota_tozilnik` (optional): words before a count after which the
     // unit is in the accusative ("dolga 3 km", "za 2 km").
     std::vector<std::string> accusative_words;
+    // Words joining the two numbers of a range ("3 do 4 km"): the word
+    // before the first number chooses the case (`stevnik_vezniki`).
+    std::vector<std::string> range_words;
     // The form lexicon; null or empty: units in the nominative alone.
     const WordForms* forms = nullptr;
 

@@ -81,7 +81,10 @@ int WordForms::load(const std::string& path) {
             auto& table = f[0] == "C" ? cardinals_[f[1]] : ordinals[f[1]];
             Forms& row = table[slot(gender, number)];
             for (std::size_t c = 0; c < kCaseCount; ++c) row[c] = forms[c];
-            if (f[0] == "C") cardinal_lemma_.emplace(forms[0], f[1]);
+            if (f[0] == "C") {
+                cardinal_lemma_.emplace(forms[0], f[1]);
+                cardinal_forms_.insert(forms.begin(), forms.end());
+            }
         } else if (f[0] == "N" && f.size() == 5 && parse_gender(f[2], gender)) {
             const std::vector<std::string> endings = split(f[4], ',');
             if (endings.size() != kCaseCount * kGrammarNumberCount) continue;

@@ -53,6 +53,10 @@ public:
     // "enaindvajset") in the given form; null when the lexicon lacks it.
     const std::string* cardinal(std::string_view word, Gender gender, GrammarNumber number,
                                 GrammarCase kase) const;
+    // True when `word` is a form of a cardinal ("tremi", "štirih").
+    bool cardinal_form(std::string_view word) const {
+        return cardinal_forms_.count(std::string(word)) > 0;
+    }
     // The ending of an ordinal after its stem ("pet-emu", "tretj-ega"): after a
     // hard stem, or after a soft one; empty when the lexicon has none.
     const std::string& ordinal_ending(bool soft, Gender gender, GrammarNumber number,
@@ -94,6 +98,7 @@ private:
     std::unordered_map<std::string, std::array<Forms, kGenderCount * kGrammarNumberCount>>
         cardinals_;
     std::unordered_map<std::string, std::string> cardinal_lemma_;  // a nominative -> its lemma
+    std::unordered_set<std::string> cardinal_forms_;
     std::array<std::array<Forms, kGenderCount * kGrammarNumberCount>, 2> ordinal_endings_;
 };
 
