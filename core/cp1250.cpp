@@ -66,6 +66,18 @@ constexpr const char* kCyrillic[32] = {
 // without its marks, a Cyrillic letter in Latin letters, a sign in plain
 // characters; empty (the character is dropped) for anything else.
 std::string transliterate(char32_t code_point) {
+    // Greek capitals U+0391 to U+03A9 (U+03A2 is unassigned), small letters
+    // U+03B1 to U+03C9 (with the final sigma U+03C2 before sigma).
+    constexpr char32_t kGreekCapitalAlpha = 0x0391, kGreekSmallAlpha = 0x03B1;
+    constexpr char32_t kGreekGap = 0x0011;  // after rho: the gap, or the final sigma
+    if ((code_point >= kGreekCapitalAlpha && code_point <= 0x03A9 && code_point != 0x03A2) ||
+        (code_point >= kGreekSmallAlpha && code_point <= 0x03C9)) {
+        const char32_t alpha =
+            code_point >= kGreekSmallAlpha ? kGreekSmallAlpha : kGreekCapitalAlpha;
+        char32_t index = code_point - alpha;
+        if (index > kGreekGap) --index;
+        return std::string{static_cast<char>(kGreekLetterMark), static_cast<char>('a' + index)};
+    }
     if (code_point >= 0x0410 && code_point <= 0x044F) {
         const bool capital = code_point < 0x0430;
         std::string text = kCyrillic[(code_point - 0x0410) % 32];

@@ -9,6 +9,12 @@
 
 namespace sint {
 
+// A Greek letter, which the code page lacks, is written as this byte (one the
+// code page leaves unused) and a letter from 'a' for alpha to 'x' for omega;
+// text analysis reads it by the voice's name of the letter.
+inline constexpr unsigned char kGreekLetterMark = 0x81;
+inline constexpr std::size_t kGreekLetterCount = 24;
+
 // The code page 1250 byte of a Unicode code point, or 0 when the code page
 // lacks it (code point 0 itself is byte 0).
 unsigned char cp1250_byte(char32_t code_point);

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "core/cp1250.h"
 #include "text/addresses.h"
 
 namespace sint {
@@ -101,6 +102,20 @@ void convert_characters(std::string_view in, std::string& out, std::size_t limit
             out += address;
             trace(trail, out.size(), i, false);
             i = address_end - 1;
+            continue;
+        }
+        const auto greek = i + 1 < in.size() ? static_cast<unsigned char>(in[i + 1]) - 'a' : -1;
+        if (ch == kGreekLetterMark && greek >= 0 && greek < static_cast<int>(kGreekLetterCount)) {
+            // A Greek letter as the UTF-8 conversion wrote it: its name, a word.
+            const auto index = static_cast<std::size_t>(greek);
+            ++i;
+            if (!options.greek_names || index >= options.greek_names->size()) continue;
+            const std::string& name = (*options.greek_names)[index];
+            if (out.size() + name.size() + 2 > limit) break;
+            if (!out.empty() && out.back() != ' ') out += ' ';
+            out += name;
+            if (i + 1 < in.size() && in[i + 1] != ' ') out += ' ';
+            trace(trail, out.size(), i, false);
             continue;
         }
         if (!options.seven_bit_input &&

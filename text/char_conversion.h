@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "text/source_trail.h"
 
@@ -16,6 +17,9 @@ struct CharConversionOptions {
     bool seven_bit_input = false;        // the input may hold the 7-bit letter codes
     bool sibilants_with_quotes = false;  // "s "c "z stand for š č ž
     bool angle_bracket_filter = false;   // "<" and ">" are filtered
+    // The names of the Greek letters, alpha to omega (`grske_crke`); without
+    // them a Greek letter is dropped.
+    const std::vector<std::string>* greek_names = nullptr;
 };
 
 // Internal codes of the Slovenian letters.

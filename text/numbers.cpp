@@ -26,6 +26,9 @@ constexpr long kMonths = 12;
 constexpr long kDaysOfMonth = 31;
 // The ending of an ordinal in the genitive ("od prvega prvega").
 constexpr std::string_view kGenitiveEnding = "ega";
+// Tokens passed over between a number and the preposition of a list or range
+// of numbers before it.
+constexpr std::size_t kListTokensMax = 6;
 // Letters of the shortest word an ordinal agrees with.
 constexpr std::size_t kAgreementWordMin = 3;
 // One and two as the first part of a compound: "enoletni", "dvoletni", but
@@ -146,6 +149,7 @@ int NumberWords::load(ProfileFile& profile) {
     optional_list("stevnik_brez_ujemanja", no_agreement_words_);
     optional_list("stevnik_oznake", label_words_);
     optional_list("datum_rodilnik", date_genitive_words_);
+    optional_list("stevnik_vezniki", list_words_);
     soft_endings_.clear();
     const bool soft_ok = profile.count_items("vrst_konc_mehki", '\t') <= 0 ||
                          read_list_items(profile, "vrst_konc_mehki", '\t', soft_endings_) ==
@@ -174,7 +178,16 @@ NumberWords::Ending NumberWords::ordinal_ending(std::string_view next_word) cons
     return {"i", "i"};
 }
 
-std::string NumberWords::ordinal_words(long value, std::string_view next_word) const {
+std::string NumberWords::ordinal_words(long value, std::string_view next_word,
+                                       std::string_view before) const {
+    const bool month = std::find(months_.begin(), months_.end(), next_word) != months_.end();
+    if (forms_ && !month && next_word.size() >= kAgreementWordMin) {
+        const NumberContext context{before.empty() ? nullptr : forms_->preposition(before),
+                                    forms_->noun(next_word)};
+        if (const auto form = ordinal_agreement(context))
+            if (std::string agreeing = agreeing_ordinal(value, *form); !agreeing.empty())
+                return agreeing;
+    }
     const Ending ending = ordinal_ending(next_word);
     if (ending.soft != ending.hard) {
         // The stem alone ends with the space written in place of the ending.
@@ -183,6 +196,54 @@ std::string NumberWords::ordinal_words(long value, std::string_view next_word) c
             return words(value, true, ending.soft);
     }
     return words(value, true, ending.hard);
+}
+
+std::string NumberWords::agreeing_ordinal(long value, const FormAnalysis& form) const {
+    if (!forms_) return std::string();
+    const std::string stem = words(value, true, std::string());
+    const bool soft =
+        stem.size() >= 2 && kSoftStemEnds.find(stem[stem.size() - 2]) != std::string_view::npos;
+    const std::string& ending = forms_->ordinal_ending(soft, form.gender, form.number, form.kase);
+    return ending.empty() ? std::string() : words(value, true, ending);
+}
+
+std::string NumberWords::declined_count(const std::string& cardinal, long value,
+                                        const FormAnalysis& form) const {
+    const long d = value % 100;
+    if (!forms_ || d <= 0) return std::string();
+    const std::string plain = cardinal_[static_cast<std::size_t>(d)] + ' ';
+    if (!cardinal.ends_with(plain)) return std::string();
+    // The count's own number: one is singular, two dual, the rest plural.
+    const GrammarNumber own = d == 1   ? GrammarNumber::sg
+                              : d == 2 ? GrammarNumber::du
+                                       : GrammarNumber::pl;
+    const std::string* declined =
+        forms_->cardinal(cardinal_[static_cast<std::size_t>(d)], form.gender, own, form.kase);
+    if (!declined) return std::string();
+    return cardinal.substr(0, cardinal.size() - plain.size()) + *declined + ' ';
+}
+
+std::string NumberWords::preposition_before(const std::vector<SentenceToken>& tokens,
+                                            std::size_t index,
+                                            const CharClassTable& classes) const {
+    if (!forms_ || index > tokens.size()) return std::string();
+    const auto number = [&](std::string_view t) {
+        return !t.empty() && ascii_digit_at(std::string(t), 0, classes);
+    };
+    // Back past the numbers of a list or a range ("v 10. in 11. stoletju",
+    // "5 do 6 km") to the word before the first of them.
+    for (std::size_t k = index; k > 0 && index - k <= kListTokensMax; --k) {
+        const std::string_view token = tokens[k - 1].text;
+        std::string word;
+        for (char c : token)
+            word += static_cast<char>(classes.to_lower(static_cast<unsigned char>(c)));
+        const bool range = k >= 2 && listed(list_words_, word) &&
+                           (number(tokens[k - 2].text) || (tokens[k - 2].text.size() == 1 &&
+                                                           tokens[k - 2].text[0] == kOrdinalMark));
+        if (number(token) || (token.size() == 1 && token[0] == kOrdinalMark) || range) continue;
+        return forms_->preposition(word) ? word : std::string();
+    }
+    return std::string();
 }
 
 std::string NumberWords::agreeing_count(std::string cardinal, long value, std::string_view before,
@@ -369,6 +430,7 @@ bool NumberWords::date_in_genitive(const std::string& in, std::size_t i, std::si
 }
 
 std::string NumberWords::ordinal_at(const std::string& in, std::size_t i, std::size_t j, long value,
+                                    const std::vector<SentenceToken>& tokens,
                                     const CharClassTable& classes) const {
     const std::size_t size = in.size();
     const auto word_at = [&](std::size_t w) {
@@ -378,25 +440,41 @@ std::string NumberWords::ordinal_at(const std::string& in, std::size_t i, std::s
             word += in[w++];
         return word;
     };
-    std::string next = word_at(std::min(j + 3, size));
+    std::size_t next_at = std::min(j + 3, size);
+    std::string next = word_at(next_at);
     // "od 10. do 21. ure", "10. in 11. stoletje": both agree with the noun.
     std::size_t k = std::min(j + 3, size) + next.size();
     if (next.size() < kAgreementWordMin && k < size && in[k] == ' ' &&
         ascii_digit_at(in, k + 1, classes)) {
         ++k;
         while (ascii_digit_at(in, k, classes)) ++k;
-        if (k + 3 < size && in[k] == ' ' && in[k + 1] == kOrdinalMark && in[k + 2] == ' ')
-            next = word_at(k + 3);
+        if (k + 3 < size && in[k] == ' ' && in[k + 1] == kOrdinalMark && in[k + 2] == ' ') {
+            next_at = k + 3;
+            next = word_at(next_at);
+        }
     }
     // "do 2. razreda", "iz 3. nadstropja": after a preposition of the
     // genitive a word in -a is a masculine or neuter genitive.
     if (!next.empty() && next.back() == 'a' && genitive_before(in, i, false, classes))
         return words(value, true, std::string(kGenitiveEnding));
+    // The noun (past adjectives) and the preposition before the number choose
+    // the ordinal's form: "na 3. mestu", "v 2. svetovni vojni".
+    const bool month = std::find(months_.begin(), months_.end(), next) != months_.end();
+    if (forms_ && !month && next.size() >= kAgreementWordMin) {
+        const std::size_t index = token_at(tokens, i);
+        const NumberContext context =
+            number_context(tokens, token_at(tokens, next_at),
+                           preposition_before(tokens, index, classes), *forms_, classes);
+        if (const auto form = ordinal_agreement(context))
+            if (std::string agreeing = agreeing_ordinal(value, *form); !agreeing.empty())
+                return agreeing;
+    }
     return ordinal_words(value, next);
 }
 
 std::string NumberWords::cardinal_at(const std::string& in, std::size_t i, std::size_t j,
-                                     long value, const CharClassTable& classes) const {
+                                     long value, const std::vector<SentenceToken>& tokens,
+                                     const CharClassTable& classes) const {
     std::string cardinal = words(value, false, std::string());
     const std::size_t size = in.size();
     std::string_view before;
@@ -410,8 +488,37 @@ std::string NumberWords::cardinal_at(const std::string& in, std::size_t i, std::
     std::string before_lower;
     for (char c : before)
         before_lower += static_cast<char>(classes.to_lower(static_cast<unsigned char>(c)));
-    return agreeing_count(std::move(cardinal), value, before_lower,
-                          std::string_view(in).substr(j + 1, w - j - 1));
+    const std::string_view next_word = std::string_view(in).substr(j + 1, w - j - 1);
+    // The lexicon knows the noun: the preposition and the noun's form choose
+    // the case ("po šestih tednih", "s sedmimi igralci", "z eno nogo").
+    if (forms_ && value < 1000 && !listed(no_agreement_words_, next_word) &&
+        !listed(no_agreement_words_, before_lower) && !listed(label_words_, before_lower)) {
+        const std::string preposition = preposition_before(tokens, token_at(tokens, i), classes);
+        // The first number of a range takes the case the last one takes with
+        // the noun after it: "pri 4 do 5 stopinjah", "od 60 do 75 evrov".
+        std::size_t after = token_at(tokens, j + 1);
+        long governing = value % 100;
+        if (after + 1 < tokens.size() && listed(list_words_, tokens[after].text) &&
+            forms_->cardinal_form(tokens[after + 1].text)) {
+            after += 2;  // "s 3 do štirimi kilometri": the unit stage read the last
+        } else if (after + 1 < tokens.size() && listed(list_words_, tokens[after].text) &&
+                   ascii_digit_at(std::string(tokens[after + 1].text), 0, classes)) {
+            governing = 0;  // the last two digits of the last number
+            for (char c : tokens[after + 1].text) {
+                if (c < '0' || c > '9') break;
+                governing = (governing * 10 + (c - '0')) % 100;
+            }
+            after += 2;
+        }
+        // "od 10 do 12 ljudi": a word that keeps the count keeps both.
+        if (after < tokens.size() && listed(no_agreement_words_, tokens[after].text))
+            return agreeing_count(std::move(cardinal), value, before_lower, next_word);
+        const NumberContext context = number_context(tokens, after, preposition, *forms_, classes);
+        if (const auto form = count_agreement(governing, context))
+            if (std::string declined = declined_count(cardinal, value, *form); !declined.empty())
+                return declined;
+    }
+    return agreeing_count(std::move(cardinal), value, before_lower, next_word);
 }
 
 void NumberWords::convert(const std::string& in, std::string& out,
@@ -420,6 +527,7 @@ void NumberWords::convert(const std::string& in, std::string& out,
     const std::size_t size = in.size();
     std::size_t i = 0;
     const auto digit = [&](std::size_t k) { return ascii_digit_at(in, k, classes); };
+    const std::vector<SentenceToken> tokens = sentence_tokens(in);
     while (i < size) {
         if (in[i] == kGroupedMark || in[i] == kJoinMark) {
             ++i;  // a mark whose digits the unit stage took
@@ -514,10 +622,10 @@ void NumberWords::convert(const std::string& in, std::string& out,
             out += spoken;
             if (i < size && in[i] == ' ') ++i;
         } else if (ordinal) {
-            out += ordinal_at(in, i, j, value, classes);
+            out += ordinal_at(in, i, j, value, tokens, classes);
             i = std::min(j + 3, size);
         } else {
-            out += cardinal_at(in, i, j, value, classes);
+            out += cardinal_at(in, i, j, value, tokens, classes);
             i = j < size && in[j] == ' ' ? j + 1 : j;  // the words end with their own space
         }
         if (out.size() > kOutputSoftLimit) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/number_agreement.h"
+
 namespace sint {
 
 class CharClassTable;
@@ -28,6 +30,11 @@ class NumberWords {
 public:
     // `pripravi_stevilke`; returns 0, or -1 after reporting.
     int load(ProfileFile& profile);
+    // The form lexicon that counts and ordinals agree with (it must outlive
+    // this object); null or empty: the ending rules alone.
+    void set_word_forms(const WordForms* forms) { forms_ = forms; }
+    // `stevnik_vezniki`: the words joining the numbers of a list or range.
+    const std::vector<std::string>& list_words() const { return list_words_; }
 
     // The number stage over one sentence text.
     void convert(const std::string& in, std::string& out, const CharClassTable& classes) const;
@@ -47,8 +54,18 @@ public:
         std::string hard, soft;
     };
     Ending ordinal_ending(std::string_view next_word) const;
-    // The ordinal words of `value` agreeing with `next_word`.
-    std::string ordinal_words(long value, std::string_view next_word) const;
+    // The ordinal words of `value` agreeing with `next_word`, in a case that
+    // the preposition `before` (small letters; empty for none) governs.
+    std::string ordinal_words(long value, std::string_view next_word,
+                              std::string_view before = {}) const;
+    // The ordinal words of `value` in the form `form`; empty when the lexicon
+    // has no ending for it.
+    std::string agreeing_ordinal(long value, const FormAnalysis& form) const;
+    // The cardinal words `cardinal` of `value` with the last word in the form
+    // that agrees with `form` ("po šestih tednih", "z eno nogo"); empty when
+    // the lexicon lacks it.
+    std::string declined_count(const std::string& cardinal, long value,
+                               const FormAnalysis& form) const;
 
     // The cardinal words `cardinal` of `value` (below 1000, ending in 2, 3
     // or 4) agreeing with the word after the number and the preposition
@@ -76,11 +93,17 @@ private:
     // The words of the ordinal `value`, the digits from `i` to `j`, agreeing
     // with the word after it (or after a second ordinal: "od 10. do 21. ure").
     std::string ordinal_at(const std::string& in, std::size_t i, std::size_t j, long value,
+                           const std::vector<SentenceToken>& tokens,
                            const CharClassTable& classes) const;
     // The words of the cardinal `value`, the digits from `i` to `j`, agreeing
     // with the word after it where agreeing_count() says so.
     std::string cardinal_at(const std::string& in, std::size_t i, std::size_t j, long value,
+                            const std::vector<SentenceToken>& tokens,
                             const CharClassTable& classes) const;
+    // The word before the token at `index` in small letters when it is a
+    // preposition of the lexicon; empty otherwise.
+    std::string preposition_before(const std::vector<SentenceToken>& tokens, std::size_t index,
+                                   const CharClassTable& classes) const;
 
     std::vector<std::string> cardinal_;                            // gl_stevnik
     std::vector<std::string> ordinal_;                             // vrst_koren
@@ -106,6 +129,11 @@ private:
     // numbers is in the genitive ("od 1. 1. 2025": "od prvega prvega"), and
     // an ordinal before a word in -a ("do 2. razreda": "do drugega").
     std::vector<std::string> date_genitive_words_;
+    // `stevnik_vezniki` (optional): words that join the numbers of a list or a
+    // range ("10. in 11.", "5 do 6"); a preposition before the first number
+    // governs them all.
+    std::vector<std::string> list_words_;
+    const WordForms* forms_ = nullptr;
 };
 
 // Appends " ." when `text` does not end with sentence-final punctuation.

@@ -125,7 +125,7 @@ void RomanNumerals::convert(std::string_view in, std::string& out, std::size_t l
             if (name.ends_with('o')) name.clear();
             words = numbers.ordinal_words(value, name);
         } else if (small_follows) {
-            words = numbers.ordinal_words(value, next_word);
+            words = numbers.ordinal_words(value, next_word, name);
         } else {
             while (i < dot) copy(i++);
             continue;

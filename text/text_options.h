@@ -23,6 +23,8 @@ struct TextOptions {
     bool seven_bit_input = false;        // the input may hold the 7-bit letter codes
     std::string dictionary_dir;          // ends in "/" when set; "" = current folder
     std::string statistics_dir;          // ends in "/" when set; "" = current folder
+    // The form lexicon of the number stage; "" = `oblike.lex` in dictionary_dir.
+    std::string word_forms_path;
     // The 7-bit switch shared with whoever changes it while text is analysed
     // (the protocol's NORMAL and YU, from another thread). It must outlive the
     // engine; null: the engine keeps its own, starting at `seven_bit_input`.

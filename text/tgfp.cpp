@@ -142,6 +142,15 @@ int TGFP::init_gfp_dictionary() {
         }
         dictionary_ = std::move(loaded);
     }
+    // Without the form lexicon the number stage reads by its ending rules alone.
+    const std::string forms_path = options_.word_forms_path.empty()
+                                       ? options_.dictionary_dir + std::string(kWordFormsFile)
+                                       : options_.word_forms_path;
+    if (word_forms_.load(forms_path) != 0) log_write("Oblike besed niso na voljo: " + forms_path);
+    if (!word_forms_.empty()) add_unit_nouns(word_forms_);
+    numbers_.set_word_forms(&word_forms_);
+    unit_words_.forms = &word_forms_;
+    unit_words_.range_words = numbers_.list_words();
     return compounds_.load_directory(options_.dictionary_dir, classes_);  // pripravi_zlozenke
 }
 
@@ -164,7 +173,7 @@ void TGFP::observe(std::string_view stage, const std::string& text) const {
 void TGFP::normalise(std::string_view text, std::string& out, std::size_t limit,
                      SourceTrail* trail) {
     const CharConversionOptions options{seven_bit_->load(), options_.sibilants_with_quotes,
-                                        options_.angle_bracket_filter};
+                                        options_.angle_bracket_filter, &greek_names_};
     SourceTrail stage;
     SourceTrail* stage_trail = trail ? &stage : nullptr;
     convert_characters(text, work_a_, limit, options, trail);

@@ -25,6 +25,8 @@
 #include "text/stress_statistics.h"
 #include "text/text_limits.h"
 #include "text/text_options.h"
+#include "text/units.h"
+#include "text/word_forms.h"
 #include "text/word_tags.h"
 #include "text/word_transcription.h"
 
@@ -155,7 +157,11 @@ private:
     std::shared_ptr<const PronunciationDictionary> dictionary_ =
         std::make_shared<PronunciationDictionary>();
     PhoneInventory phones_;
+    // The form lexicon the number stages agree numbers with; empty without it.
+    WordForms word_forms_;
     NumberWords numbers_;
+    std::vector<std::string> greek_names_;  // `grske_crke`, alpha to omega
+    UnitWords unit_words_;                  // the unit stage's words; its lexicon is word_forms_
     WordTranscriber words_;
     // Never null; shared with other engines when given in the options.
     std::shared_ptr<const StressStatistics> statistics_ = std::make_shared<StressStatistics>();

@@ -1,8 +1,11 @@
 // The loading steps and conversion stages of numbers, units, letter
 // sequences, word transcription and syllabification.
+#include "core/cp1250.h"
 #include "core/log.h"
+#include "core/profile_file.h"
 #include "core/status.h"
 #include "text/letter_sequences.h"
+#include "text/profile_lists.h"
 #include "text/syllables.h"
 #include "text/tgfp.h"
 #include "text/units.h"
@@ -10,7 +13,15 @@
 namespace sint {
 
 int TGFP::pripravi_stevilke() {
-    return numbers_.load(*profile_);
+    if (numbers_.load(*profile_) != 0) return -1;
+    greek_names_.clear();
+    if (profile_->count_items("grske_crke", '\t') > 0 &&
+        read_list_items(*profile_, "grske_crke", '\t', greek_names_) !=
+            static_cast<int>(kGreekLetterCount)) {
+        report_error("Napacno stevilo grskih crk (grske_crke)");
+        return -1;
+    }
+    return unit_words_.load(*profile_);
 }
 
 int TGFP::pripravi_naglase() {
@@ -49,7 +60,7 @@ bool TGFP::DolociZvocnost(const std::vector<int>& phones, std::string& classes) 
 }
 
 void TGFP::convert_units(const std::string& in, std::string& out) {
-    sint::convert_units(in, out, classes_);
+    sint::convert_units(in, out, classes_, unit_words_);
     observe("units", out);
 }
 

@@ -5,9 +5,13 @@
 #include <string>
 #include <string_view>
 
+#include "core/log.h"
+#include "core/profile_file.h"
 #include "text/char_classes.h"
 #include "text/number_marks.h"
+#include "text/profile_lists.h"
 #include "text/text_limits.h"
+#include "text/word_forms.h"
 
 namespace sint {
 
@@ -155,6 +159,11 @@ constexpr std::array<std::array<std::string_view, 4>, 3> kCountWords = {{
     {"eno ", "dve ", "tri ", "{tiri "},
 }};
 
+// The cases a unit takes after a preposition that governs several, the
+// first the preposition allows: "v 5 km" (locative), "s 3 km" (instrumental).
+constexpr GrammarCase kUnitCasePreference[] = {GrammarCase::loc, GrammarCase::ins, GrammarCase::dat,
+                                               GrammarCase::gen, GrammarCase::acc};
+
 bool ascii_alnum(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
@@ -284,7 +293,8 @@ int small_number(const std::string& in, std::size_t i, std::size_t& end) {
 // A proper fraction at `i` ("3 / 4" as the splitter writes "3/4") whose
 // denominator has a name; its reading and `end` past it, or empty. A slash
 // before or after ("1/2/2020") makes it none.
-std::string fraction_at(const std::string& in, std::size_t i, std::size_t& end) {
+std::string fraction_at(const std::string& in, std::size_t i, std::size_t& end,
+                        const UnitWords& words) {
     if (i >= 2 && in[i - 2] == '/') return {};
     std::size_t numerator_end = 0, denominator_end = 0;
     const int numerator = small_number(in, i, numerator_end);
@@ -293,6 +303,15 @@ std::string fraction_at(const std::string& in, std::size_t i, std::size_t& end) 
     if (denominator < kSmallestDenominator || denominator > kLargestDenominator ||
         numerator >= denominator || in.compare(denominator_end, 2, " /") == 0)
         return {};
+    end = denominator_end;
+    // Before a unit the short name ("pol kilograma", "četrt litra"); the unit
+    // after it is read in the genitive.
+    const std::string written = std::to_string(numerator) + '/' + std::to_string(denominator);
+    const bool unit_follows = denominator_end + 1 < in.size() && in[denominator_end] == ' ' &&
+                              find_unit(in, denominator_end + 1) != nullptr;
+    if (unit_follows)
+        for (const auto& [fraction, name] : words.fraction_names)
+            if (fraction == written) return name + ' ';
     const auto& forms = kFractions[static_cast<std::size_t>(denominator - kSmallestDenominator)];
     std::string text;
     if (numerator <= 4) {
@@ -301,7 +320,6 @@ std::string fraction_at(const std::string& in, std::size_t i, std::size_t& end) 
     } else {
         text = in.substr(i, numerator_end - i) + ' ' + std::string(forms[3]);
     }
-    end = denominator_end;
     return text + ' ';
 }
 
@@ -312,6 +330,65 @@ bool formula_follows(const std::string& in, std::size_t i) {
            (i + 1 == in.size() || in[i + 1] == ' ');
 }
 
+// The case of a unit after the count that ends before `i`: the accusative
+// after a word of `enota_tozilnik`, after a preposition of the lexicon the
+// first case of kUnitCasePreference that it governs, else the nominative.
+GrammarCase unit_case(const std::string& in, std::size_t i, const UnitWords& words,
+                      const CharClassTable& classes) {
+    if (i < 2) return GrammarCase::nom;
+    std::size_t begin = in.rfind(' ', i - 2);
+    begin = begin == std::string::npos ? 0 : begin + 1;
+    std::string before(previous_word(in, begin));
+    classes.lower_case(before);
+    // "s 3 do 4 km": the word before the range's first number.
+    const bool range_word = std::find(words.range_words.begin(), words.range_words.end(), before) !=
+                            words.range_words.end();
+    if (range_word && begin >= before.size() + 1) {
+        const std::size_t first = begin - before.size() - 1;  // past the range word
+        if (!previous_integer(in, first).empty()) {
+            std::size_t first_begin = in.rfind(' ', first - 2);
+            first_begin = first_begin == std::string::npos ? 0 : first_begin + 1;
+            before = previous_word(in, first_begin);
+            classes.lower_case(before);
+        }
+    }
+    if (std::find(words.accusative_words.begin(), words.accusative_words.end(), before) !=
+        words.accusative_words.end())
+        return GrammarCase::acc;
+    const std::vector<GrammarCase>* governed =
+        words.forms && !before.empty() ? words.forms->preposition(before) : nullptr;
+    if (governed)
+        for (GrammarCase kase : kUnitCasePreference)
+            if (std::find(governed->begin(), governed->end(), kase) != governed->end()) return kase;
+    return GrammarCase::nom;
+}
+
+// The form of `unit` after a count whose last two digits are `d` in the case
+// `kase`, with `count_word` (the words of 1 to 4) put in that case too; empty
+// when the nominative holds or the lexicon lacks the unit's noun.
+std::string declined(const Unit& unit, int d, GrammarCase kase, const UnitWords& words,
+                     std::string& count_word) {
+    const std::string lemma(unit.forms[0]);
+    if (kase == GrammarCase::nom || !words.forms || lemma.find(' ') != std::string::npos)
+        return std::string();
+    // From five up the accusative counts the genitive plural, as written.
+    if ((d == 0 || d >= 5) && kase == GrammarCase::acc) return std::string();
+    const GrammarNumber own = d == 1   ? GrammarNumber::sg
+                              : d == 2 ? GrammarNumber::du
+                                       : GrammarNumber::pl;
+    const std::string* noun = words.forms->noun_form(lemma, own, kase);
+    if (!noun) return std::string();
+    if (d >= 1 && d <= 4) {
+        std::string nominative = count_word;
+        while (!nominative.empty() && nominative.back() == ' ') nominative.pop_back();
+        const std::string* count =
+            words.forms->cardinal(nominative, unit.gender == 0 ? Gender::m : Gender::f, own, kase);
+        if (!count) return std::string();
+        count_word = *count + ' ';
+    }
+    return *noun;
+}
+
 // Ends the output with the number before, joined by the mark to what follows.
 void join_to_number(std::string& out) {
     while (!out.empty() && out.back() == ' ') out.pop_back();
@@ -320,17 +397,54 @@ void join_to_number(std::string& out) {
 
 }  // namespace
 
-void convert_units(const std::string& text, std::string& out, const CharClassTable& classes) {
-    (void)classes;
+void add_unit_nouns(WordForms& forms) {
+    const auto add = [&](const Unit& unit) {
+        if (unit.forms[0].find(' ') != std::string_view::npos) return;
+        forms.add_by_analogy(std::string(unit.forms[0]), unit.gender == 0 ? Gender::m : Gender::f,
+                             {std::string(unit.forms[0]), std::string(unit.forms[1]),
+                              std::string(unit.forms[2]), std::string(unit.forms[3])});
+    };
+    for (const Unit& unit : kUnits) add(unit);
+    for (const Unit& unit : kStandaloneUnits) add(unit);
+}
+
+int UnitWords::load(ProfileFile& profile) {
+    fraction_names.clear();
+    accusative_words.clear();
+    std::vector<std::string> items;
+    if (profile.count_items("ulomki", '\t') > 0) {
+        read_list_items(profile, "ulomki", '\t', items);
+        if (items.size() % 2 != 0) {
+            report_error("Napacno stevilo ulomkov (ulomki)");
+            return -1;
+        }
+        for (std::size_t k = 0; k + 1 < items.size(); k += 2)
+            fraction_names.emplace_back(items[k], items[k + 1]);
+    }
+    if (profile.count_items("enota_tozilnik", '\t') > 0)
+        read_list_items(profile, "enota_tozilnik", '\t', accusative_words);
+    return 0;
+}
+
+void convert_units(const std::string& text, std::string& out, const CharClassTable& classes,
+                   const UnitWords& words) {
     out.clear();
     const std::string in = currency_after_number(text);
     for (std::size_t i = 0; i < in.size() && out.size() < kStageLimit; ++i) {
         const bool word_start = i == 0 || in[i - 1] == ' ';
         std::size_t fraction_end = 0;
         if (word_start && in[i] >= '1' && in[i] <= '9') {
-            if (const std::string fraction = fraction_at(in, i, fraction_end); !fraction.empty()) {
+            if (const std::string fraction = fraction_at(in, i, fraction_end, words);
+                !fraction.empty()) {
                 out += fraction;
                 i = fraction_end;  // the loop skips the blank after it
+                // A unit after it is in the genitive singular ("pol kilograma").
+                if (const Unit* after =
+                        i + 1 < in.size() && in[i] == ' ' ? find_unit(in, i + 1) : nullptr) {
+                    out += after->forms[after->gender == 0 ? 1 : 2];
+                    out += ' ';
+                    i += 1 + after->abbreviation.size();
+                }
                 if (i >= in.size() || in[i] != ' ') --i;
                 continue;
             }
@@ -372,6 +486,14 @@ void convert_units(const std::string& text, std::string& out, const CharClassTab
         // ("2,3 odstotka", "1,5 litra", "38,5 stopinje"), and the decimals
         // stay digits for the number stage: they count nothing.
         const bool decimal = sign == 0 && after_decimal_mark(in, i, number.size());
+        // After a preposition or a measure the count and the unit take its
+        // case ("s tremi kilometri", "dolga tri kilometre", "po 5 kilometrih",
+        // whose count the number stage then agrees with the unit).
+        std::string count_word(kCountWords[static_cast<std::size_t>(std::clamp(unit->gender, 0, 2))]
+                                          [static_cast<std::size_t>(std::clamp(d, 1, 4) - 1)]);
+        std::string declined_unit;
+        if (!decimal && sign == 0)
+            declined_unit = declined(*unit, d, unit_case(in, i, words, classes), words, count_word);
         if (!decimal && d >= 1 && d <= 4) {
             while (!out.empty() && out.back() == ' ') out.pop_back();
             const bool grouped = !out.empty() && out.back() == kGroupedMark;
@@ -387,8 +509,7 @@ void convert_units(const std::string& text, std::string& out, const CharClassTab
             } else if (sign != 0 && !out.empty() && (out.back() == '+' || out.back() == '-')) {
                 out += ' ';
             }
-            out += kCountWords[static_cast<std::size_t>(std::clamp(unit->gender, 0, 2))]
-                              [static_cast<std::size_t>(d - 1)];
+            out += count_word;
         }
         // The genitive singular is the dual's form for a masculine unit and
         // the form after 3 and 4 for a feminine one.
@@ -397,7 +518,7 @@ void convert_units(const std::string& text, std::string& out, const CharClassTab
                                  : d == 2             ? 1
                                  : (d == 3 || d == 4) ? 2
                                                       : 3;
-        out += unit->forms[form];
+        out += declined_unit.empty() ? std::string(unit->forms[form]) : declined_unit;
         out += ' ';
         i += unit->abbreviation.size();  // the loop skips the space that follows
         std::size_t per_end = i;

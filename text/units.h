@@ -1,14 +1,44 @@
 // The unit stage: a unit abbreviation after an integer is written out in the
 // grammatical number the count requires (1, 2, 3 or 4, other), and counts
-// ending in 1 to 4 are rewritten as count words of the unit's gender.
+// ending in 1 to 4 are rewritten as count words of the unit's gender. After a
+// preposition or a measure ("s 3 km", "dolga 3 km") the unit and its count
+// take the case these govern, where the form lexicon knows the unit's noun; a
+// fraction before a unit or a noun is read by its short name ("pol kilograma").
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace sint {
 
 class CharClassTable;
+class ProfileFile;
+class WordForms;
 
-void convert_units(const std::string& in, std::string& out, const CharClassTable& classes);
+// The voice's words of the unit stage, from the text-analysis profile.
+struct UnitWords {
+    // `ulomki` (optional): a fraction as written ("1/2") and its name before
+    // a unit or a noun ("pol").
+    std::vector<std::pair<std::string, std::string>> fraction_names;
+    // `enota_tozilnik` (optional): words before a count after which the
+    // unit is in the accusative ("dolga 3 km", "za 2 km").
+    std::vector<std::string> accusative_words;
+    // Words joining the two numbers of a range ("3 do 4 km"): the word
+    // before the first number chooses the case (`stevnik_vezniki`).
+    std::vector<std::string> range_words;
+    // The form lexicon; null or empty: units in the nominative alone.
+    const WordForms* forms = nullptr;
+
+    // Reads the profile's lists; returns 0, or -1 after reporting.
+    int load(ProfileFile& profile);
+};
+
+// Adds the nouns of the units that the lexicon lacks ("liter", "kilogram"),
+// declined like a noun it has, so that they decline with their count too.
+void add_unit_nouns(WordForms& forms);
+
+void convert_units(const std::string& in, std::string& out, const CharClassTable& classes,
+                   const UnitWords& words = {});
 
 }  // namespace sint

@@ -40,6 +40,7 @@ void use_default_voice(TextOptions& settings) {
     settings.dictionary_dir = default_dictionary_dir();
     settings.statistics_dir = std::string(SINT_SOURCE_DIR) + "/voice/statistika/";
     settings.fast_start = false;
+    settings.word_forms_path = std::string(SINT_PROGRAM_DIR) + "/slovarji/oblike.lex";
     settings.dictionaries_scrambled = false;
 }
 
