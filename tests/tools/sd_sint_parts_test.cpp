@@ -37,6 +37,22 @@ TEST(SdSintConfig, KeysSetTheirFieldsAndBadLinesAreListed) {
     EXPECT_EQ(read_module_config("/nonexistent/sint.conf").problems.size(), 1u);
 }
 
+TEST(SdSintConfig, VoicesNeedANameOfTheirOwnAndAFolder) {
+    const ModuleConfig config = parse_module_config(
+        "SintVoice \"ana\" \"/srv/voices/ana\"\n"
+        "SintVoice  \"bor\"\t\"/srv/my voices/bor/\"\n"
+        "SintVoice \"ana\" \"/elsewhere\"\n"   // a name taken
+        "SintVoice \"sint\" \"/elsewhere\"\n"  // the default voice's name
+        "SintVoice \"two words\" \"/x\"\n"
+        "SintVoice \"cene\"\n"
+        "SintVoice cene /x\n");
+    ASSERT_EQ(config.voices.size(), 2u);
+    EXPECT_EQ(config.voices[0].name, "ana");
+    EXPECT_EQ(config.voices[0].folder, "/srv/voices/ana");
+    EXPECT_EQ(config.voices[1].folder, "/srv/my voices/bor/");
+    EXPECT_EQ(config.problems.size(), 5u);
+}
+
 TEST(SdSintOutput, AudioBytesAreEscaped) {
     // 0x0A and 0x7D are sent as 0x7D and the byte with bit 5 inverted.
     const std::int16_t samples[] = {0x0A7D, 0x0141, static_cast<std::int16_t>(0x7D0A)};

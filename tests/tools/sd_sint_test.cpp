@@ -301,6 +301,30 @@ TEST_F(SdSintTest, AnswersListVoicesAndSet) {
         (std::vector<std::string>{"207 OK RECEIVING AUDIO SETTINGS", "203 OK AUDIO INITIALIZED"}));
 }
 
+// A voice of its own folder (as make voice-from builds), chosen by
+// synthesis_voice: its own server is started on its own port and speaks.
+TEST_F(SdSintTest, SynthesisVoiceChoosesAVoiceFolderOfItsOwn) {
+    ProgramFolder other;
+    std::ofstream(folder_.file("voices.conf"))
+        << folder_.read("sint.conf") << "SintVoice \"druga\" \"" << other.file("") << "\"\n";
+    EXPECT_EQ(module_->ask("QUIT\n", 1), std::vector<std::string>{"210 OK QUIT"});
+    module_.emplace(folder_.file("voices.conf"));
+    EXPECT_EQ(module_->ask("INIT\n", 2).size(), 2u);
+    EXPECT_EQ(module_->ask("LIST VOICES\n", 3),
+              (std::vector<std::string>{"200-sint\tsl\tnone", "200-druga\tsl\tnone",
+                                        "200 OK VOICE LIST SENT"}));
+    for (const char* name : {"druga", "nobody"}) {  // an unknown name leaves the voice
+        EXPECT_EQ(module_->ask("SET\n", 1), std::vector<std::string>{"203 OK RECEIVING SETTINGS"});
+        EXPECT_EQ(module_->ask("synthesis_voice=" + std::string(name) + "\n.\n", 1),
+                  std::vector<std::string>{"203 OK SETTINGS RECEIVED"});
+    }
+    EXPECT_EQ(kinds(speak("SPEAK", "Mama ima kis.")),
+              (std::vector<std::string>{"701 BEGIN", "A", "702 END"}));
+    ProtocolConnection started;
+    ASSERT_TRUE(test::connect_ready(started, other.port(), 2000)) << log();
+    started.send_request(command_request("TERMINATE"));
+}
+
 // Rate 100 is the server's TEMPO 10, three times the normal speed (which the
 // facade's tests measure with the default voice): the same audio as sint-say
 // --rate 10 makes, and much shorter than at rate 0 even with this small voice.

@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
                      "The Speech Dispatcher output module of the Slovenian synthesiser sintsrv.\n"
                      "Speech Dispatcher starts it and talks to it on standard input and output;\n"
                      "CONFIG is its sint.conf (SintServer, SintPort, SintLifespan, SintRate,\n"
-                     "SintPitch, SintVolume, SintLogFile).\n";
+                     "SintPitch, SintVolume, SintMaxSpeed, SintVoice, SintLogFile).\n";
         return 0;
     }
     // A write to a Speech Dispatcher that has gone must not kill the module.

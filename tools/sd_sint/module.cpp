@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <filesystem>
 #include <memory>
 
 #include "core/log.h"
@@ -15,7 +16,6 @@ namespace sint {
 namespace {
 
 constexpr std::size_t kReadChunk = 65536;
-constexpr const char* kVoiceName = "sint";
 constexpr const char* kLanguage = "sl";
 
 std::optional<PunctuationMode> punctuation_mode(const std::string& value) {
@@ -79,7 +79,11 @@ Module::Module(ModuleConfig config, int input_fd, int output_fd)
       output_(output_fd),
       link_(config_.server_path, config_.port, config_.lifespan),
       worker_(output_, link_),
-      voice_(config_.voice) {}
+      voice_(config_.voice) {
+    for (const ModuleVoice& voice : config_.voices)
+        voice_links_.push_back(std::make_unique<ServerLink>(
+            (std::filesystem::path(voice.folder) / "sintsrv").string(), 0, config_.lifespan));
+}
 
 bool Module::read_block(std::string& text, bool& too_long) {
     text.clear();
@@ -116,6 +120,7 @@ void Module::set() {
     bool valid = !too_long;
     // All or nothing: the settings change only when every line is good.
     VoiceParams next = voice_;
+    ServerLink* next_link = voice_link_;
     std::size_t start = 0;
     while (start <= block.size() && !block.empty()) {
         std::size_t end = block.find('\n', start);
@@ -156,13 +161,30 @@ void Module::set() {
                 next.spelling = value == "on";
             else if (value != "NULL")
                 valid = false;
+        } else if (key == "synthesis_voice" && value != "NULL") {
+            // A name of no voice of this module (another module's, say) leaves the voice.
+            if (value == kModuleDefaultVoice) {
+                next_link = nullptr;
+            } else {
+                const auto& voices = config_.voices;
+                const auto found =
+                    std::find_if(voices.begin(), voices.end(),
+                                 [&](const ModuleVoice& v) { return v.name == value; });
+                if (found != voices.end())
+                    next_link =
+                        voice_links_[static_cast<std::size_t>(found - voices.begin())].get();
+                else
+                    log_write("sd_sint: no voice " + value + "; the voice stays");
+            }
         } else if (key == "language" && value != "NULL" && !value.starts_with(kLanguage)) {
             log_write("sd_sint: language " + value + " asked; the voice speaks " + kLanguage);
         }
-        // voice, synthesis_voice, pitch_range, cap_let_recogn and others: one voice, nothing to
-        // set.
+        // voice, pitch_range, cap_let_recogn and others: nothing to set.
     }
-    if (valid) voice_ = next;
+    if (valid) {
+        voice_ = next;
+        voice_link_ = next_link;
+    }
     output_.line(valid ? "203 OK SETTINGS RECEIVED" : "303 ERROR INVALID PARAMETER");
 }
 
@@ -202,6 +224,7 @@ void Module::speak(const std::string& command) {
     } else {
         job->tone = icon_beep(voice_);
     }
+    job->link = voice_link_;
     worker_.begin(std::move(job), "200 OK SPEAKING\n");
 }
 
@@ -212,6 +235,9 @@ int Module::run() {
             if (!config_.problems.empty())
                 for (const std::string& problem : config_.problems)
                     log_write("sd_sint: configuration " + problem);
+            for (const auto& voice : voice_links_)
+                if (access(voice->server_path().c_str(), X_OK) != 0)
+                    log_write("sd_sint: a voice's server cannot run: " + voice->server_path());
             if (access(link_.server_path().c_str(), X_OK) != 0) {
                 output_.line("399-sd_sint: cannot run " + link_.server_path());
                 output_.line("399 ERROR CANT INIT MODULE");
@@ -229,7 +255,9 @@ int Module::run() {
         } else if (command == "SET") {
             set();
         } else if (command == "LIST VOICES") {
-            output_.line(std::string("200-") + kVoiceName + "\t" + kLanguage + "\tnone");
+            output_.line(std::string("200-") + kModuleDefaultVoice + "\t" + kLanguage + "\tnone");
+            for (const ModuleVoice& voice : config_.voices)
+                output_.line("200-" + voice.name + "\t" + kLanguage + "\tnone");
             output_.line("200 OK VOICE LIST SENT");
         } else if (command == "SPEAK" || command == "CHAR" || command == "KEY" ||
                    command == "SOUND_ICON") {

@@ -4,6 +4,7 @@
 // Bad input gets a 3xx reply and changes nothing; the loop never ends on it.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -51,8 +52,11 @@ private:
     LineReader input_;
     ModuleOutput output_;
     ServerLink link_;
+    // The servers of the further voices, as config_.voices lists them.
+    std::vector<std::unique_ptr<ServerLink>> voice_links_;
     SpeechWorker worker_;
     VoiceParams voice_;
+    ServerLink* voice_link_ = nullptr;  // the chosen voice's server; nullptr: link_
     bool initialised_ = false;
 };
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 
 namespace sint {
@@ -22,6 +23,23 @@ bool read_int(const std::string& text, long low, long high, long& value) {
            value <= high;
 }
 
+// The two quoted strings of `"name" "folder"`; nothing when that is not the form.
+std::optional<ModuleVoice> read_voice(const std::string& value) {
+    std::vector<std::string> parts;
+    std::size_t at = 0;
+    while ((at = value.find_first_not_of(" \t", at)) != std::string::npos) {
+        if (value[at] != '"') return std::nullopt;
+        const auto end = value.find('"', at + 1);
+        if (end == std::string::npos) return std::nullopt;
+        parts.push_back(value.substr(at + 1, end - at - 1));
+        at = end + 1;
+    }
+    if (parts.size() != 2 || parts[0].empty() || parts[1].empty() ||
+        parts[0].find_first_of(" \t") != std::string::npos)
+        return std::nullopt;
+    return ModuleVoice{parts[0], parts[1]};
+}
+
 }  // namespace
 
 ModuleConfig parse_module_config(const std::string& text) {
@@ -34,6 +52,20 @@ ModuleConfig parse_module_config(const std::string& text) {
         const auto split = line.find_first_of(" \t");
         const std::string key = line.substr(0, split);
         std::string value = split == std::string::npos ? "" : trim(line.substr(split));
+        if (key == "SintVoice") {
+            const auto voice = read_voice(value);
+            const bool taken =
+                voice && (voice->name == kModuleDefaultVoice ||
+                          std::any_of(config.voices.begin(), config.voices.end(),
+                                      [&](const ModuleVoice& v) { return v.name == voice->name; }));
+            if (!voice || taken)
+                config.problems.push_back("line " + std::to_string(number) +
+                                          ": SintVoice takes \"name\" \"folder\" with a name of "
+                                          "its own, no blanks");
+            else
+                config.voices.push_back(*voice);
+            continue;
+        }
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
             value = value.substr(1, value.size() - 2);
         const auto problem = [&](const std::string& what) {

@@ -9,6 +9,10 @@
 //   SintMaxSpeed 3                       the speed factor of rate +100 (up to 6); rate r
 //                                        is 3^(r/100) below 0 and SintMaxSpeed^(r/100) above
 //   SintLogFile "/tmp/sd_sint.log"       the module's log (default: none)
+//   SintVoice "ana" "/srv/voices/ana"    a further voice: a program folder with its
+//                                        own sintsrv and port (make voice-from builds
+//                                        one); Speech Dispatcher's synthesis_voice
+//                                        chooses it, "sint" the voice of SintServer
 #pragma once
 
 #include <cstdint>
@@ -21,12 +25,21 @@ namespace sint {
 
 inline constexpr int kModuleDefaultLifespan = 600;
 
+// The name of the voice of SintServer.
+inline constexpr const char* kModuleDefaultVoice = "sint";
+
+struct ModuleVoice {
+    std::string name;
+    std::string folder;  // holds the voice's sintsrv and its sint.ini
+};
+
 struct ModuleConfig {
     std::string server_path;  // empty: the sintsrv beside sd_sint
     std::uint16_t port = 0;   // 0: the server's own configured port
     int lifespan = kModuleDefaultLifespan;
     VoiceParams voice;
     std::string log_file;
+    std::vector<ModuleVoice> voices;  // besides the voice of SintServer
     // Lines of the file that were not understood ("line N: ...").
     std::vector<std::string> problems;
 };

@@ -174,12 +174,13 @@ void SpeechWorker::speak(SpeechJob& job) {
     if (!job.tone.empty() && !writer.audio(job.tone)) return;
     if (!job.ssml.empty()) plan_message(job);
     const auto stop = [&job] { return job.stop.load(); };
+    ServerLink& link = job.link ? *job.link : link_;
     SpeakOutcome outcome = SpeakOutcome::Done;
     // A connection that broke before anything was heard (a server restarted
     // at that moment) is tried once more, on a new connection.
     for (int attempt = 0; attempt < 2 && !job.plan.empty() && !job.stop; ++attempt) {
         std::string error;
-        ProtocolConnection* connection = link_.ready(stop, error);
+        ProtocolConnection* connection = link.ready(stop, error);
         if (!connection) {
             if (!job.stop) log_write("sd_sint: " + error);
             close_job(job, kEventStop);
@@ -189,7 +190,7 @@ void SpeechWorker::speak(SpeechJob& job) {
         outcome = speaker.speak(job.plan, writer);
         if (outcome != SpeakOutcome::LostServer || writer.delivered()) break;
         log_write("sd_sint: the server broke off before the message was heard; trying again");
-        link_.drop();
+        link.drop();
     }
     if (job.stop) outcome = SpeakOutcome::Ended;
     switch (outcome) {
@@ -198,11 +199,11 @@ void SpeechWorker::speak(SpeechJob& job) {
             break;
         case SpeakOutcome::Ended:
             // Stopped: what the server still sends for this job is not wanted.
-            if (job.stop) link_.drop();
+            if (job.stop) link.drop();
             break;
         case SpeakOutcome::LostServer:
             log_write("sd_sint: the server broke off; the next message starts it again");
-            link_.drop();
+            link.drop();
             close_job(job, kEventStop);
             break;
     }

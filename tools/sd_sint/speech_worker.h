@@ -32,6 +32,8 @@ struct SpeechJob {
     VoiceParams voice;
     std::vector<PlanItem> plan;
     std::vector<std::int16_t> tone;  // played before the plan (a sound icon)
+    // The server of the job's voice; nullptr: the worker's own.
+    ServerLink* link = nullptr;
     std::atomic<bool> stop{false};
     std::atomic<bool> pause{false};
     bool closed = false;  // under the output lock
