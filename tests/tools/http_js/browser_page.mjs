@@ -55,6 +55,9 @@ try {
     return {bytes, duration: player.duration, download: !download.hidden && download.href === player.src,
             status: document.getElementById('status').textContent};
   });
+  // The player's controls show the length once they have drawn it.
+  await page.waitForFunction(() => document.getElementById('player').readyState >= 1);
+  await new Promise((resolve) => setTimeout(resolve, 500));
   await page.screenshot({path: screenshot});
   console.log(JSON.stringify({names, reached_button: focused === 'speak', outside, ...audio}));
 } finally {
