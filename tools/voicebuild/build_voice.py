@@ -28,6 +28,20 @@ PEAK = 14000         # loudest sample of the voice after scaling
 DEFAULT_PERIOD = 145
 
 
+def write_voice_file(wave_dir, n, samples, units, marks, words, log):
+    """Writes recording n with its unit, mark and word tracks as wave/vNN.wav;
+    its name in filenames.ini, and how many faults the marks have (logged)."""
+    faults = 0
+    for what, pos in pitchmarks.check_marks(marks, units, len(samples)):
+        log("file %d at sample %d: %s" % (n, pos, what))
+        faults += 1
+    tracks = {1: [(s, u) for u, s in units], 0: [(m, "") for m in marks], 2: words}
+    name = "v%02d.wav" % n
+    with open(os.path.join(wave_dir, name), "wb") as f:
+        f.write(riffwav.wave_bytes(samples, tracks))
+    return "wave/" + name, faults
+
+
 def donor_string(word):
     """The donor's phoneme input for a word; "%" (an unstressed-syllable mark)
     keeps pairs such as t+s from being read as one affricate."""
@@ -162,14 +176,9 @@ def main(argv=None):
     total = 0
     for n, (x, units, words_track) in enumerate(files):
         marks = pitchmarks.place_marks(x, units, lambda u: u in ph.VOICED_UNITS, period, len(x))
-        for what, pos in pitchmarks.check_marks(marks, units, len(x)):
-            log("file %d at sample %d: %s" % (n, pos, what))
-            faults += 1
-        tracks = {1: [(s, u) for u, s in units], 0: [(m, "") for m in marks], 2: words_track}
-        name = "v%02d.wav" % n
-        with open(os.path.join(wave_dir, name), "wb") as f:
-            f.write(riffwav.wave_bytes(x, tracks))
-        names.append("wave/" + name)
+        name, file_faults = write_voice_file(wave_dir, n, x, units, marks, words_track, log)
+        faults += file_faults
+        names.append(name)
         total += len(x)
     with open(os.path.join(args.out, "filenames.ini"), "w") as f:
         f.write("# Labelled recordings of the default voice, made by tools/voicebuild.\n")

@@ -219,14 +219,10 @@ def write_voice(files, out, log):
 
         marks = pitchmarks.assemble_marks(units, lambda u: u in ph.VOICED_UNITS, len(samples),
                                           between)
-        for what, pos in pitchmarks.check_marks(marks, units, len(samples)):
-            log("file %d at sample %d: %s" % (n, pos, what))
-            faults += 1
-        tracks = {1: [(s, u) for u, s in units], 0: [(m, "") for m in marks], 2: words}
-        name = "v%02d.wav" % n
-        with open(os.path.join(wave_dir, name), "wb") as f:
-            f.write(riffwav.wave_bytes(samples, tracks))
-        names.append("wave/" + name)
+        name, file_faults = build_voice.write_voice_file(wave_dir, n, samples, units, marks, words,
+                                                        log)
+        faults += file_faults
+        names.append(name)
     with open(os.path.join(out, "filenames.ini"), "w") as f:
         f.write("# Labelled recordings of this voice, made by tools/voicebuild/voice_from.py.\n")
         f.write("".join(n + "\n" for n in names))
