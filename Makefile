@@ -27,7 +27,7 @@ endif
 APT_PACKAGES := cmake g++ make libgtest-dev libgmock-dev ninja-build ccache python3 sox \
                 speech-dispatcher libexpat1-dev dpkg-dev lintian adduser haproxy \
                 libcpp-httplib-dev nlohmann-json3-dev libmp3lame-dev libopusenc-dev libflac-dev \
-                libopusfile-dev libmpg123-dev
+                libopusfile-dev libmpg123-dev lttoolbox apertium-hbs-slv
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 # $(call apt_install,PACKAGES[,OPTIONS]): installs those of the Debian packages
