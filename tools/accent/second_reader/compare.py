@@ -79,7 +79,7 @@ def main():
         if k != "same":
             rows.append("%s\t%s\t%s\t%s" % (lemma, a, b, k))
     both = sum(counts[k] for k in ("same", "syllable", "vowel", "quality", "length"))
-    print("# Second reader against the accent source: %d lemmas in the sample, "
+    print("# Second reader against the first: %d lemmas in the sample, "
           "%d accented by both." % (len(sample), both))
     print("# same accent: %d (%.1f %%); same stressed syllable: %d (%.1f %%)" % (
         counts["same"], 100.0 * counts["same"] / max(both, 1),
