@@ -1,0 +1,62 @@
+#!/usr/bin/env python3
+"""The accent lexicon's builder gives each form the lemma's accent only where
+it is certain: a table of lemma, form, tags and the expected accented form
+(None: left to the statistics)."""
+import os
+import sys
+import unittest
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "tools/accent"))
+import build_lexicon as bl  # noqa: E402
+
+
+def entry(accented, pos, *overrides):
+    plain, index, _ = bl.accent_of(accented)
+    return {"lemma": plain, "pos": pos, "accent": bl.accent_of(accented),
+            "overrides": [(set(o.split("=")[0].split("+")), o.split("=")[1]) for o in overrides],
+            "thematic": pos == "vblex" and plain[-3:] in ("iti", "eti") and index == len(plain) - 3}
+
+
+CASES = [
+    # Stem spelled up to the stressed vowel: the accent stays.
+    (("korák", "n"), "koraka", {"sg", "gen"}, "koráka"),
+    # Short final accent becomes long before an ending; è to é, ò to ô.
+    (("koràk", "n"), "koraku", {"sg", "dat"}, "koráku"),
+    (("pomèn", "n"), "pomena", {"sg", "gen"}, "poména"),
+    (("nòv", "adj"), "novega", {"m", "sg", "gen"}, "nôvega"),
+    (("koràk", "n"), "korak", {"sg", "nom"}, "koràk"),
+    # Final stressed vowel changes with the ending.
+    (("mesó", "n"), "mesa", {"sg", "gen"}, "mesá"),
+    # The stem changes before the stressed vowel: statistics.
+    (("pəs", "n"), "psa", {"sg", "gen"}, None),
+    # Verbs on the i or e before -ti: present, imperative, masculine l-form
+    # only through an override.
+    (("nosíti", "vblex"), "nosim", {"pres", "p1", "sg"}, None),
+    (("nosíti", "vblex", "pres=nósim"), "nosim", {"pres", "p1", "sg"}, "nósim"),
+    (("nosíti", "vblex"), "nosil", {"past", "m", "sg"}, None),
+    (("nosíti", "vblex"), "nosila", {"past", "f", "sg"}, "nosíla"),
+    # Verbs on the stem keep it everywhere it is spelled.
+    (("délati", "vblex"), "delam", {"pres", "p1", "sg"}, "délam"),
+    (("igráti", "vblex"), "igram", {"pres", "p1", "sg"}, "igrám"),
+    # "oth" gives every other form its own accent.
+    (("globòk", "adj", "oth=globóka"), "globokega", {"m", "sg", "gen"}, "globókega"),
+    (("globòk", "adj", "oth=globóka"), "globok", {"m", "sg", "nom"}, "globòk"),
+]
+
+
+class AccentRules(unittest.TestCase):
+    def test_forms_take_the_lemma_accent_only_where_certain(self):
+        for (accented, pos, *overrides), form, tags, expected in CASES:
+            with self.subTest(lemma=accented, form=form):
+                self.assertEqual(bl.accented_form(form, tags, entry(accented, pos, *overrides)),
+                                 expected)
+
+    def test_source_errors_are_reported(self):
+        for bad in ("korak", "kórák"):
+            with self.subTest(word=bad), self.assertRaises(ValueError):
+                bl.accent_of(bad)
+
+
+if __name__ == "__main__":
+    unittest.main()

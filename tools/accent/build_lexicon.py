@@ -1,0 +1,234 @@
+#!/usr/bin/env python3
+"""Builds the accent lexicon voice/slovarji/besedje.dct from its source.
+
+The source, voice/accents/accents_sl.txt, gives lemmas with their accent
+(see the head of that file). Every lemma is expanded to its forms with the
+morphological lexicon of Debian's apertium-hbs-slv (`lt-print` of
+slv-hbs.automorf.bin), each form gets the lemma's accent where that is
+certain, and the forms are transcribed with the voice's own letter-to-sound
+rules, as the exceptions dictionary is (tools/stress-stats/build_exceptions.py).
+
+A form takes the lemma's accent when it spells the lemma up to and including
+the stressed vowel (korák: koráka, korákom), or when the lemma ends in its
+stressed vowel and the form has a vowel in its place (mesó: mesá, mesú). A
+short accent of the lemma's last syllable becomes long when an ending
+follows (à ì ù to á í ú, è to é, ò to ô). Every other form is left to the
+stress statistics, unless an override of the source gives its accent. Verbs
+stressed on the i or e before -ti keep it in the present and the imperative
+only where an override says so (govoríti: govorím, but nosíti: nósim).
+Comparatives, superlatives and forms that two lemmas spell with different
+accents are left out, and so are the masculine past participles of verbs
+stressed on the vowel before -ti (govoríti: govóril) unless an override
+gives them.
+
+    python3 tools/accent/build_lexicon.py            # writes the dictionary
+    python3 tools/accent/build_lexicon.py --check    # compares with it
+"""
+import argparse
+import os
+import subprocess
+import sys
+from collections import defaultdict
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "tools/stress-stats"))
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import build_exceptions as bx  # noqa: E402
+import expand_att  # noqa: E402
+
+ANALYSER = "/usr/share/apertium/apertium-hbs-slv/slv-hbs.automorf.bin"
+VOWELS = "aeiou"
+LONGER = {"à": "á", "ì": "í", "ù": "ú", "è": "é", "ò": "ô"}
+PLAIN_OF = {ch: v[0].lower() for ch, v in bx.ACCENTS.items()}
+SCHWA = "ə"
+LETTERS = set("abcdefghijklmnopqrstuvwxyzčšž")
+SKIPPED_TAGS = {"comp", "sup", "ela"}
+POS = {"n", "adj", "vblex", "adv"}
+
+
+def read_forms(analyser):
+    """(lemma, part of speech) -> list of (form, set of tags)."""
+    att = subprocess.run(["lt-print", analyser], check=True, capture_output=True,
+                         text=True).stdout.splitlines(True)
+
+    class Sink:
+        def __init__(self):
+            self.lines = []
+
+        def write(self, text):
+            self.lines.append(text)
+
+    sink = Sink()
+    for section in expand_att.sections(att):
+        expand_att.expand(section, sink)
+    forms = defaultdict(list)
+    for line in "".join(sink.lines).splitlines():
+        surface, _, analysis = line.partition("\t")
+        if "+" in analysis or "<" not in analysis or not LETTERS.issuperset(surface):
+            continue
+        lemma, _, rest = analysis.partition("<")
+        tags = set(rest.rstrip(">").split("><"))
+        pos = rest.split(">", 1)[0]
+        if pos in POS and not tags & SKIPPED_TAGS:
+            forms[(lemma, pos)].append((surface, tags))
+    return forms
+
+
+def accent_of(accented):
+    """(plain word, index of the stressed letter, accent mark) of a written accent."""
+    plain, index, mark = "", -1, ""
+    for ch in accented:
+        if ch in bx.ACCENTS or ch == SCHWA:
+            if index >= 0:
+                raise ValueError("two accents in %r" % accented)
+            index, mark = len(plain), ch
+            plain += "e" if ch == SCHWA else PLAIN_OF[ch]
+        else:
+            plain += ch
+    if index < 0:
+        raise ValueError("no accent in %r" % accented)
+    return plain, index, mark
+
+
+def nucleus_number(word, index):
+    return sum(1 for i, ch in enumerate(word[:index + 1]) if ch in VOWELS or
+               (ch == "r" and (i == 0 or word[i - 1] not in VOWELS) and
+                (i + 1 == len(word) or word[i + 1] not in VOWELS)))
+
+
+def nucleus_index(word, number):
+    for i in range(len(word)):
+        if nucleus_number(word, i) == number and (word[i] in VOWELS or word[i] == "r"):
+            return i
+    return -1
+
+
+def long_mark(letter):
+    return {"a": "á", "i": "í", "u": "ú", "e": "é", "o": "ó", "r": "ŕ"}[letter]
+
+
+def place(form, index, mark):
+    return form[:index] + (SCHWA if mark == SCHWA else mark) + form[index + 1:]
+
+
+def accented_form(form, tags, entry):
+    """The form with its accent, or None when the lemma's accent is not certain for it."""
+    plain, index, mark = entry["accent"]
+    for need, example in entry["overrides"]:
+        if need <= tags or (need == {"oth"} and form != plain):
+            if need == {"oth"} and form == plain:
+                continue
+            ex_plain, ex_index, ex_mark = accent_of(example)
+            number = nucleus_number(ex_plain, ex_index)
+            at = nucleus_index(form, number)
+            if at < 0:
+                return None
+            if form[:at + 1] == ex_plain[:at + 1] or form[at] == ex_plain[ex_index]:
+                return place(form, at, ex_mark)
+            return place(form, at, long_mark(form[at]))
+    if entry["thematic"] and ("pres" in tags or "imp" in tags or
+                              ("past" in tags and "m" in tags and "sg" in tags)):
+        return None
+    if form == plain:
+        return place(form, index, mark)
+    last = nucleus_number(plain, index) == nucleus_number(plain, len(plain) - 1)
+    if form[:index + 1] == plain[:index + 1]:
+        if last and mark in LONGER and nucleus_number(form, len(form) - 1) > \
+                nucleus_number(form, index):
+            mark = LONGER[mark]
+        return place(form, index, mark)
+    if last and index == len(plain) - 1 and form[:index] == plain[:index] and \
+            len(form) > index and form[index] in VOWELS:
+        return place(form, index, long_mark(form[index]))
+    return None
+
+
+def read_source(path):
+    entries = []
+    with open(path, encoding="utf-8") as f:
+        for number, line in enumerate(f, 1):
+            line = line.rstrip("\r\n")
+            if not line.strip() or line.startswith("#"):
+                continue
+            fields = line.split("\t")
+            try:
+                accent = accent_of(fields[0])
+                overrides = []
+                for item in " ".join(fields[2:]).split():
+                    need, _, example = item.partition("=")
+                    accent_of(example)
+                    overrides.append((set(need.split("+")), example))
+            except ValueError as error:
+                sys.exit("%s:%d: %s" % (path, number, error))
+            if len(fields) < 2 or fields[1] not in POS:
+                sys.exit("%s:%d: part of speech n, adj, vblex or adv expected" % (path, number))
+            plain = accent[0]
+            thematic = fields[1] == "vblex" and plain[-3:] in ("iti", "eti") and \
+                accent[1] == len(plain) - 3
+            entries.append({"lemma": plain, "pos": fields[1], "accent": accent,
+                            "overrides": overrides, "thematic": thematic,
+                            "line": number})
+    return entries
+
+
+def build(entries, forms, rules):
+    """form -> transcription, and counts for the report."""
+    chosen = defaultdict(set)
+    missing = []
+    for entry in entries:
+        found = forms.get((entry["lemma"], entry["pos"]), [])
+        if not found:
+            missing.append(entry["lemma"])
+            found = [(entry["lemma"], set())]
+        for form, tags in found:
+            accented = accented_form(form, tags, entry)
+            if accented:
+                chosen[form].add(accented)
+    out = {}
+    ambiguous = 0
+    for form, accents in chosen.items():
+        if len(accents) > 1:
+            ambiguous += 1
+            continue
+        accented = next(iter(accents))
+        if SCHWA in accented:
+            marked = accented.replace(SCHWA, '/@"')
+        else:
+            marked = bx.marked_word(accented)[1]
+        out[bx.internal(form)] = rules.apply(bx.internal(marked))
+    return out, missing, ambiguous
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    ap.add_argument("--source", default=os.path.join(ROOT, "voice/accents/accents_sl.txt"))
+    ap.add_argument("--profile", default=os.path.join(ROOT, "voice/gfp.ini"))
+    ap.add_argument("--analyser", default=ANALYSER)
+    ap.add_argument("--out", default=os.path.join(ROOT, "voice/slovarji/besedje.dct"))
+    ap.add_argument("--check", action="store_true",
+                    help="compare with the dictionary instead of writing it")
+    args = ap.parse_args()
+    profile = bx.read_profile(args.profile)
+    entries = read_source(args.source)
+    out, missing, ambiguous = build(entries, read_forms(args.analyser), bx.Rules(profile))
+    clitics = set(profile.get("proklitike", "").split("\t")) | \
+        set(profile.get("proklitike_ali_enklitike", "").split("\t"))
+    for word in clitics:
+        out.pop(word, None)
+    text = "".join("%s\t%s\r\n" % (key, out[key]) for key in sorted(out))
+    if args.check:
+        with open(args.out, encoding="latin-1", newline="") as f:
+            if f.read() != text:
+                sys.exit("%s does not match %s: rebuild it with %s" %
+                         (args.out, args.source, os.path.relpath(__file__, ROOT)))
+        print("%s matches its source (%d lemmas, %d forms)" % (args.out, len(entries), len(out)))
+        return
+    with open(args.out, "w", encoding="latin-1", newline="") as f:
+        f.write(text)
+    print("%d lemmas, %d forms written to %s; %d lemmas unknown to the morphological "
+          "lexicon (their own form only), %d forms left out as spelled by lemmas of "
+          "different accent" % (len(entries), len(out), args.out, len(missing), ambiguous))
+
+
+if __name__ == "__main__":
+    main()
