@@ -166,6 +166,18 @@ std::vector<DateSpan> find_dates(const std::vector<SentenceToken>& tokens, const
         } else {
             kase = clause_case(analysed, k, end);
         }
+        // A lone day before the date joined to it ("od 1. do 5. 5.", "3. ali
+        // 4. 5."): the case of its own preposition, or of the date.
+        const bool lone_day = k > 2 && (ends.empty() || ends.back() < k - 3) &&
+                              listed(rules.list_words, before) && is_mark(tokens[k - 2].text) &&
+                              number_of(tokens[k - 3].text, kDayDigitsMax) >= 1 &&
+                              number_of(tokens[k - 3].text, kDayDigitsMax) <= kDaysOfMonth;
+        if (lone_day) {
+            GrammarCase own = kase;
+            if (k > 3) preposition_case(analysed[k - 4].word, rules, forms, own);
+            dates.push_back({k - 3, k - 3, own});
+            ends.push_back(k - 2);
+        }
         dates.push_back({k, k + 2, kase});
         ends.push_back(end);
         k = end;

@@ -39,7 +39,8 @@ struct DateRules {
     std::vector<std::string> list_words;
 };
 
-// A date among the tokens: the indices of its day and month and its case.
+// A date among the tokens: the indices of its day and month and its case; a
+// lone day joined to a date ("od 1. do 5. 5.") is a span of its day alone.
 struct DateSpan {
     std::size_t day;
     std::size_t month;

@@ -163,6 +163,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DateCase{"Z 5 | 5 | pridem .", {C::gen}},  // the lexicon's first case
                       DateCase{"Od 1 | 12 | do 3 | 12 | , ne pa 1 | 12 | do 3 | 12 .",
                                {C::gen, C::gen, C::nom, C::nom}},
+                      DateCase{"Od 1 | do 5 | 5 | , 3 | in 4 | 5 .",
+                               {C::gen, C::gen, C::nom, C::nom}},
                       DateCase{"Bil je 45 | 3 | in 5 | 13 .", {}},  // no day, no month
                       DateCase{"Pridem 20 | 9 .", {C::nom}, false},
                       DateCase{"Dobimo se 15 | 3 .", {C::gen}, false}));
