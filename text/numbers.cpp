@@ -21,9 +21,8 @@ constexpr char kOrdinalMark = '|';
 // ("sto en tisoč"), two thousand is "dva tisoč" (tisoč is masculine).
 constexpr const char* kOneThousandCount = "en ";
 constexpr const char* kTwoThousandCount = "dva ";
-// Months of a year and days of a month: the largest numbers of a date.
+// Months of a year: the largest month of a date.
 constexpr long kMonths = 12;
-constexpr long kDaysOfMonth = 31;
 // The ending of an ordinal in the genitive ("od prvega prvega").
 constexpr std::string_view kGenitiveEnding = "ega";
 // Tokens passed over between a number and the preposition of a list or range
@@ -118,6 +117,17 @@ bool count_may_agree(const std::string& in, std::size_t i, const CharClassTable&
     return true;
 }
 
+// The date whose day or month is the digit run from `i` to `j`; null for none.
+const DateSpan* date_at(const std::vector<DateSpan>& dates,
+                        const std::vector<SentenceToken>& tokens, std::size_t i, std::size_t j) {
+    const std::size_t index = token_at(tokens, i);
+    if (index >= tokens.size() || tokens[index].begin != i || tokens[index].text.size() != j - i)
+        return nullptr;
+    for (const DateSpan& date : dates)
+        if (date.day == index || date.month == index) return &date;
+    return nullptr;
+}
+
 }  // namespace
 
 void close_sentence(std::string& text, const CharClassTable& classes) {
@@ -148,13 +158,25 @@ int NumberWords::load(ProfileFile& profile) {
     optional_list("stevnik_zenski_i", feminine_i_endings_);
     optional_list("stevnik_brez_ujemanja", no_agreement_words_);
     optional_list("stevnik_oznake", label_words_);
-    optional_list("datum_rodilnik", date_genitive_words_);
-    optional_list("stevnik_vezniki", list_words_);
+    optional_list("datum_rodilnik", date_rules_.genitive_prepositions);
+    optional_list("stevnik_vezniki", date_rules_.list_words);
+    optional_list("datum_glagoli", date_rules_.verb_words);
+    optional_list("deleznik_konc", date_rules_.participle_endings);
+    // `datum_predlogi`: pairs of a preposition and a case name.
+    std::vector<std::string> pairs;
+    optional_list("datum_predlogi", pairs);
+    date_rules_.preposition_cases.clear();
+    bool pairs_ok = pairs.size() % 2 == 0;
+    for (std::size_t k = 0; pairs_ok && k + 1 < pairs.size(); k += 2) {
+        GrammarCase kase{};
+        pairs_ok = parse_case(pairs[k + 1], kase);
+        date_rules_.preposition_cases.emplace_back(pairs[k], kase);
+    }
     soft_endings_.clear();
     const bool soft_ok = profile.count_items("vrst_konc_mehki", '\t') <= 0 ||
                          read_list_items(profile, "vrst_konc_mehki", '\t', soft_endings_) ==
                              static_cast<int>(word_endings_.size());
-    if (!ok || !soft_ok) {
+    if (!ok || !soft_ok || !pairs_ok) {
         report_error("Napaka: v ini datoteki (ini_gfp): pripravi_stevilke");
         return kNotPossible;
     }
@@ -237,7 +259,7 @@ std::string NumberWords::preposition_before(const std::vector<SentenceToken>& to
         std::string word;
         for (char c : token)
             word += static_cast<char>(classes.to_lower(static_cast<unsigned char>(c)));
-        const bool range = k >= 2 && listed(list_words_, word) &&
+        const bool range = k >= 2 && listed(date_rules_.list_words, word) &&
                            (number(tokens[k - 2].text) || (tokens[k - 2].text.size() == 1 &&
                                                            tokens[k - 2].text[0] == kOrdinalMark));
         if (number(token) || (token.size() == 1 && token[0] == kOrdinalMark) || range) continue;
@@ -374,59 +396,24 @@ std::string NumberWords::grouped_words(long long value) const {
     return out;
 }
 
-bool NumberWords::genitive_word_ends_at(const std::string& in, std::size_t& p,
-                                        const CharClassTable& classes) const {
+bool NumberWords::genitive_before(const std::string& in, std::size_t p,
+                                  const CharClassTable& classes) const {
     while (p > 0 && in[p - 1] == ' ') --p;
     std::string word;
     while (p > 0 && classes.is_letter(static_cast<unsigned char>(in[p - 1])))
         word.insert(word.begin(),
                     static_cast<char>(classes.to_lower(static_cast<unsigned char>(in[--p]))));
-    return !word.empty() && listed(date_genitive_words_, word);
+    return !word.empty() && listed(date_rules_.genitive_prepositions, word);
 }
 
-bool NumberWords::genitive_before(const std::string& in, std::size_t p, bool of_date,
-                                  const CharClassTable& classes) const {
-    if (!genitive_word_ends_at(in, p, classes)) return false;
-    while (of_date && p > 0 && in[p - 1] == ' ') --p;
-    if (!of_date || p == 0 || (!ascii_digit_at(in, p - 1, classes) && in[p - 1] != kOrdinalMark))
-        return true;
-    while (p > 0 && (ascii_digit_at(in, p - 1, classes) || in[p - 1] == ' ' ||
-                     in[p - 1] == kOrdinalMark || in[p - 1] == kGroupedMark))
-        --p;
-    return genitive_word_ends_at(in, p, classes);
-}
-
-bool NumberWords::date_in_genitive(const std::string& in, std::size_t i, std::size_t j, long value,
-                                   const CharClassTable& classes) const {
-    const std::size_t size = in.size();
-    const auto digit = [&](std::size_t k) { return ascii_digit_at(in, k, classes); };
-    const auto number_at = [&](std::size_t b, std::size_t e) {
-        long n = 0;
-        for (std::size_t k = b; k < e && n <= kDaysOfMonth; ++k) n = n * 10 + (in[k] - '0');
-        return n;
-    };
-    // The day: the month after it ends with an ordinal mark, or with the
-    // sentence's end ("do 15. 3.").
-    if (value >= 1 && value <= kDaysOfMonth && j + 1 < size && in[j + 1] == kOrdinalMark &&
-        digit(j + 3)) {
-        std::size_t e = j + 3;
-        while (digit(e)) ++e;
-        const long month = number_at(j + 3, e);
-        const bool month_dot = e + 1 < size && in[e] == ' ' &&
-                               (in[e + 1] == kOrdinalMark ||
-                                (in[e + 1] == '.' && (e + 2 == size || in[e + 2] == ' ')));
-        if (month_dot && month >= 1 && month <= kMonths && genitive_before(in, i, true, classes))
-            return true;
-    }
-    // The month: a day with its ordinal mark before it.
-    if (value >= 1 && value <= kMonths && i >= 4 && in[i - 1] == ' ' && in[i - 2] == kOrdinalMark &&
-        in[i - 3] == ' ' && digit(i - 4)) {
-        std::size_t b = i - 3;
-        while (b > 0 && digit(b - 1)) --b;
-        const long day = number_at(b, i - 3);
-        return day >= 1 && day <= kDaysOfMonth && genitive_before(in, b, true, classes);
-    }
-    return false;
+std::string NumberWords::date_words(long value, GrammarCase kase) const {
+    if (kase == GrammarCase::nom) return ordinal_words(value, std::string_view());
+    // A day and a month are masculine ("dan", "mesec").
+    std::string agreeing = agreeing_ordinal(value, {Gender::m, GrammarNumber::sg, kase});
+    if (!agreeing.empty()) return agreeing;
+    // Without the lexicon the genitive keeps its ending, the rest the nominative.
+    return kase == GrammarCase::gen ? words(value, true, std::string(kGenitiveEnding))
+                                    : ordinal_words(value, std::string_view());
 }
 
 std::string NumberWords::ordinal_at(const std::string& in, std::size_t i, std::size_t j, long value,
@@ -455,7 +442,7 @@ std::string NumberWords::ordinal_at(const std::string& in, std::size_t i, std::s
     }
     // "do 2. razreda", "iz 3. nadstropja": after a preposition of the
     // genitive a word in -a is a masculine or neuter genitive.
-    if (!next.empty() && next.back() == 'a' && genitive_before(in, i, false, classes))
+    if (!next.empty() && next.back() == 'a' && genitive_before(in, i, classes))
         return words(value, true, std::string(kGenitiveEnding));
     // The noun (past adjectives) and the preposition before the number choose
     // the ordinal's form: "na 3. mestu", "v 2. svetovni vojni".
@@ -498,10 +485,11 @@ std::string NumberWords::cardinal_at(const std::string& in, std::size_t i, std::
         // the noun after it: "pri 4 do 5 stopinjah", "od 60 do 75 evrov".
         std::size_t after = token_at(tokens, j + 1);
         long governing = value % 100;
-        if (after + 1 < tokens.size() && listed(list_words_, tokens[after].text) &&
+        if (after + 1 < tokens.size() && listed(date_rules_.list_words, tokens[after].text) &&
             forms_->cardinal_form(tokens[after + 1].text)) {
             after += 2;  // "s 3 do štirimi kilometri": the unit stage read the last
-        } else if (after + 1 < tokens.size() && listed(list_words_, tokens[after].text) &&
+        } else if (after + 1 < tokens.size() &&
+                   listed(date_rules_.list_words, tokens[after].text) &&
                    ascii_digit_at(std::string(tokens[after + 1].text), 0, classes)) {
             governing = 0;  // the last two digits of the last number
             for (char c : tokens[after + 1].text) {
@@ -528,6 +516,7 @@ void NumberWords::convert(const std::string& in, std::string& out,
     std::size_t i = 0;
     const auto digit = [&](std::size_t k) { return ascii_digit_at(in, k, classes); };
     const std::vector<SentenceToken> tokens = sentence_tokens(in);
+    const std::vector<DateSpan> dates = find_dates(tokens, date_rules_, forms_, classes);
     while (i < size) {
         if (in[i] == kGroupedMark || in[i] == kJoinMark) {
             ++i;  // a mark whose digits the unit stage took
@@ -596,10 +585,11 @@ void NumberWords::convert(const std::string& in, std::string& out,
             !too_big && value >= 1 && value <= kMonths && i >= 4 && in[i - 1] == ' ' &&
             in[i - 2] == kOrdinalMark && in[i - 3] == ' ' && digit(i - 4) && j + 1 < size &&
             in[j] == ' ' && in[j + 1] == '.' && (j + 2 == size || in[j + 2] == ' ');
-        const bool date_genitive = !too_big && date_in_genitive(in, i, j, value, classes);
-        if (date_genitive && (month_at_end || (j + 1 < size && in[j + 1] == kOrdinalMark))) {
-            out += words(value, true, std::string(kGenitiveEnding));
-            i = month_at_end ? j + 1 : std::min(j + 3, size);
+        // The day or the month of a date, in the case chosen for it.
+        if (const DateSpan* date = date_at(dates, tokens, i, j); date && !too_big) {
+            out += date_words(value, date->kase);
+            i = j + 1 < size && in[j + 1] == kOrdinalMark ? std::min(j + 3, size)
+                                                          : std::min(j + 1, size);
             continue;
         }
         if (month_at_end) {

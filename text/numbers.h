@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "text/date_case.h"
 #include "text/number_agreement.h"
 
 namespace sint {
@@ -34,7 +35,7 @@ public:
     // this object); null or empty: the ending rules alone.
     void set_word_forms(const WordForms* forms) { forms_ = forms; }
     // `stevnik_vezniki`: the words joining the numbers of a list or range.
-    const std::vector<std::string>& list_words() const { return list_words_; }
+    const std::vector<std::string>& list_words() const { return date_rules_.list_words; }
 
     // The number stage over one sentence text.
     void convert(const std::string& in, std::string& out, const CharClassTable& classes) const;
@@ -76,20 +77,10 @@ public:
                                std::string_view next_word) const;
 
 private:
-    // True when a word of `datum_rodilnik` ends before `p` (past blanks);
-    // moves `p` to its start.
-    bool genitive_word_ends_at(const std::string& in, std::size_t& p,
-                               const CharClassTable& classes) const;
-    // True when such a word stands before the number at `p`. With `of_date`
-    // a date between it and the number counts too: "od 1. 12. do 3. 12." and
-    // "1.12.-3.12." (written "1.12. do 3.12.") give both dates one case.
-    bool genitive_before(const std::string& in, std::size_t p, bool of_date,
-                         const CharClassTable& classes) const;
-    // True when `value`, the digits from `i` to `j`, is the day or the month
-    // of a date after a word that asks for the genitive ("od 1. 1. 2025",
-    // "do 15. 3.").
-    bool date_in_genitive(const std::string& in, std::size_t i, std::size_t j, long value,
-                          const CharClassTable& classes) const;
+    // True when a word of `datum_rodilnik` ends before `p` (past blanks).
+    bool genitive_before(const std::string& in, std::size_t p, const CharClassTable& classes) const;
+    // The words of the day or month `value` of a date read in `kase`.
+    std::string date_words(long value, GrammarCase kase) const;
     // The words of the ordinal `value`, the digits from `i` to `j`, agreeing
     // with the word after it (or after a second ordinal: "od 10. do 21. ure").
     std::string ordinal_at(const std::string& in, std::size_t i, std::size_t j, long value,
@@ -125,14 +116,15 @@ private:
     std::vector<std::string> genitive_prepositions_, instrumental_prepositions_;
     std::vector<std::string> other_prepositions_;
     std::vector<std::string> feminine_i_endings_, no_agreement_words_, label_words_;
-    // `datum_rodilnik` (optional): prepositions after which a date written in
-    // numbers is in the genitive ("od 1. 1. 2025": "od prvega prvega"), and
-    // an ordinal before a word in -a ("do 2. razreda": "do drugega").
-    std::vector<std::string> date_genitive_words_;
-    // `stevnik_vezniki` (optional): words that join the numbers of a list or a
-    // range ("10. in 11.", "5 do 6"); a preposition before the first number
-    // governs them all.
-    std::vector<std::string> list_words_;
+    // The lists that choose the case of a date (optional): `datum_rodilnik`,
+    // prepositions after which a date in numbers is in the genitive ("od 1. 1.
+    // 2025": "od prvega prvega"), and an ordinal before a word in -a ("do 2.
+    // razreda": "do drugega"); `datum_predlogi`, other prepositions with the
+    // case of a date after them; `datum_glagoli` and `deleznik_konc`, words
+    // and endings that show a verb in the date's clause; `stevnik_vezniki`,
+    // words that join the numbers of a list or a range ("10. in 11.", "5 do
+    // 6"): a preposition before the first number governs them all.
+    DateRules date_rules_;
     const WordForms* forms_ = nullptr;
 };
 

@@ -45,7 +45,9 @@ bool parse_number(const std::string& text, GrammarNumber& number) {
     return false;
 }
 
-bool parse_case(const std::string& text, GrammarCase& kase) {
+}  // namespace
+
+bool parse_case(std::string_view text, GrammarCase& kase) {
     static constexpr std::string_view kNames[] = {"nom", "gen", "dat", "acc", "loc", "ins"};
     for (std::size_t i = 0; i < kCaseCount; ++i)
         if (text == kNames[i]) {
@@ -54,8 +56,6 @@ bool parse_case(const std::string& text, GrammarCase& kase) {
         }
     return false;
 }
-
-}  // namespace
 
 int WordForms::load(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -103,6 +103,16 @@ int WordForms::load(const std::string& path) {
             }
         } else if (f[0] == "A" && f.size() == 3) {
             for (const std::string& ending : split(f[2], ',')) adjectives_.insert(f[1] + ending);
+        } else if (f[0] == "V" && f.size() == 5 && f[2].size() == 1) {
+            const VerbKind kind = f[2] == "b"   ? VerbKind::copula
+                                  : f[2] == "p" ? VerbKind::participle
+                                  : f[2] == "f" ? VerbKind::finite
+                                                : VerbKind::none;
+            if (kind == VerbKind::none) continue;
+            for (const std::string& ending : split(f[4], ',')) {
+                VerbKind& known = verbs_[f[3] + ending];
+                known = std::max(known, kind);
+            }
         }
     }
     // The endings of the reference ordinals after their stems.
@@ -184,6 +194,11 @@ const std::vector<FormAnalysis>* WordForms::noun(std::string_view word) const {
 
 bool WordForms::adjective(std::string_view word) const {
     return adjectives_.count(std::string(word)) > 0;
+}
+
+VerbKind WordForms::verb(std::string_view word) const {
+    const auto it = verbs_.find(std::string(word));
+    return it == verbs_.end() ? VerbKind::none : it->second;
 }
 
 const std::vector<GrammarCase>* WordForms::preposition(std::string_view word) const {

@@ -2,8 +2,9 @@
 // read from the voice's form lexicon (`oblike.lex` in the dictionary folder,
 // derived at build time from a morphological generator by
 // tools/lexicon/derive_lexicon.py). It tells the gender, number and case of a
-// noun form, whether a word is an adjective, which cases a preposition
-// governs, and gives the cardinal and ordinal numerals in every form. Without
+// noun form, whether a word is an adjective or a form of a verb, which cases a
+// preposition governs, and gives the cardinal and ordinal numerals in every
+// form. Without
 // the file every query finds nothing and the stage keeps its ending rules.
 #pragma once
 
@@ -30,12 +31,22 @@ inline constexpr std::size_t kGrammarNumberCount = 3;
 enum class Gender : unsigned char { m, ma, f, n };
 inline constexpr std::size_t kGenderCount = 4;
 
+// What a verb form tells of its clause: a finite form (present, imperative,
+// infinitive), a participle ("prišel", "sprejet") or a form of "biti", which
+// joins a participle or a predicate; the stronger kind wins where forms of
+// several verbs meet ("bil").
+enum class VerbKind : unsigned char { none, finite, participle, copula };
+
 struct FormAnalysis {
     Gender gender;
     GrammarNumber number;
     GrammarCase kase;
     bool operator==(const FormAnalysis&) const = default;
 };
+
+// The case named "nom", "gen", "dat", "acc", "loc" or "ins"; false for any
+// other text.
+bool parse_case(std::string_view text, GrammarCase& kase);
 
 class WordForms {
 public:
@@ -47,6 +58,7 @@ public:
     // The analyses of a noun form (small letters, internal letter codes).
     const std::vector<FormAnalysis>* noun(std::string_view word) const;
     bool adjective(std::string_view word) const;
+    VerbKind verb(std::string_view word) const;
     // The cases a preposition governs, empty when the word is none.
     const std::vector<GrammarCase>* preposition(std::string_view word) const;
     // The cardinal whose nominative (of any gender) is `word` ("ena", "dva",
@@ -93,6 +105,7 @@ private:
     };
     std::unordered_map<std::string, NounLemma> noun_lemmas_;
     std::unordered_set<std::string> adjectives_;
+    std::unordered_map<std::string, VerbKind> verbs_;
     std::unordered_map<std::string, std::vector<GrammarCase>> prepositions_;
     // Cardinals by lemma, then gender × number.
     std::unordered_map<std::string, std::array<Forms, kGenderCount * kGrammarNumberCount>>

@@ -101,8 +101,9 @@ TEST(TgfpLoading, EachRequiredKeyFailsWithItsMessage) {
 TEST(TgfpLoading, OptionalKeysMayBeAbsent) {
     const std::string profile = test::read_file(test::default_profile_path());
     TempDir dir;
-    for (const char* key : {"okrajsave", "tarnik_filter", "podpirajASCII7", "Vsiljeni_presledek",
-                            "prioriteta_slovarjev"}) {
+    for (const char* key :
+         {"okrajsave", "tarnik_filter", "podpirajASCII7", "Vsiljeni_presledek",
+          "prioriteta_slovarjev", "datum_predlogi", "datum_glagoli", "deleznik_konc"}) {
         SCOPED_TRACE(key);
         test::write_file(dir.path() / "gfp.ini", without_key(profile, key));
         TextOptions settings;
@@ -146,6 +147,15 @@ TEST(TgfpLoading, ProfileKindAndBrokenValues) {
         LogCapture log;
         EXPECT_THROW(TGFP((dir.path() / "odd.ini").string(), settings), std::runtime_error);
         EXPECT_NE(log.text().find("Napacno stevilo okrajsav (okrajsave)"), std::string::npos);
+    }
+    for (const char* pairs : {"na\tacc\tpo", "na\tsklon"}) {
+        // A preposition without its case, or a case of no name.
+        test::write_file(dir.path() / "dates.ini",
+                         std::string("datum_predlogi = ") + pairs + "\n" + profile);
+        LogCapture log;
+        EXPECT_THROW(TGFP((dir.path() / "dates.ini").string(), settings), std::runtime_error);
+        EXPECT_NE(log.text().find("Napaka: v ini datoteki (ini_gfp): pripravi_stevilke"),
+                  std::string::npos);
     }
     {
         test::write_file(dir.path() / "veznik.ini",

@@ -10,6 +10,7 @@
 
 #include "tests/text/text_test_support.h"
 #include "text/char_classes.h"
+#include "text/date_case.h"
 #include "text/number_agreement.h"
 
 namespace sint {
@@ -18,8 +19,8 @@ namespace {
 using C = GrammarCase;
 using N = GrammarNumber;
 
-// Nouns, prepositions, numerals and ordinals in the derived file's format; the
-// last two lines are malformed and skipped.
+// Nouns, prepositions, numerals, ordinals and verbs in the derived file's
+// format; the last three lines are malformed and skipped.
 constexpr const char* kLexicon =
     "# test\n"
     "P\tpo\tacc,loc\n"
@@ -35,8 +36,14 @@ constexpr const char* kLexicon =
     "N\tbrat\tma\tbrat\t,a,u,a,u,om,a,ov,oma,a,ih,oma,i/je,ov,om,e,ih,i\n"
     "N\tnoga\tf\tnog\ta,e,i,o,i,o,i,,ama,i,ah,ama,e,,am,e,ah,ami\n"
     "A\tvelik\t,a,e,ega,em,emu,i,ih,im,ima,imi,o\n"
+    "V\tbiti\tb\t\tbil,je,sem\n"
+    "V\tbiti\tp\tbi\tl,t\n"
+    "V\tpriti\tf\tpri\tde,dem\n"
+    "V\tpriti\tp\tpri{\tel,la\n"
+    "V\tnogati\tf\tnog\to\n"
     "N\tkratka\tf\n"
-    "C\tdva\tx\tdu\tdva\n";
+    "C\tdva\tx\tdu\tdva\n"
+    "V\titi\tx\t\tgrem\n";
 
 class WordFormsTest : public ::testing::Test {
 protected:
@@ -66,6 +73,12 @@ TEST_F(WordFormsTest, AnswersFromTheFileAndSkipsMalformedLines) {
     EXPECT_EQ(forms_.ordinal_ending(true, Gender::n, N::sg, C::nom), "e");
     EXPECT_EQ(*forms_.noun_form("teden", N::pl, C::ins), "tedni");
     EXPECT_EQ(forms_.noun_lemmas(), 4u);
+    EXPECT_EQ(forms_.verb("je"), VerbKind::copula);
+    EXPECT_EQ(forms_.verb("bil"), VerbKind::copula);  // "biti" wins over "biti" (to beat)
+    EXPECT_EQ(forms_.verb("pridem"), VerbKind::finite);
+    EXPECT_EQ(forms_.verb("pri{el"), VerbKind::participle);
+    EXPECT_EQ(forms_.verb("grem"), VerbKind::none);
+    EXPECT_EQ(forms_.verb("tednih"), VerbKind::none);
 }
 
 TEST(WordForms, AMissingFileLeavesTheLexiconEmpty) {
@@ -110,6 +123,51 @@ INSTANTIATE_TEST_SUITE_P(
                       AgreementCase{"po # tednu", 0, FormAnalysis{Gender::m, N::sg, C::loc}},
                       AgreementCase{"je # hiša", 0, std::nullopt},  // a noun the lexicon lacks
                       AgreementCase{"po # tednu", 2, std::nullopt}));
+
+struct DateCase {
+    const char* text;  // a sentence as the number stage sees it
+    std::vector<C> expected;
+    bool lexicon = true;
+};
+
+class DateCases : public WordFormsTest, public ::testing::WithParamInterface<DateCase> {};
+
+TEST_P(DateCases, ComeFromThePrepositionOrTheVerbsOfTheClause) {
+    const DateCase& c = GetParam();
+    DateRules rules;
+    rules.genitive_prepositions = {"od", "do"};
+    rules.preposition_cases = {{"na", C::acc}, {"po", C::loc}};
+    rules.verb_words = {"se"};
+    rules.participle_endings = {"l", "la"};
+    rules.list_words = {"in", "do"};
+    const std::string text = c.text;
+    const std::vector<SentenceToken> tokens = sentence_tokens(text);
+    std::vector<C> got;
+    for (const DateSpan& date :
+         find_dates(tokens, rules, c.lexicon ? &forms_ : nullptr, test::default_engine().classes()))
+        got.push_back(date.kase);
+    EXPECT_EQ(got, c.expected) << c.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DateCases,
+    ::testing::Values(DateCase{"Pridem 20 | 9 .", {C::gen}},  // a verb of its own
+                      DateCase{"Pri{el je 1 | 3 | , on pa 5 | 3 .", {C::gen, C::nom}},
+                      DateCase{"Poro~ila sta se 12 | 6 | 2001 .", {C::gen}},  // "se"
+                      DateCase{"Odpotoval je 5 | 5 .", {C::gen}},  // unknown, -l beside "je"
+                      DateCase{"Odpotoval ga 5 | 5 .", {C::nom}},
+                      DateCase{"Danes je 5 | 5 | in pridem .", {C::nom}},  // the predicate of "je"
+                      DateCase{"Rok : 31 | 12 | 2027 .", {C::nom}},
+                      DateCase{"Nogo 5 | 5 .", {C::nom}},  // a noun of the same letters as a verb
+                      DateCase{"Pridem na 5 | 5 | ali po 7 | 5 .", {C::acc, C::loc}},
+                      DateCase{"Z 5 | 5 | pridem .", {C::gen}},  // the lexicon's first case
+                      DateCase{"Od 1 | 12 | do 3 | 12 | , ne pa 1 | 12 | do 3 | 12 .",
+                               {C::gen, C::gen, C::nom, C::nom}},
+                      DateCase{"Od 1 | do 5 | 5 | , 3 | in 4 | 5 .",
+                               {C::gen, C::gen, C::nom, C::nom}},
+                      DateCase{"Bil je 45 | 3 | in 5 | 13 .", {}},  // no day, no month
+                      DateCase{"Pridem 20 | 9 .", {C::nom}, false},
+                      DateCase{"Dobimo se 15 | 3 .", {C::gen}, false}));
 
 TEST(WordForms, WithoutTheLexiconCountsKeepTheEndingRules) {
     test::default_engine();  // fills the default settings

@@ -5,8 +5,11 @@ of apertium-hbs-slv (GPL-3) into one compact text file of the voice.
 The generator is printed with lt-print (lttoolbox) and every path that begins
 with a letter is walked. Kept are the prepositions with their cases, the
 cardinal and ordinal numerals in every gender, number and case, the common
-nouns with their gender and all eighteen forms, and the positive forms of the
-adjectives (only as words that may stand between a number and its noun).
+nouns with their gender and all eighteen forms, the positive forms of the
+adjectives (only as words that may stand between a number and its noun), and
+the forms of the verbs that tell whether a clause has a verb besides "biti"
+(the present, the imperative, the infinitive, the l-participle and the
+passive participle in the nominative).
 Letters are written in the engine's internal codes (c~ s{ z`), so that the
 file is plain ASCII and the engine reads it on every platform alike.
 
@@ -30,6 +33,11 @@ MAX_PATH = 64
 # Forms the generator spells wrongly: the accusative of "en" doubles its first
 # letter ("een", "eenega").
 CORRECTIONS = {"een": "en", "eenega": "enega"}
+# Verb forms kept: "f" the present, imperative, infinitive and future, "p" the
+# participles (the l-participle and the passive participle's nominative), "b"
+# every form of the verb "biti" (to be), which joins a participle or a predicate.
+VERB_FINITE = ("pres", "imp", "inf", "fut", "cni")
+VERB_PARTICIPLE = ("past", "pp")
 # Last letters of a soft stem: its neuter ordinal ends in -e ("tretje", where
 # the generator gives "tretjo").
 SOFT_STEM_ENDS = "jčšžc"
@@ -100,6 +108,7 @@ def main():
     numerals = collections.defaultdict(dict)  # (kind, lemma, g, n) -> case -> form
     nouns = collections.defaultdict(lambda: collections.defaultdict(list))
     adjectives = collections.defaultdict(set)
+    verbs = collections.defaultdict(set)  # (lemma, kind) -> forms
     for analysis, surface in paths(att):
         surface = CORRECTIONS.get(surface, surface)
         lemma, tags = split(analysis)
@@ -131,6 +140,13 @@ def main():
             forms = nouns[(lemma, GENDERS[tags[1]])][slot]
             if surface not in forms:
                 forms.append(surface)
+        elif head in ("vblex", "vbser"):
+            if "pp" in tags and "nom" not in tags:
+                continue
+            kind = "b" if head == "vbser" else "p" if any(t in VERB_PARTICIPLE for t in tags) else \
+                "f" if any(t in VERB_FINITE for t in tags) else None
+            if kind:
+                verbs[(lemma, kind)].add(surface)
         elif head == "adj" and len(tags) > 1 and tags[1] not in ("comp", "sup", "ela"):
             adjectives[lemma].add(surface)
 
@@ -139,7 +155,8 @@ def main():
              "# (GPL-3). Internal letter codes: c~ s{ z`. Cases: nom gen dat acc loc ins.",
              "# P preposition cases | C/O cardinal/ordinal lemma gender number six forms",
              "# N noun lemma gender prefix eighteen endings (sg, du, pl; '/' between",
-             "#   alternatives, '-' where none) | A adjective prefix its endings"]
+             "#   alternatives, '-' where none) | A adjective prefix its endings",
+             "# V verb lemma kind (f finite, p participle, b biti) prefix its endings"]
     for prep, cases in sorted(preps.items()):
         lines.append("P\t%s\t%s" % (prep, ",".join(cases)))
     for key in sorted(numerals):
@@ -157,13 +174,19 @@ def main():
         forms = sorted(adjectives[lemma])
         prefix = common_prefix(forms)
         lines.append("A\t%s\t%s" % (prefix, ",".join(f[len(prefix):] for f in forms)))
+    for (lemma, kind) in sorted(verbs):
+        forms = sorted(verbs[(lemma, kind)])
+        prefix = common_prefix(forms)
+        lines.append("V\t%s\t%s\t%s\t%s" % (lemma, kind, prefix,
+                                             ",".join(f[len(prefix):] for f in forms)))
     tmp = args.output + ".tmp"
     with open(tmp, "w", encoding="ascii") as out:
         out.write("\n".join(lines) + "\n")
     os.replace(tmp, args.output)
     counts = collections.Counter(l[0] for l in lines if not l.startswith("#"))
-    print("derive_lexicon: %d prepositions, %d numeral rows, %d nouns, %d adjectives" %
-          (counts["P"], counts["C"] + counts["O"], counts["N"], counts["A"]))
+    print("derive_lexicon: %d prepositions, %d numeral rows, %d nouns, %d adjectives, "
+          "%d verb rows" % (counts["P"], counts["C"] + counts["O"], counts["N"], counts["A"],
+                            counts["V"]))
 
 
 if __name__ == "__main__":
