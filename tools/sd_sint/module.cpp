@@ -79,7 +79,11 @@ Module::Module(ModuleConfig config, int input_fd, int output_fd)
       output_(output_fd),
       link_(config_.server_path, config_.port, config_.lifespan),
       worker_(output_, link_),
-      voice_(config_.voice) {}
+      voice_(config_.voice) {
+    // The names of keys and marks: the voice's symbol table beside the server.
+    voice_.symbol_names =
+        std::make_shared<const SymbolNames>(SymbolNames::beside(link_.server_path()));
+}
 
 bool Module::read_block(std::string& text, bool& too_long) {
     text.clear();
