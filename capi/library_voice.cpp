@@ -105,7 +105,8 @@ int LibraryVoice::speak_request(std::string_view text, const VoiceSettings& sett
     const auto first = text.find_first_not_of(" \t\r\n");
     const auto last = text.find_last_not_of(" \t\r\n");
     if (first != std::string_view::npos && first == last)
-        letter = letter_transcription(static_cast<unsigned char>(text[first]));
+        letter = letter_transcription(synthesiser_.symbol_names(),
+                                      static_cast<unsigned char>(text[first]));
     if (letter.empty() && synthesiser_.convert(text) != 0)
         return blank(text) ? SINT_OK : SINT_E_SYNTHESIS;
     synthesiser_.set_pitch_offset(settings.pitch);

@@ -270,7 +270,8 @@ std::optional<SynthesisJob> Protocol::accept(int socket, std::string_view payloa
     if (!job.sentence_end) {
         const std::string_view trimmed = trim(request->text, is_white);
         if (trimmed.size() == 1)
-            job.transcription = letter_transcription(static_cast<unsigned char>(trimmed[0]));
+            job.transcription = letter_transcription(synthesis_.symbol_names(),
+                                                     static_cast<unsigned char>(trimmed[0]));
     }
     job.voice = clients_.settings(socket).value_or(ClientSettings{});
     job.request = std::move(*request);

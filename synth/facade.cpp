@@ -181,6 +181,10 @@ long Synthesiser::first_sentence_length(std::string_view text) {
     return length;
 }
 
+const SymbolNames* Synthesiser::symbol_names() const {
+    return gfp_ ? &gfp_->symbol_names() : nullptr;
+}
+
 const char* Synthesiser::transcription() const {
     return gfp_ ? gfp_->result_text() : "";
 }

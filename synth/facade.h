@@ -117,6 +117,7 @@ public:
 
     // The stages, for tools and tests.
     TGFP* text_analysis() { return gfp_.get(); }
+    const SymbolNames* symbol_names() const override;
     TMikro* mikro() { return mikro_.get(); }
     TMakro* makro() { return makro_.get(); }
     TPsola* psola() { return psola_.get(); }

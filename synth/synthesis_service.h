@@ -12,6 +12,8 @@
 
 namespace sint {
 
+class SymbolNames;
+
 class SynthesisService {
 public:
     virtual ~SynthesisService() = default;
@@ -48,6 +50,10 @@ public:
     // The speed boost on top of the tempo, in percent of its rate (30..600).
     virtual void set_speed(std::int32_t percent) = 0;
     virtual void set_window_width(std::int32_t value) = 0;
+
+    // The names of characters that text analysis read with its profile, or
+    // null before it is loaded.
+    virtual const SymbolNames* symbol_names() const { return nullptr; }
 };
 
 }  // namespace sint

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "text/char_conversion.h"
+
 namespace sint {
 namespace {
 
@@ -13,27 +15,14 @@ constexpr std::size_t kAddressMax = 256;
 constexpr std::string_view kKnownDomains[] = {"si", "com",  "org", "net",
                                               "eu", "info", "gov", "edu"};
 
-// Marks inside an address and their names (internal letter codes).
-constexpr struct {
-    char mark;
-    std::string_view name;
-} kMarkNames[] = {{'@', "afna"},     {'.', "pika"},     {'/', "po{evnica"}, {'-', "vezaj"},
-                  {'_', "pod~rtaj"}, {':', "dvopi~je"}, {'?', "vpra{aj"},   {'=', "ena~aj"},
-                  {'&', "in"},       {'#', "lojtra"},   {'+', "plus"},      {'%', "odstotek"},
-                  {'~', "tilda"}};
-
-// Letter names for spelling, a to z.
-constexpr std::array<std::string_view, 26> kLetterNames = {
-    "a",  "be", "ce", "de", "e",  "ef", "ge", "ha", "i",  "je",        "ka",  "el",      "em",
-    "en", "o",  "pe", "ku", "er", "es", "te", "u",  "ve", "dvojni ve", "iks", "ipsilon", "ze"};
-
-// Words said for whole parts of an address.
-constexpr struct {
-    std::string_view part, spoken;
-} kPartNames[] = {{"www", "ve ve ve"}, {"http", "ha te te pe"}, {"https", "ha te te pe es"}};
-// The one domain that is said as a word in another spelling.
+// The marks said inside an address; others are passed over.
+constexpr std::string_view kSaidMarks = "@./-_:?=&#+%~";
+// Schemes spelled at the start of an address.
+constexpr std::string_view kSchemes[] = {"http", "https"};
+// The part said by its own name wherever it stands (spelled without one).
+constexpr std::string_view kWww = "www";
+// The one domain said by its own name, as a word without one.
 constexpr std::string_view kCom = "com";
-constexpr std::string_view kComSpoken = "kom";
 // The two-letter domain said as a word.
 constexpr std::string_view kHomeDomain = "si";
 
@@ -65,6 +54,16 @@ bool token_char(unsigned char c) {
            std::string_view("\"'<>()[]{},;").find(static_cast<char>(c)) == std::string_view::npos;
 }
 
+// Adds the name of `c` from the symbol table in the internal letter codes;
+// a character without a name is not said.
+void add_name(std::string& out, const SymbolNames& names, char c) {
+    const std::string_view name = names.name(static_cast<unsigned char>(c));
+    if (name.empty()) return;
+    if (!out.empty()) out += ' ';
+    for (char letter : name)
+        out += static_cast<char>(convert_letter(static_cast<unsigned char>(letter)));
+}
+
 void add_word(std::string& out, std::string_view word) {
     if (!out.empty()) out += ' ';
     out += word;
@@ -72,26 +71,29 @@ void add_word(std::string& out, std::string_view word) {
 
 // The spoken parts of `text` (lower-cased), `top` being the top-level domain
 // at `top_at` (npos for none).
-void speak(std::string_view text, std::size_t top_at, std::string& out) {
+void speak(std::string_view text, std::size_t top_at, const SymbolNames& names, std::string& out) {
     std::size_t i = 0;
     while (i < text.size()) {
         if (!ascii_lower_alnum(text[i])) {
-            for (const auto& mark : kMarkNames)
-                if (mark.mark == text[i]) add_word(out, mark.name);
+            if (kSaidMarks.find(text[i]) != std::string_view::npos) add_name(out, names, text[i]);
             ++i;
             continue;
         }
         std::size_t j = i;
         while (j < text.size() && ascii_lower_alnum(text[j])) ++j;
         const std::string_view part = text.substr(i, j - i);
-        const auto named = std::find_if(std::begin(kPartNames), std::end(kPartNames),
-                                        [&](const auto& p) { return p.part == part; });
-        if (i == top_at && part == kCom) {
-            add_word(out, kComSpoken);
-        } else if (i == top_at && part.size() == 2 && part != kHomeDomain) {
-            for (char c : part) add_word(out, kLetterNames[static_cast<std::size_t>(c - 'a')]);
-        } else if (named != std::end(kPartNames) && (i == 0 || named->part == "www")) {
-            add_word(out, named->spoken);
+        const bool scheme = i == 0 && std::find(std::begin(kSchemes), std::end(kSchemes), part) !=
+                                          std::end(kSchemes);
+        const std::string_view own_name = names.address_part(part);
+        if ((i == top_at && part == kCom) || part == kWww) {
+            if (!own_name.empty())
+                add_word(out, own_name);
+            else if (part == kWww)
+                for (char c : part) add_name(out, names, c);
+            else
+                add_word(out, part);
+        } else if ((i == top_at && part.size() == 2 && part != kHomeDomain) || scheme) {
+            for (char c : part) add_name(out, names, c);
         } else {
             add_word(out, part);
         }
@@ -101,8 +103,8 @@ void speak(std::string_view text, std::size_t top_at, std::string& out) {
 
 }  // namespace
 
-bool read_address(std::string_view in, std::size_t begin, bool email, std::string& spoken,
-                  std::size_t& end) {
+bool read_address(std::string_view in, std::size_t begin, bool email, const SymbolNames& names,
+                  std::string& spoken, std::size_t& end) {
     std::size_t stop = begin;
     while (stop < in.size() && stop - begin <= kAddressMax &&
            token_char(static_cast<unsigned char>(in[stop])))
@@ -153,7 +155,7 @@ bool read_address(std::string_view in, std::size_t begin, bool email, std::strin
     const std::size_t host_end = token.find('/', host_begin);
     const std::size_t top_end = host_end == std::string::npos ? token.size() : host_end;
     spoken.clear();
-    speak(token, top_end - top.size(), spoken);
+    speak(token, top_end - top.size(), names, spoken);
     end = stop;
     return true;
 }

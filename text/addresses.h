@@ -4,12 +4,15 @@
 // "ve ve ve pika primer pika si poševnica kontakt"; "http" and "https" are
 // spelled, ".com" is "pika kom", a two-letter top-level domain other than
 // ".si" is spelled. A dot or other mark that ends the address's sentence is
-// not part of it.
+// not part of it. The marks and letters are said by their names in the symbol
+// table; one without a name is not said.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
+
+#include "core/symbol_names.h"
 
 namespace sint {
 
@@ -17,7 +20,7 @@ namespace sint {
 // its spoken form in the internal letter codes to `spoken`, sets `end` past
 // it and returns true. `email` allows e-mail addresses ("@" is a letter code
 // when 7-bit input is on).
-bool read_address(std::string_view in, std::size_t begin, bool email, std::string& spoken,
-                  std::size_t& end);
+bool read_address(std::string_view in, std::size_t begin, bool email, const SymbolNames& names,
+                  std::string& spoken, std::size_t& end);
 
 }  // namespace sint

@@ -96,8 +96,9 @@ void convert_characters(std::string_view in, std::string& out, std::size_t limit
         const bool token_start =
             i == 0 || std::string_view(" \t\r\n(<\"'[").find(in[i - 1]) != std::string_view::npos;
         std::size_t address_end = i;
-        if (token_start && is_ascii_alnum(ch) &&
-            read_address(in, i, !options.seven_bit_input, address, address_end)) {
+        if (token_start && is_ascii_alnum(ch) && options.symbol_names &&
+            read_address(in, i, !options.seven_bit_input, *options.symbol_names, address,
+                         address_end)) {
             if (out.size() + address.size() + kReserve > limit) break;
             out += address;
             trace(trail, out.size(), i, false);

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/symbol_names.h"
 #include "text/source_trail.h"
 
 namespace sint {
@@ -20,6 +21,9 @@ struct CharConversionOptions {
     // The names of the Greek letters, alpha to omega (`grske_crke`); without
     // them a Greek letter is dropped.
     const std::vector<std::string>* greek_names = nullptr;
+    // The names of marks and letters, read in e-mail and web addresses;
+    // without them addresses are left to the other stages.
+    const SymbolNames* symbol_names = nullptr;
 };
 
 // Internal codes of the Slovenian letters.

@@ -69,6 +69,7 @@ void TGFP::load(std::string_view profile_path) {
     }
     profile_.reset();
     dictionary_ = std::make_shared<PronunciationDictionary>();
+    symbol_names_ = SymbolNames(SymbolNames::beside(path));
     try {
         profile_ = std::make_unique<ProfileFile>(path, extension == ".ins");
     } catch (const std::bad_alloc&) {
@@ -173,7 +174,8 @@ void TGFP::observe(std::string_view stage, const std::string& text) const {
 void TGFP::normalise(std::string_view text, std::string& out, std::size_t limit,
                      SourceTrail* trail) {
     const CharConversionOptions options{seven_bit_->load(), options_.sibilants_with_quotes,
-                                        options_.angle_bracket_filter, &greek_names_};
+                                        options_.angle_bracket_filter, &greek_names_,
+                                        &symbol_names_};
     SourceTrail stage;
     SourceTrail* stage_trail = trail ? &stage : nullptr;
     convert_characters(text, work_a_, limit, options, trail);

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/symbol_names.h"
 #include "text/abbreviations.h"
 #include "text/char_classes.h"
 #include "text/clock_times.h"
@@ -77,6 +78,8 @@ public:
     // The normalised input that sentence mode splits (empty once used up).
     const std::string& sentence_input() const { return splitter_.input(); }
     int dictionary_hits() const { return dictionary_hits_; }
+    // The names of characters and keys, read from simboli.ini beside the profile.
+    const SymbolNames& symbol_names() const { return symbol_names_; }
 
     // Phone-inventory services (for the prosody stages).
     int phone_indices(std::string_view phones, std::vector<int>& out) const {
@@ -161,6 +164,7 @@ private:
     WordForms word_forms_;
     NumberWords numbers_;
     std::vector<std::string> greek_names_;  // `grske_crke`, alpha to omega
+    SymbolNames symbol_names_;              // simboli.ini beside the profile
     UnitWords unit_words_;                  // the unit stage's words; its lexicon is word_forms_
     WordTranscriber words_;
     // Never null; shared with other engines when given in the options.

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/symbol_names.h"
 #include "synth/synthesis_service.h"
 
 namespace sint::test {
@@ -69,6 +70,8 @@ public:
     void set_tempo(std::int32_t value) override { record("tempo", value); }
     void set_speed(std::int32_t value) override { record("speed", value); }
     void set_window_width(std::int32_t value) override { record("wwidth", value); }
+    // The voice's own table of character names.
+    const SymbolNames* symbol_names() const override { return &names_; }
 
     std::vector<std::string> calls() const {
         std::lock_guard lock(mutex_);
@@ -93,6 +96,7 @@ private:
     }
 
     mutable std::mutex mutex_;
+    SymbolNames names_{std::string(SINT_SOURCE_DIR) + "/voice/simboli.ini"};
     std::vector<std::string> calls_;
     std::string transcription_;
     std::string current_;

@@ -47,7 +47,8 @@ public:
         for (const char* program : {"sintsrv", "sint-say"})
             fs::copy_file(built / program, dir_.path() / program);
         const fs::path voice = fs::path(SINT_SOURCE_DIR) / "voice";
-        for (const char* name : {"gfp.ini", "mikro.ini", "makro.ini", "slovarji", "statistika"})
+        for (const char* name :
+             {"gfp.ini", "simboli.ini", "mikro.ini", "makro.ini", "slovarji", "statistika"})
             if (fs::exists(voice / name))
                 fs::copy(voice / name, dir_.path() / name, fs::copy_options::recursive);
         dir_.write("sint.ini",

@@ -67,7 +67,9 @@ TEST(SdSintOutput, AudioBytesAreEscaped) {
 }
 
 TEST(SdSintKeys, KeysAndCharactersBecomeWordsOrLetters) {
-    const VoiceParams voice;
+    VoiceParams voice;
+    voice.symbol_names =
+        std::make_shared<const SymbolNames>(std::string(SINT_SOURCE_DIR) + "/voice/simboli.ini");
     const auto texts = [](const std::vector<PlanItem>& plan) {
         std::string out;
         for (const PlanItem& item : plan) out += (item.spell ? "'" : "") + item.text + ";";

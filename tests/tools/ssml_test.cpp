@@ -232,8 +232,11 @@ TEST(SpeechPlan, PunctuationIsNamedByMode) {
         {PunctuationMode::Most, "a, b  oklepaj (c zaklepaj )  afna @d."},
         {PunctuationMode::All, "a vejica , b  oklepaj (c zaklepaj )  afna @d pika ."},
     };
-    for (const auto& [mode, expected] : cases)
-        EXPECT_EQ(name_punctuation(text, mode), expected) << static_cast<int>(mode);
+    const SymbolNames names(std::string(SINT_SOURCE_DIR) + "/voice/simboli.ini");
+    for (const auto& [mode, expected] : cases) {
+        EXPECT_EQ(name_punctuation(text, mode, &names), expected) << static_cast<int>(mode);
+        EXPECT_EQ(name_punctuation(text, mode, nullptr), text) << static_cast<int>(mode);
+    }
 }
 
 }  // namespace

@@ -15,42 +15,13 @@ constexpr double kBeepAmplitude = 8000;
 // Fade in and out over this many samples, so the beep does not click.
 constexpr int kBeepFade = 160;
 
-// Key names in code page 1250 (š 0x9A, č 0xE8, ž 0x9E).
-constexpr std::pair<const char*, const char*> kKeyNames[] = {
-    {"alt", "alt"},
-    {"control", "kontrol"},
-    {"hyper", "hiper"},
-    {"meta", "meta"},
-    {"shift",
-     "\x9a"
-     "ift"},
-    {"super", "super"},
-    {"backspace",
-     "vra\xe8"
-     "alka"},
-    {"break", "prekinitev"},
-    {"delete", "bri\x9ai"},
-    {"down", "dol"},
-    {"end", "konec"},
-    {"enter", "enter"},
-    {"escape", "ube\x9enica"},
-    {"home", "domov"},
-    {"insert", "vstavi"},
-    {"left", "levo"},
-    {"menu", "meni"},
-    {"next", "naslednja stran"},
-    {"num-lock", "num lok"},
-    {"pause", "premor"},
-    {"print", "tiskaj"},
-    {"prior", "prej\x9anja stran"},
-    {"return", "enter"},
-    {"right", "desno"},
-    {"scroll-lock", "skrol lok"},
-    {"space", "presledek"},
-    {"tab", "tabulator"},
-    {"up", "gor"},
-    {"window", "okno"},
-};
+// The keys said before the keys of the numeric keypad and for a blank.
+constexpr std::string_view kKeypadKey = "kp";
+constexpr std::string_view kSpaceKey = "space";
+
+std::string_view key_name(std::string_view key, const VoiceParams& voice) {
+    return voice.symbol_names ? voice.symbol_names->key_name(key) : std::string_view();
+}
 
 PlanItem spoken(std::string text, bool spell, const VoiceParams& voice) {
     return speech_item(std::move(text), spell, request_settings(voice));
@@ -59,19 +30,21 @@ PlanItem spoken(std::string text, bool spell, const VoiceParams& voice) {
 void add_key(std::string_view key, const VoiceParams& voice, std::vector<PlanItem>& plan) {
     if (key == "underscore") key = "_";
     if (key == "double-quote") key = "\"";
-    for (const auto& [name, words] : kKeyNames) {
-        if (key == name) {
-            plan.push_back(spoken(words, false, voice));
-            return;
-        }
+    if (const std::string_view name = key_name(key, voice); !name.empty()) {
+        plan.push_back(spoken(std::string(name), false, voice));
+        return;
     }
-    if (key.size() > 1 && (key[0] == 'f' || key[0] == 'F') &&
+    const std::string_view letter_f =
+        voice.symbol_names ? voice.symbol_names->name('f') : std::string_view();
+    if (key.size() > 1 && (key[0] == 'f' || key[0] == 'F') && !letter_f.empty() &&
         key.find_first_not_of("0123456789", 1) == std::string_view::npos) {
-        plan.push_back(spoken("ef " + std::string(key.substr(1)), false, voice));
+        plan.push_back(
+            spoken(std::string(letter_f) + " " + std::string(key.substr(1)), false, voice));
         return;
     }
     if (key.starts_with("kp-") && key.size() > 3) {
-        plan.push_back(spoken("\x9atevil\xe8nica", false, voice));  // številčnica
+        if (const std::string_view name = key_name(kKeypadKey, voice); !name.empty())
+            plan.push_back(spoken(std::string(name), false, voice));
         add_key(key.substr(3), voice, plan);
         return;
     }
@@ -82,7 +55,11 @@ void add_key(std::string_view key, const VoiceParams& voice, std::vector<PlanIte
 }  // namespace
 
 std::vector<PlanItem> character_plan(std::string_view character, const VoiceParams& voice) {
-    if (character == "space") return {spoken("presledek", false, voice)};
+    if (character == kSpaceKey) {
+        const std::string_view name = key_name(kSpaceKey, voice);
+        if (name.empty()) return {};
+        return {spoken(std::string(name), false, voice)};
+    }
     std::string text = utf8_to_cp1250(character);
     if (text.empty()) return {};
     return {spoken(std::move(text), true, voice)};

@@ -1,5 +1,7 @@
-// What sd_sint says for a KEY, a CHAR and a SOUND_ICON: key names in Slovenian,
-// single characters by the server's letter names, and a short beep for icons.
+// What sd_sint says for a KEY, a CHAR and a SOUND_ICON: key names from the
+// voice's symbol table (VoiceParams::symbol_names), single characters by the
+// server's letter names, and a short beep for icons. Without a table a key is
+// read as text.
 #pragma once
 
 #include <cstdint>

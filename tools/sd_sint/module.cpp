@@ -80,6 +80,9 @@ Module::Module(ModuleConfig config, int input_fd, int output_fd)
       link_(config_.server_path, config_.port, config_.lifespan),
       worker_(output_, link_),
       voice_(config_.voice) {
+    // The names of keys and marks: the voice's symbol table beside the server.
+    voice_.symbol_names =
+        std::make_shared<const SymbolNames>(SymbolNames::beside(link_.server_path()));
     for (const ModuleVoice& voice : config_.voices)
         voice_links_.push_back(std::make_unique<ServerLink>(
             (std::filesystem::path(voice.folder) / "sintsrv").string(), 0, config_.lifespan));

@@ -6,72 +6,19 @@
 namespace sint {
 namespace {
 
-// Names in code page 1250 (š 0x9A, č 0xE8). A mark is spoken in the modes from
-// `least` on: symbols already in "some", brackets and quotes from "most", the
-// sentence punctuation only in "all".
-struct PunctuationName {
-    char mark;
-    const char* name;
-    PunctuationMode least;
-};
-constexpr PunctuationName kPunctuationNames[] = {
-    {'.', "pika", PunctuationMode::All},
-    {',', "vejica", PunctuationMode::All},
-    {'!', "klicaj", PunctuationMode::All},
-    {'?',
-     "vpra\x9a"
-     "aj",
-     PunctuationMode::All},
-    {';', "podpi\xe8je", PunctuationMode::All},
-    {':', "dvopi\xe8je", PunctuationMode::All},
-    {'-', "vezaj", PunctuationMode::Most},
-    {'(', "oklepaj", PunctuationMode::Most},
-    {')', "zaklepaj", PunctuationMode::Most},
-    {'[', "oglati oklepaj", PunctuationMode::Most},
-    {']', "oglati zaklepaj", PunctuationMode::Most},
-    {'{', "zaviti oklepaj", PunctuationMode::Most},
-    {'}', "zaviti zaklepaj", PunctuationMode::Most},
-    {'"', "narekovaj", PunctuationMode::Most},
-    {'\'',
-     "opu\x9a\xe8"
-     "aj",
-     PunctuationMode::Most},
-    {'`', "krativec", PunctuationMode::Most},
-    {'@', "afna", PunctuationMode::Some},
-    {'#', "lojtra", PunctuationMode::Some},
-    {'$', "dolar", PunctuationMode::Some},
-    {'%', "odstotek", PunctuationMode::Some},
-    {'&', "in", PunctuationMode::Some},
-    {'*', "zvezdica", PunctuationMode::Some},
-    {'+', "plus", PunctuationMode::Some},
-    {'/',
-     "po\x9a"
-     "evnica",
-     PunctuationMode::Some},
-    {'\\',
-     "leva po\x9a"
-     "evnica",
-     PunctuationMode::Some},
-    {'=',
-     "ena\xe8"
-     "aj",
-     PunctuationMode::Some},
-    {'<',
-     "manj\x9a"
-     "e",
-     PunctuationMode::Some},
-    {'>',
-     "ve\xe8"
-     "je",
-     PunctuationMode::Some},
-    {'_', "pod\xe8rtaj", PunctuationMode::Some},
-    {'|', "navpi\xe8nica", PunctuationMode::Some},
-    {'~', "tilda", PunctuationMode::Some},
-    {'^',
-     "stre\x9a"
-     "ica",
-     PunctuationMode::Some},
-};
+// The marks spoken by name in each mode, by their names in the symbol table:
+// symbols already in "some", brackets and quotes from "most", the sentence
+// punctuation only in "all".
+constexpr std::string_view kSomeMarks = "@#$%&*+/\\=<>_|~^";
+constexpr std::string_view kMostMarks = "-()[]{}\"'`";
+constexpr std::string_view kAllMarks = ".,!?;:";
+
+bool spoken_in(char c, PunctuationMode mode) {
+    auto in = [c](std::string_view marks) { return marks.find(c) != std::string_view::npos; };
+    return (mode >= PunctuationMode::Some && in(kSomeMarks)) ||
+           (mode >= PunctuationMode::Most && in(kMostMarks)) ||
+           (mode >= PunctuationMode::All && in(kAllMarks));
+}
 
 long clamp_long(double value, long low, long high) {
     return std::clamp(static_cast<long>(std::lround(value)), low, high);
@@ -104,17 +51,17 @@ PlanItem speech_item(std::string text, bool spell, const RequestSettings& settin
     return item;
 }
 
-std::string name_punctuation(std::string_view text, PunctuationMode mode) {
-    if (mode == PunctuationMode::None) return std::string(text);
+std::string name_punctuation(std::string_view text, PunctuationMode mode,
+                             const SymbolNames* names) {
+    if (mode == PunctuationMode::None || !names) return std::string(text);
     std::string out;
     out.reserve(text.size());
     for (char c : text) {
-        for (const PunctuationName& p : kPunctuationNames) {
-            if (p.mark == c && mode >= p.least) {
-                out += ' ';
-                out += p.name;
-                out += ' ';
-            }
+        const std::string_view name = names->name(static_cast<unsigned char>(c));
+        if (!name.empty() && spoken_in(c, mode)) {
+            out += ' ';
+            out += name;
+            out += ' ';
         }
         out.push_back(c);
     }
@@ -129,8 +76,9 @@ std::vector<PlanItem> plan_speech(const SsmlDocument& document, const VoiceParam
             case SsmlPiece::Kind::Text: {
                 const RequestSettings settings = request_settings(voice, piece.prosody);
                 const bool spell = piece.spell || voice.spelling;
-                const std::string text =
-                    spell ? piece.text : name_punctuation(piece.text, voice.punctuation);
+                const std::string text = spell ? piece.text
+                                               : name_punctuation(piece.text, voice.punctuation,
+                                                                  voice.symbol_names.get());
                 if (open && plan.back().settings == settings && plan.back().spell == spell) {
                     plan.back().text += text;
                 } else {

@@ -6,11 +6,13 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/speaking_rate.h"
+#include "core/symbol_names.h"
 #include "tools/ssml/ssml_reader.h"
 
 namespace sint {
@@ -30,6 +32,9 @@ struct VoiceParams {
     bool spelling = false;
     double max_speed = kTempoTopFactor;
     double speed = 1.0;
+    // The names of marks for the punctuation modes and of keys; none: marks
+    // are not named.
+    std::shared_ptr<const SymbolNames> symbol_names = nullptr;
 };
 
 // The values of the server's settings commands for one stretch of text.
@@ -66,7 +71,8 @@ PlanItem speech_item(std::string text, bool spell, const RequestSettings& settin
 std::vector<PlanItem> plan_speech(const SsmlDocument& document, const VoiceParams& voice);
 
 // Code page 1250 text with the punctuation marks of `mode` preceded by their
-// Slovenian names ("a, b" → "a vejica, b" when commas are spoken).
-std::string name_punctuation(std::string_view text, PunctuationMode mode);
+// names in the symbol table ("a, b" → "a vejica , b" when commas are spoken);
+// without a table, or for a mark without a name, the text is unchanged.
+std::string name_punctuation(std::string_view text, PunctuationMode mode, const SymbolNames* names);
 
 }  // namespace sint
