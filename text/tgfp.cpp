@@ -148,7 +148,7 @@ int TGFP::init_gfp_dictionary() {
                                        ? options_.dictionary_dir + std::string(kWordFormsFile)
                                        : options_.word_forms_path;
     if (word_forms_.load(forms_path) != 0) log_write("Oblike besed niso na voljo: " + forms_path);
-    if (!word_forms_.empty()) add_unit_nouns(word_forms_);
+    if (!word_forms_.empty()) add_unit_nouns(word_forms_, unit_words_);
     numbers_.set_word_forms(&word_forms_);
     unit_words_.forms = &word_forms_;
     unit_words_.range_words = numbers_.list_words();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <string>
 #include <string_view>
 
@@ -16,69 +17,6 @@
 namespace sint {
 
 namespace {
-
-struct Unit {
-    std::string_view abbreviation;
-    int gender;                             // 0 masculine, 1 feminine
-    std::array<std::string_view, 4> forms;  // count ending in 1, 2, 3 or 4, other
-    std::string_view per = {};              // after "na" in "km/h": accusative singular
-    std::string_view compound = {};         // before an adjective's ending ("20 %-ni")
-};
-
-// Units recognised at any word start.
-constexpr Unit kUnits[] = {
-    {"EUR", 0, {"evro", "evra", "evri", "evrov"}, "evro"},
-    {"eur", 0, {"evro", "evra", "evri", "evrov"}, "evro"},
-    {"SIT", 0, {"tolar", "tolarja", "tolarji", "tolarjev"}, "tolar"},
-    {"USD", 0, {"dolar", "dolarja", "dolarji", "dolarjev"}, "dolar"},
-    {"usd", 0, {"dolar", "dolarja", "dolarji", "dolarjev"}, "dolar"},
-    {"cm", 0, {"centimeter", "centimetra", "centimetri", "centimetrov"}, "centimeter"},
-    {"Hz", 0, {"herc", "herca", "herci", "hercov"}, "herc"},
-    {"hz", 0, {"herc", "herca", "herci", "hercov"}, "herc"},
-    {"kg", 0, {"kilogram", "kilograma", "kilogrami", "kilogramov"}, "kilogram"},
-    {"kHz", 0, {"kilo herc", "kilo herca", "kilo herci", "kilo hercov"}, "kilo herc"},
-    {"khz", 0, {"kilo herc", "kilo herca", "kilo herci", "kilo hercov"}, "kilo herc"},
-    {"km", 0, {"kilometer", "kilometra", "kilometri", "kilometrov"}, "kilometer"},
-    {"kW", 0, {"kilovat", "kilovata", "kilovati", "kilovatov"}, "kilovat"},
-    {"kw", 0, {"kilovat", "kilovata", "kilovati", "kilovatov"}, "kilovat"},
-    {"MHz", 0, {"mega herc", "mega herca", "mega herci", "mega hercov"}, "mega herc"},
-    {"mhz", 0, {"mega herc", "mega herca", "mega herci", "mega hercov"}, "mega herc"},
-    {"min", 1, {"minuta", "minuti", "minute", "minut"}, "minuto"},
-    {"ms", 1, {"milisekunda", "milisekundi", "milisekunde", "milisekund"}, "milisekundo"},
-    {"kB", 0, {"kilobajt", "kilobajta", "kilobajti", "kilobajtov"}, "kilobajt"},
-    {"MB", 0, {"megabajt", "megabajta", "megabajti", "megabajtov"}, "megabajt"},
-    {"kb", 0, {"kilobit", "kilobita", "kilobiti", "kilobitov"}, "kilobit"},
-    {"Mb", 0, {"megabit", "megabita", "megabiti", "megabitov"}, "megabit"},
-    {"kbps",
-     0,
-     {"kilobit nasekundo", "kilobita nasekundo", "kilobiti nasekundo", "kilobitov nasekundo"}},
-    {"kBps",
-     0,
-     {"kilobajt nasekundo", "kilobajta nasekundo", "kilobajti nasekundo", "kilobajtov nasekundo"}},
-    {"Mbps",
-     0,
-     {"megabit nasekundo", "megabita nasekundo", "megabiti nasekundo", "megabitov nasekundo"}},
-    {"mbps",
-     0,
-     {"megabit nasekundo", "megabita nasekundo", "megabiti nasekundo", "megabitov nasekundo"}},
-    {"mm", 0, {"milimeter", "milimetra", "milimetri", "milimetrov"}, "milimeter"},
-    {"mg", 0, {"miligram", "miligrama", "miligrami", "miligramov"}, "miligram"},
-    {"ml", 0, {"mililiter", "mililitra", "mililitri", "mililitrov"}, "mililiter"},
-    {"dl", 0, {"deciliter", "decilitra", "decilitri", "decilitrov"}, "deciliter"},
-    {"MBps",
-     0,
-     {"megabajt nasekundo", "megabajta nasekundo", "megabajti nasekundo", "megabajtov nasekundo"}},
-    {"mio", 0, {"milijon", "milijona", "milijoni", "milijonov"}},
-    {"mrd", 1, {"milijarda", "milijardi", "milijarde", "milijard"}},
-    {"kWh",
-     1,
-     {"kilovatna ura", "kilovatni uri", "kilovatne ure", "kilovatnih ur"},
-     "kilovatno uro"},
-    {"MWh",
-     1,
-     {"megavatna ura", "megavatni uri", "megavatne ure", "megavatnih ur"},
-     "megavatno uro"},
-};
 
 // Units that may stand before their number ("EUR 100", "$5").
 constexpr std::string_view kCurrencies[] = {"EUR", "eur", "USD", "usd", "SIT", "$"};
@@ -115,44 +53,6 @@ constexpr std::string_view kFormulaSigns = "+=\\-/";
 constexpr std::string_view kPerWords[] = {"dan",   "teden", "mesec", "leto", "uro",
                                           "osebo", "no~",   "kos",   "kom"};
 
-// Square and cubic units: the sentence splitter writes "m2" and "m²" (which
-// the input conversion made "m2") as "m 2".
-constexpr Unit kPoweredUnits[] = {
-    {"m 2", 0, {"kvadratni meter", "kvadratna metra", "kvadratni metri", "kvadratnih metrov"}},
-    {"m 3", 0, {"kubi~ni meter", "kubi~na metra", "kubi~ni metri", "kubi~nih metrov"}},
-    {"km 2",
-     0,
-     {"kvadratni kilometer", "kvadratna kilometra", "kvadratni kilometri",
-      "kvadratnih kilometrov"}},
-    {"cm 2",
-     0,
-     {"kvadratni centimeter", "kvadratna centimetra", "kvadratni centimetri",
-      "kvadratnih centimetrov"}},
-    {"cm 3",
-     0,
-     {"kubi~ni centimeter", "kubi~na centimetra", "kubi~ni centimetri", "kubi~nih centimetrov"}},
-    {"mm 2",
-     0,
-     {"kvadratni milimeter", "kvadratna milimetra", "kvadratni milimetri",
-      "kvadratnih milimetrov"}},
-};
-
-// Units recognised only as a one-character token standing alone.
-constexpr Unit kStandaloneUnits[] = {
-    {"C", 1, {"stopinja celzija", "stopinji celzija", "stopinje celzija", "stopinj celzija"}},
-    {"W", 0, {"vat", "vata", "vati", "vatov"}, "vat"},
-    {"$", 0, {"dolar", "dolarja", "dolarji", "dolarjev"}, "dolar"},
-    {"\xEC", 0, {"tolar", "tolarja", "tolarji", "tolarjev"}, "tolar"},
-    {"m", 0, {"meter", "metra", "metri", "metrov"}, "meter"},
-    {"h", 1, {"ura", "uri", "ure", "ur"}, "uro"},
-    {"l", 0, {"liter", "litra", "litri", "litrov"}, "liter"},
-    {"s", 1, {"sekunda", "sekundi", "sekunde", "sekund"}, "sekundo"},
-    {"g", 0, {"gram", "grama", "grami", "gramov"}, "gram"},
-    {"t", 1, {"tona", "toni", "tone", "ton"}, "tono"},
-    {"\xB0", 1, {"stopinja", "stopinji", "stopinje", "stopinj"}},
-    {"%", 0, {"odstotek", "odstotka", "odstotki", "odstotkov"}, {}, "odstot"},
-};
-
 constexpr std::array<std::array<std::string_view, 4>, 3> kCountWords = {{
     {"en ", "dva ", "trije ", "{tirje "},
     {"ena ", "dve ", "tri ", "{tiri "},
@@ -163,6 +63,100 @@ constexpr std::array<std::array<std::string_view, 4>, 3> kCountWords = {{
 // first the preposition allows: "v 5 km" (locative), "s 3 km" (instrumental).
 constexpr GrammarCase kUnitCasePreference[] = {GrammarCase::loc, GrammarCase::ins, GrammarCase::dat,
                                                GrammarCase::gen, GrammarCase::acc};
+
+// The lexicon's gender of a unit.
+Gender lexicon_gender(const UnitName& unit) {
+    return unit.gender == 0 ? Gender::m : unit.gender == 1 ? Gender::f : Gender::n;
+}
+
+// A row of a unit table: columns separated by the mark, the abbreviation, the
+// gender and the four forms required, the form after "na" and the compound
+// stem optional ("-" for none).
+constexpr char kColumnMark = '|';
+constexpr std::string_view kNoValue = "-";
+constexpr std::size_t kRequiredColumns = 6;
+constexpr std::size_t kColumnCount = 8;
+// The gender letters of a row: masculine, feminine (also as the internal code
+// of z with caron), neuter.
+constexpr std::string_view kGenderLetters[] = {"m", "z", "s"};
+constexpr std::string_view kFeminineCode = "`";
+
+std::string trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
+}
+
+// Replaces each "\xHH" by its byte; false when an escape is incomplete.
+bool decode_bytes(std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out += text[i];
+            continue;
+        }
+        if (i + 3 >= text.size() || text[i + 1] != 'x' ||
+            !std::isxdigit(static_cast<unsigned char>(text[i + 2])) ||
+            !std::isxdigit(static_cast<unsigned char>(text[i + 3])))
+            return false;
+        out += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
+        i += 3;
+    }
+    text = std::move(out);
+    return true;
+}
+
+// Reads a row into `unit`; false when it is malformed.
+bool parse_unit(std::string_view row, UnitName& unit) {
+    std::vector<std::string> columns;
+    for (std::size_t begin = 0;;) {
+        const std::size_t end = row.find(kColumnMark, begin);
+        columns.push_back(
+            trimmed(row.substr(begin, end == std::string_view::npos ? end : end - begin)));
+        if (end == std::string_view::npos) break;
+        begin = end + 1;
+    }
+    if (columns.size() < kRequiredColumns || columns.size() > kColumnCount) return false;
+    for (std::string& column : columns) {
+        if (column.empty() || !decode_bytes(column)) return false;
+        if (column == kNoValue) column.clear();
+    }
+    unit.abbreviation = columns[0];
+    if (columns[1] == kFeminineCode) columns[1] = kGenderLetters[1];
+    const auto* gender =
+        std::find(std::begin(kGenderLetters), std::end(kGenderLetters), columns[1]);
+    if (unit.abbreviation.empty() || gender == std::end(kGenderLetters)) return false;
+    unit.gender = static_cast<int>(gender - std::begin(kGenderLetters));
+    for (std::size_t k = 0; k < unit.forms.size(); ++k) {
+        unit.forms[k] = columns[2 + k];
+        if (unit.forms[k].empty()) return false;
+    }
+    unit.per = columns.size() > 6 ? columns[6] : std::string();
+    unit.compound = columns.size() > 7 ? columns[7] : std::string();
+    return true;
+}
+
+// Reads the unit table `key`: 0, or -1 after reporting a malformed row. A
+// missing table is logged and leaves its units unread. Rows of one
+// character's units (`one_character`) must have abbreviations of one byte.
+int read_unit_table(ProfileFile& profile, std::string_view key, bool one_character,
+                    std::vector<UnitName>& out) {
+    out.clear();
+    std::vector<std::string> rows;
+    if (read_list_items(profile, key, '\n', rows) < 0) {
+        log_write("V profilu ni tabele enot " + std::string(key) + ", enote ostanejo nebrane");
+        return 0;
+    }
+    for (const std::string& row : rows) {
+        UnitName unit;
+        if (!parse_unit(row, unit) || (one_character && unit.abbreviation.size() != 1)) {
+            report_error("Napacna vrstica enot (" + std::string(key) + "): <" + row + ">");
+            return -1;
+        }
+        out.push_back(std::move(unit));
+    }
+    return 0;
+}
 
 bool ascii_alnum(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
@@ -193,8 +187,8 @@ bool after_decimal_mark(const std::string& in, std::size_t i, std::size_t length
            in[begin - 4] >= '0' && in[begin - 4] <= '9';
 }
 
-const Unit* find_unit(const std::string& in, std::size_t i) {
-    for (const Unit& unit : kPoweredUnits) {
+const UnitName* find_unit(const std::string& in, std::size_t i, const UnitWords& words) {
+    for (const UnitName& unit : words.powered_units) {
         const std::size_t end = i + unit.abbreviation.size();
         if (in.compare(i, unit.abbreviation.size(), unit.abbreviation) == 0 &&
             (end == in.size() || in[end] == ' '))
@@ -203,10 +197,10 @@ const Unit* find_unit(const std::string& in, std::size_t i) {
     std::size_t end = i + 1;
     while (end < in.size() && ascii_alnum(in[end])) ++end;
     const std::string_view word(in.data() + i, end - i);
-    for (const Unit& unit : kUnits)
+    for (const UnitName& unit : words.units)
         if (unit.abbreviation == word) return &unit;
     if (i + 1 < in.size() && in[i + 1] == ' ')
-        for (const Unit& unit : kStandaloneUnits)
+        for (const UnitName& unit : words.standalone_units)
             if (unit.abbreviation == in.substr(i, 1)) return &unit;
     return nullptr;
 }
@@ -214,17 +208,17 @@ const Unit* find_unit(const std::string& in, std::size_t i) {
 // The unit or word after a slash that follows a unit at `i` ("km/h": i is
 // where " / h" begins), as read after "na"; empty when there is none. `end`
 // is set past it.
-std::string_view per_unit(const std::string& in, std::size_t i, std::size_t& end) {
+std::string_view per_unit(const std::string& in, std::size_t i, std::size_t& end,
+                          const UnitWords& words) {
     constexpr std::string_view kSlash = " / ";
     if (in.compare(i, kSlash.size(), kSlash) != 0) return {};
     const std::size_t begin = i + kSlash.size();
     end = in.find(' ', begin);
     if (end == std::string::npos) end = in.size();
     const std::string_view token(in.data() + begin, end - begin);
-    for (const Unit& unit : kUnits)
-        if (unit.abbreviation == token) return unit.per;
-    for (const Unit& unit : kStandaloneUnits)
-        if (unit.abbreviation == token) return unit.per;
+    for (const auto* table : {&words.units, &words.standalone_units})
+        for (const UnitName& unit : *table)
+            if (unit.abbreviation == token) return unit.per;
     for (std::string_view word : kPerWords)
         if (word == token) return word;
     return {};
@@ -308,7 +302,7 @@ std::string fraction_at(const std::string& in, std::size_t i, std::size_t& end,
     // after it is read in the genitive.
     const std::string written = std::to_string(numerator) + '/' + std::to_string(denominator);
     const bool unit_follows = denominator_end + 1 < in.size() && in[denominator_end] == ' ' &&
-                              find_unit(in, denominator_end + 1) != nullptr;
+                              find_unit(in, denominator_end + 1, words) != nullptr;
     if (unit_follows)
         for (const auto& [fraction, name] : words.fraction_names)
             if (fraction == written) return name + ' ';
@@ -366,7 +360,7 @@ GrammarCase unit_case(const std::string& in, std::size_t i, const UnitWords& wor
 // The form of `unit` after a count whose last two digits are `d` in the case
 // `kase`, with `count_word` (the words of 1 to 4) put in that case too; empty
 // when the nominative holds or the lexicon lacks the unit's noun.
-std::string declined(const Unit& unit, int d, GrammarCase kase, const UnitWords& words,
+std::string declined(const UnitName& unit, int d, GrammarCase kase, const UnitWords& words,
                      std::string& count_word) {
     const std::string lemma(unit.forms[0]);
     if (kase == GrammarCase::nom || !words.forms || lemma.find(' ') != std::string::npos)
@@ -382,7 +376,7 @@ std::string declined(const Unit& unit, int d, GrammarCase kase, const UnitWords&
         std::string nominative = count_word;
         while (!nominative.empty() && nominative.back() == ' ') nominative.pop_back();
         const std::string* count =
-            words.forms->cardinal(nominative, unit.gender == 0 ? Gender::m : Gender::f, own, kase);
+            words.forms->cardinal(nominative, lexicon_gender(unit), own, kase);
         if (!count) return std::string();
         count_word = *count + ' ';
     }
@@ -397,18 +391,21 @@ void join_to_number(std::string& out) {
 
 }  // namespace
 
-void add_unit_nouns(WordForms& forms) {
-    const auto add = [&](const Unit& unit) {
-        if (unit.forms[0].find(' ') != std::string_view::npos) return;
-        forms.add_by_analogy(std::string(unit.forms[0]), unit.gender == 0 ? Gender::m : Gender::f,
-                             {std::string(unit.forms[0]), std::string(unit.forms[1]),
-                              std::string(unit.forms[2]), std::string(unit.forms[3])});
+void add_unit_nouns(WordForms& forms, const UnitWords& words) {
+    const auto add = [&](const UnitName& unit) {
+        if (unit.forms[0].find(' ') != std::string::npos) return;
+        forms.add_by_analogy(unit.forms[0], lexicon_gender(unit),
+                             {unit.forms[0], unit.forms[1], unit.forms[2], unit.forms[3]});
     };
-    for (const Unit& unit : kUnits) add(unit);
-    for (const Unit& unit : kStandaloneUnits) add(unit);
+    for (const UnitName& unit : words.units) add(unit);
+    for (const UnitName& unit : words.standalone_units) add(unit);
 }
 
 int UnitWords::load(ProfileFile& profile) {
+    if (read_unit_table(profile, "enote", false, units) != 0 ||
+        read_unit_table(profile, "enote_potence", false, powered_units) != 0 ||
+        read_unit_table(profile, "enote_samostojne", true, standalone_units) != 0)
+        return -1;
     fraction_names.clear();
     accusative_words.clear();
     std::vector<std::string> items;
@@ -439,8 +436,8 @@ void convert_units(const std::string& text, std::string& out, const CharClassTab
                 out += fraction;
                 i = fraction_end;  // the loop skips the blank after it
                 // A unit after it is in the genitive singular ("pol kilograma").
-                if (const Unit* after =
-                        i + 1 < in.size() && in[i] == ' ' ? find_unit(in, i + 1) : nullptr) {
+                if (const UnitName* after =
+                        i + 1 < in.size() && in[i] == ' ' ? find_unit(in, i + 1, words) : nullptr) {
                     out += after->forms[after->gender == 0 ? 1 : 2];
                     out += ' ';
                     i += 1 + after->abbreviation.size();
@@ -449,7 +446,7 @@ void convert_units(const std::string& text, std::string& out, const CharClassTab
                 continue;
             }
         }
-        const Unit* unit = word_start ? find_unit(in, i) : nullptr;
+        const UnitName* unit = word_start ? find_unit(in, i, words) : nullptr;
         const std::string number = unit ? previous_integer(in, i) : std::string();
         if (word_start && in.compare(i, kTimesSign.size(), kTimesSign) == 0 &&
             (i + 1 == in.size() || in[i + 1] == ' ') && !previous_integer(in, i).empty() &&
@@ -522,7 +519,7 @@ void convert_units(const std::string& text, std::string& out, const CharClassTab
         out += ' ';
         i += unit->abbreviation.size();  // the loop skips the space that follows
         std::size_t per_end = i;
-        if (const std::string_view per = per_unit(in, i, per_end); !per.empty()) {
+        if (const std::string_view per = per_unit(in, i, per_end, words); !per.empty()) {
             out += "na ";
             out += per;
             out += ' ';

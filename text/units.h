@@ -4,8 +4,11 @@
 // preposition or a measure ("s 3 km", "dolga 3 km") the unit and its count
 // take the case these govern, where the form lexicon knows the unit's noun; a
 // fraction before a unit or a noun is read by its short name ("pol kilograma").
+// The units' names and forms are voice data: the profile's tables `enote`,
+// `enote_potence` and `enote_samostojne` (see voice/gfp.ini).
 #pragma once
 
+#include <array>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,8 +19,23 @@ class CharClassTable;
 class ProfileFile;
 class WordForms;
 
+// A unit: its abbreviation as the stage sees it, its gender and its names.
+struct UnitName {
+    std::string abbreviation;
+    int gender = 0;                    // 0 masculine, 1 feminine, 2 neuter
+    std::array<std::string, 4> forms;  // count ending in 1, 2, 3 or 4, other
+    std::string per;                   // after "na" in "km/h": accusative singular
+    std::string compound;              // before an adjective's ending ("20 %-ni")
+};
+
 // The voice's words of the unit stage, from the text-analysis profile.
 struct UnitWords {
+    // `enote`: units recognised as a whole word ("km", "EUR").
+    std::vector<UnitName> units;
+    // `enote_potence`: square and cubic units as the splitter writes them ("m 2").
+    std::vector<UnitName> powered_units;
+    // `enote_samostojne`: one-character units standing alone ("m", "%").
+    std::vector<UnitName> standalone_units;
     // `ulomki` (optional): a fraction as written ("1/2") and its name before
     // a unit or a noun ("pol").
     std::vector<std::pair<std::string, std::string>> fraction_names;
@@ -36,7 +54,7 @@ struct UnitWords {
 
 // Adds the nouns of the units that the lexicon lacks ("liter", "kilogram"),
 // declined like a noun it has, so that they decline with their count too.
-void add_unit_nouns(WordForms& forms);
+void add_unit_nouns(WordForms& forms, const UnitWords& words);
 
 void convert_units(const std::string& in, std::string& out, const CharClassTable& classes,
                    const UnitWords& words = {});
