@@ -184,6 +184,50 @@ TEST(TgfpLoading, ProfileKindAndBrokenValues) {
     }
 }
 
+// The unit tables are voice data: a changed row changes the reading without
+// compiling, a table left out leaves its units in letters (logged), and a
+// malformed row stops the loading with a message naming it.
+TEST(TgfpLoading, UnitTablesComeFromTheProfile) {
+    const std::string profile = test::read_file(test::default_profile_path());
+    TextOptions settings;
+    test::use_default_voice(settings);
+    TempDir dir;
+    const std::string path = (dir.path() / "gfp.ini").string();
+    struct Case {
+        std::string profile;
+        const char* units;  // the unit stage's output for "Vzel je 2 km.", or empty: no engine
+        const char* message;
+    };
+    const Case cases[] = {
+        {"enote =\n\tkm | z | milja | milji | milje | milj\n" + profile, "dve milji", ""},
+        {without_key(profile, "enote"), "2 km", "V profilu ni tabele enot enote"},
+        {"enote =\n\tkm | m | kilometer\n" + profile, "",
+         "Napacna vrstica enot (enote): <km | m | kilometer>"},
+        {"enote =\n\tkm | x | a | b | c | d\n" + profile, "", "(enote): <km | x | a | b | c | d>"},
+        {"enote =\n\tkm | m | a | b | c | d | e | f | g\n" + profile, "", "(enote): <km | m |"},
+        {"enote_samostojne =\n\t\\x4 | m | a | b | c | d\n" + profile, "",
+         "(enote_samostojne): <\\x4 |"},
+        {"enote_samostojne =\n\tkm | m | a | b | c | d\n" + profile, "", "(enote_samostojne): <km"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        test::write_file(path, c.profile);
+        LogCapture log;
+        if (*c.units == '\0') {
+            EXPECT_THROW(TGFP(path, settings, dir.str() + "x.ndx"), std::runtime_error);
+        } else {
+            TGFP engine(path, settings, dir.str() + "x.ndx");
+            std::string units;
+            engine.set_stage_observer([&](std::string_view stage, const std::string& text) {
+                if (stage == "units") units = text;
+            });
+            engine.convert_text("Vzel je 2 km.", true);
+            EXPECT_NE(units.find(c.units), std::string::npos) << units;
+        }
+        EXPECT_NE(log.text().find(c.message), std::string::npos) << log.text();
+    }
+}
+
 TEST(TgfpLoading, ScrambledProfileAndSwitches) {
     TempDir dir;
     std::string profile = "tarnik_filter = TRUE \npodpirajASCII7 = true\n" +
