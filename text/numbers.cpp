@@ -15,62 +15,19 @@ namespace sint {
 
 namespace {
 
-constexpr const char* kThousand = "tiso~ ";
 constexpr char kOrdinalMark = '|';
-// A thousand counted by one or two: "en tisoč" is said only after hundreds
-// ("sto en tisoč"), two thousand is "dva tisoč" (tisoč is masculine).
-constexpr const char* kOneThousandCount = "en ";
-constexpr const char* kTwoThousandCount = "dva ";
 // Months of a year: the largest month of a date.
 constexpr long kMonths = 12;
-// The ending of an ordinal in the genitive ("od prvega prvega").
-constexpr std::string_view kGenitiveEnding = "ega";
 // Tokens passed over between a number and the preposition of a list or range
 // of numbers before it.
 constexpr std::size_t kListTokensMax = 6;
 // Letters of the shortest word an ordinal agrees with.
 constexpr std::size_t kAgreementWordMin = 3;
-// One and two as the first part of a compound: "enoletni", "dvoletni", but
-// "enkrat", "dvakrat".
-constexpr std::string_view kCompoundOne = "eno";
-constexpr std::string_view kCompoundTwo = "dvo";
-constexpr std::string_view kTimesSuffix = "krat";
-constexpr std::string_view kTimesOne = "en";
 // Digits of a number joined to a word; a longer one keeps its mark unread.
 constexpr std::size_t kCompoundDigitsMax = 6;
 // Last letters of a soft ordinal stem (c, č, š, ž, j in the internal codes):
 // its neuter ends in -e, not -o ("tretje", "tisoče").
 constexpr std::string_view kSoftStemEnds = "c~{`j";
-
-// Millions (masculine) and milliards (feminine): the count words for a count
-// ending in 1 to 4, and the noun's forms for a count ending in 1, in 2, in 3 or
-// 4, and in anything else.
-struct Scale {
-    long long size;
-    std::array<const char*, 4> counts;
-    std::array<const char*, 4> forms;
-};
-constexpr Scale kScales[] = {
-    {1000000000LL,
-     {"ena", "dve", "tri", "{tiri"},
-     {"milijarda", "milijardi", "milijarde", "milijard"}},
-    {1000000LL, {"en", "dva", "trije", "{tirje"}, {"milijon", "milijona", "milijoni", "milijonov"}},
-};
-
-// The count words of 2, 3 and 4 in the forms that agree with a noun: the
-// feminine or neuter dual, the masculine plural nominative, the genitive and
-// locative, the instrumental (in the internal letter codes).
-struct CountForms {
-    const char* feminine;
-    const char* masculine;
-    const char* genitive;
-    const char* instrumental;
-};
-constexpr CountForms kCountForms[] = {
-    {"dve", "dva", "dveh", "dvema"},
-    {"tri", "trije", "treh", "tremi"},
-    {"{tiri", "{tirje", "{tirih", "{tirimi"},
-};
 
 // A digit 0 to 9 at `k` of `in` (false past its end).
 bool ascii_digit_at(const std::string& in, std::size_t k, const CharClassTable& classes) {
@@ -136,6 +93,37 @@ void close_sentence(std::string& text, const CharClassTable& classes) {
         text += " .";
 }
 
+bool NumberWords::load_words(ProfileFile& profile) {
+    // Each list of exactly `count` words, copied in order into `targets`.
+    const auto read = [&](std::string_view key, const std::vector<std::string*>& targets) {
+        std::vector<std::string> items;
+        if (read_list_items(profile, key, '\t', items) != static_cast<int>(targets.size())) {
+            log_write("Napacno stevilo besed (" + std::string(key) + ")");
+            return false;
+        }
+        auto item = items.begin();
+        for (std::string* target : targets) *target = *item++;
+        return true;
+    };
+    const auto scale = [](Scale& s) {
+        return std::vector<std::string*>{&s.counts[0], &s.counts[1], &s.counts[2], &s.counts[3],
+                                         &s.forms[0],  &s.forms[1],  &s.forms[2],  &s.forms[3]};
+    };
+    CountForms& two = count_forms_[0];
+    CountForms& three = count_forms_[1];
+    CountForms& four = count_forms_[2];
+    return read("stevnik_milijarde", scale(scales_[0])) &&
+           read("stevnik_milijoni", scale(scales_[1])) &&
+           read("stevnik_2_do_4",
+                {&two.feminine, &two.masculine, &two.genitive, &two.instrumental, &three.feminine,
+                 &three.masculine, &three.genitive, &three.instrumental, &four.feminine,
+                 &four.masculine, &four.genitive, &four.instrumental}) &&
+           read("stevnik_tisoc", {&thousand_, &one_thousand_, &two_thousand_}) &&
+           read("stevnik_sestavljeni",
+                {&compound_one_, &compound_two_, &times_suffix_, &times_one_}) &&
+           read("vrst_konc_rodilnik", {&genitive_ending_}) && read("stevnik_pika", {&digit_dot_});
+}
+
 int NumberWords::load(ProfileFile& profile) {
     const bool ok = read_list_items(profile, "gl_stevnik", '\t', cardinal_) ==
                         static_cast<int>(kNumberWordCount) &&
@@ -148,6 +136,7 @@ int NumberWords::load(ProfileFile& profile) {
                     read_list_items(profile, "nasl_konc", '\t', word_endings_) >= 1 &&
                     read_list_items(profile, "vrst_konc", '\t', endings_) ==
                         static_cast<int>(word_endings_.size());
+    const bool words_ok = load_words(profile);
     const auto optional_list = [&](std::string_view key, std::vector<std::string>& out) {
         out.clear();
         if (profile.count_items(key, '\t') > 0) read_list_items(profile, key, '\t', out);
@@ -176,7 +165,7 @@ int NumberWords::load(ProfileFile& profile) {
     const bool soft_ok = profile.count_items("vrst_konc_mehki", '\t') <= 0 ||
                          read_list_items(profile, "vrst_konc_mehki", '\t', soft_endings_) ==
                              static_cast<int>(word_endings_.size());
-    if (!ok || !soft_ok || !pairs_ok) {
+    if (!ok || !words_ok || !soft_ok || !pairs_ok) {
         report_error("Napaka: v ini datoteki (ini_gfp): pripravi_stevilke");
         return kNotPossible;
     }
@@ -278,8 +267,8 @@ std::string NumberWords::agreeing_count(std::string cardinal, long value, std::s
     const std::string& plain = cardinal_[static_cast<std::size_t>(d)];
     const std::string plain_word = plain + ' ';
     if (!cardinal.ends_with(plain_word)) return cardinal;
-    const CountForms& forms = kCountForms[d - 2];
-    const char* form = nullptr;
+    const CountForms& forms = count_forms_[static_cast<std::size_t>(d - 2)];
+    const std::string* form = nullptr;
     // A genitive ends in no vowel but -i ("od treh otrok", "brez treh
     // stvari"), an instrumental in -i or -ma ("s tremi otroki", "pred dvema
     // letoma"); another form after such a preposition keeps the count.
@@ -287,26 +276,26 @@ std::string NumberWords::agreeing_count(std::string cardinal, long value, std::s
         std::string_view("aeou").find(next_word.back()) == std::string_view::npos;
     const bool instrumental_form = next_word.back() == 'i' || next_word.ends_with("ma");
     if (next_word.back() == 'h' || (listed(genitive_prepositions_, before) && genitive_form)) {
-        form = forms.genitive;  // "iz dveh jajc", "v treh letih"
+        form = &forms.genitive;  // "iz dveh jajc", "v treh letih"
     } else if (listed(instrumental_prepositions_, before) && instrumental_form) {
-        form = forms.instrumental;
+        form = &forms.instrumental;
     } else if (listed(genitive_prepositions_, before) ||
                listed(instrumental_prepositions_, before)) {
         return cardinal;
     } else if (d == 2) {
         // The dual of a feminine or neuter noun ends in -i, of a masculine in -a.
-        if (next_word.back() == 'i') form = forms.feminine;
+        if (next_word.back() == 'i') form = &forms.feminine;
     } else if (listed(other_prepositions_, before)) {
         return cardinal;  // "za 3 dni", "na 4 dele": no nominative
     } else if (next_word.ends_with("je") ||
                (next_word.back() == 'i' &&
                 std::none_of(feminine_i_endings_.begin(), feminine_i_endings_.end(),
                              [&](const std::string& e) { return next_word.ends_with(e); }))) {
-        form = forms.masculine;  // "trije fantje", "štirje otroci", but "tri stvari"
+        form = &forms.masculine;  // "trije fantje", "štirje otroci", but "tri stvari"
     }
     if (!form) return cardinal;
     cardinal.resize(cardinal.size() - plain_word.size());
-    return cardinal + form + ' ';
+    return cardinal + *form + ' ';
 }
 
 std::string NumberWords::words(long n, bool ordinal, const std::string& ending) const {
@@ -322,9 +311,9 @@ std::string NumberWords::words(long n, bool ordinal, const std::string& ending) 
     if (n > (thousands ? 999 : 1999)) {
         const long count = n / 1000;
         if (count == 1)
-            out += kOneThousandCount;
+            out += one_thousand_ + ' ';
         else if (count == 2)
-            out += kTwoThousandCount;
+            out += two_thousand_ + ' ';
         else
             out += cardinal_[static_cast<std::size_t>(count)] + ' ';
         n %= 1000;
@@ -333,7 +322,7 @@ std::string NumberWords::words(long n, bool ordinal, const std::string& ending) 
         n -= 1000;
         thousands = true;
     }
-    if (thousands) out += kThousand;
+    if (thousands) out += thousand_ + ' ';
     if (n >= 100) {
         out += cardinal_[static_cast<std::size_t>(99 + n / 100)] + ' ';
         n %= 100;
@@ -364,13 +353,13 @@ std::string NumberWords::compound_words(long value, std::string_view suffix) con
     std::string out;
     for (char c : words(value, false, std::string()))
         if (c != ' ') out += c;
-    const bool times = suffix.starts_with(kTimesSuffix);
+    const bool times = suffix.starts_with(times_suffix_);
     if (out.ends_with(cardinal_[1])) {
         out.resize(out.size() - cardinal_[1].size());
-        out += times ? kTimesOne : kCompoundOne;
+        out += times ? times_one_ : compound_one_;
     } else if (!times && out.ends_with(cardinal_[2])) {
         out.resize(out.size() - cardinal_[2].size());
-        out += kCompoundTwo;
+        out += compound_two_;
     }
     return out;
 }
@@ -378,18 +367,18 @@ std::string NumberWords::compound_words(long value, std::string_view suffix) con
 std::string NumberWords::grouped_words(long long value) const {
     if (value <= kNumberWordsMax) return words(static_cast<long>(value), false, std::string());
     std::string out;
-    for (const Scale& scale : kScales) {
+    for (const Scale& scale : scales_) {
         const long count = static_cast<long>((value / scale.size) % 1000);
         if (count == 0) continue;
         const long d = count % 100;
         if (d >= 1 && d <= 4) {
             if (count > d) out += words(count - d, false, std::string());
-            out += std::string(scale.counts[static_cast<std::size_t>(d - 1)]) + ' ';
+            out += scale.counts[static_cast<std::size_t>(d - 1)] + ' ';
         } else {
             out += words(count, false, std::string());
         }
         const std::size_t form = d == 1 ? 0 : d == 2 ? 1 : (d == 3 || d == 4) ? 2 : 3;
-        out += std::string(scale.forms[form]) + ' ';
+        out += scale.forms[form] + ' ';
     }
     const long rest = static_cast<long>(value % 1000000);
     if (rest > 0) out += words(rest, false, std::string());
@@ -412,7 +401,7 @@ std::string NumberWords::date_words(long value, GrammarCase kase) const {
     std::string agreeing = agreeing_ordinal(value, {Gender::m, GrammarNumber::sg, kase});
     if (!agreeing.empty()) return agreeing;
     // Without the lexicon the genitive keeps its ending, the rest the nominative.
-    return kase == GrammarCase::gen ? words(value, true, std::string(kGenitiveEnding))
+    return kase == GrammarCase::gen ? words(value, true, genitive_ending_)
                                     : ordinal_words(value, std::string_view());
 }
 
@@ -443,7 +432,7 @@ std::string NumberWords::ordinal_at(const std::string& in, std::size_t i, std::s
     // "do 2. razreda", "iz 3. nadstropja": after a preposition of the
     // genitive a word in -a is a masculine or neuter genitive.
     if (!next.empty() && next.back() == 'a' && genitive_before(in, i, classes))
-        return words(value, true, std::string(kGenitiveEnding));
+        return words(value, true, genitive_ending_);
     // The noun (past adjectives) and the preposition before the number choose
     // the ordinal's form: "na 3. mestu", "v 2. svetovni vojni".
     const bool month = std::find(months_.begin(), months_.end(), next) != months_.end();
@@ -603,7 +592,7 @@ void NumberWords::convert(const std::string& in, std::string& out,
             while (digit(i) && spoken.size() <= kDigitReadingMax) {
                 spoken += cardinal_[static_cast<std::size_t>(in[i] - '0')] + ' ';
                 if (i + 1 < size && in[i + 1] == kOrdinalMark) {
-                    spoken += "pika ";
+                    spoken += digit_dot_ + ' ';
                     i += 3;
                 } else {
                     ++i;

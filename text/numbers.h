@@ -3,6 +3,7 @@
 // with the following word, or digit by digit.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -96,6 +97,10 @@ private:
     std::string preposition_before(const std::vector<SentenceToken>& tokens, std::size_t index,
                                    const CharClassTable& classes) const;
 
+    // Reads the number words of the lists named below; false after logging a
+    // list that is absent or of the wrong length.
+    bool load_words(ProfileFile& profile);
+
     std::vector<std::string> cardinal_;                            // gl_stevnik
     std::vector<std::string> ordinal_;                             // vrst_koren
     std::vector<std::string> months_;                              // mesec
@@ -125,6 +130,31 @@ private:
     // words that join the numbers of a list or a range ("10. in 11.", "5 do
     // 6"): a preposition before the first number governs them all.
     DateRules date_rules_;
+    // Millions and milliards (`stevnik_milijoni`, `stevnik_milijarde`): the
+    // count words for a count ending in 1 to 4, then the noun's forms for a
+    // count ending in 1, in 2, in 3 or 4, and in anything else.
+    struct Scale {
+        long long size;
+        std::array<std::string, 4> counts, forms;
+    };
+    std::array<Scale, 2> scales_{{{1000000000LL, {}, {}}, {1000000LL, {}, {}}}};
+    // `stevnik_2_do_4`: the count words of 2, 3 and 4 that agree with a noun,
+    // each as the feminine or neuter dual, the masculine plural nominative,
+    // the genitive and locative, the instrumental ("dve dva dveh dvema").
+    struct CountForms {
+        std::string feminine, masculine, genitive, instrumental;
+    };
+    std::array<CountForms, 3> count_forms_;
+    // `stevnik_tisoc`: the word of a thousand and its counts of one and two
+    // ("tisoč", "en", "dva": "en tisoč" only after hundreds).
+    std::string thousand_, one_thousand_, two_thousand_;
+    // `stevnik_sestavljeni`: one and two as the first part of a compound
+    // ("eno", "dvo": "enoletni"), the suffix of times ("krat") and one before
+    // it ("en": "enkrat").
+    std::string compound_one_, compound_two_, times_suffix_, times_one_;
+    // `vrst_konc_rodilnik`: an ordinal's genitive ending without the lexicon
+    // ("od prvega"); `stevnik_pika`: the dot of a digit read one by one.
+    std::string genitive_ending_, digit_dot_;
     const WordForms* forms_ = nullptr;
 };
 
