@@ -14,8 +14,6 @@ namespace {
 
 // Digits of either number of a score or ratio.
 constexpr std::size_t kRatioDigitsMax = 6;
-// A number 2 in a score is said in the feminine, "tri proti dve".
-constexpr std::string_view kRatioTwo = "dve";
 // Letters of a book abbreviation before a chapter and verse.
 constexpr std::size_t kReferenceWordMax = 3;
 
@@ -227,6 +225,12 @@ int ClockTimes::load(ProfileFile& profile) {
         const auto last = value.find_last_not_of(" \t");
         if (first != std::string::npos) ratio_word_ = value.substr(first, last - first + 1);
     }
+    ratio_two_.clear();
+    if (profile.string_length("veznik_razmerja_dve") > 0) {
+        std::vector<std::string> two;
+        if (read_list_items(profile, "veznik_razmerja_dve", '\t', two) != 1) return kNotPossible;
+        ratio_two_ = two[0];
+    }
     dot_words_.clear();
     if (profile.count_items("ure_s_piko_besede", ',') > 0)
         read_list(profile, "ure_s_piko_besede", ',', dot_words_);
@@ -402,8 +406,10 @@ void ClockTimes::convert(std::string_view in, std::string& out, std::size_t limi
             (kind_of_word(word_before(in, i, classes), classes) != 0 ||
              !reference_before(word_before(in, i, classes), classes))) {
             // "3:2" as "3 proti 2": the number stage reads the numbers.
-            text = std::string(left == "2" ? kRatioTwo : left) + ' ' + ratio_word_ + ' ' +
-                   std::string(right == "2" ? kRatioTwo : right);
+            const auto number = [&](std::string_view n) {
+                return std::string(n == "2" && !ratio_two_.empty() ? ratio_two_ : n);
+            };
+            text = number(left) + ' ' + ratio_word_ + ' ' + number(right);
             out.append(text, 0, std::min(text.size(), limit - out.size()));
             trace(trail, out.size(), i, false);
             i = ratio_end;

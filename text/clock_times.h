@@ -66,6 +66,9 @@ private:
     // `veznik_razmerja` (optional): the word between the numbers of a score or
     // ratio ("3:2", "10 : 1" read "3 proti 2"); without it they stay as written.
     std::string ratio_word_;
+    // `veznik_razmerja_dve` (optional, one word): 2 in a score, said in the
+    // feminine ("3:2", "tri proti dve"); without it the 2 stays a number.
+    std::string ratio_two_;
     // `ure_razpon_besede` (optional, two words): said before the first and the
     // second time of a range ("8.00-12.00": "od osmih do dvanajstih"), each
     // time in the form its word asks for; without it a range stays as written.

@@ -105,9 +105,9 @@ TEST(TgfpLoading, EachRequiredKeyFailsWithItsMessage) {
 TEST(TgfpLoading, OptionalKeysMayBeAbsent) {
     const std::string profile = test::read_file(test::default_profile_path());
     TempDir dir;
-    for (const char* key :
-         {"okrajsave", "tarnik_filter", "podpirajASCII7", "Vsiljeni_presledek",
-          "prioriteta_slovarjev", "datum_predlogi", "datum_glagoli", "deleznik_konc"}) {
+    for (const char* key : {"okrajsave", "tarnik_filter", "podpirajASCII7", "Vsiljeni_presledek",
+                            "prioriteta_slovarjev", "datum_predlogi", "datum_glagoli",
+                            "deleznik_konc", "veznik_razmerja_dve"}) {
         SCOPED_TRACE(key);
         test::write_file(dir.path() / "gfp.ini", without_key(profile, key));
         TextOptions settings;
