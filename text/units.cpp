@@ -18,46 +18,13 @@ namespace sint {
 
 namespace {
 
-// Units that may stand before their number ("EUR 100", "$5").
-constexpr std::string_view kCurrencies[] = {"EUR", "eur", "USD", "usd", "SIT", "$"};
-// Words of a number that a unit follows in the genitive plural ("5 mio. EUR",
-// "3 tisoč EUR"), in the internal letter codes.
-constexpr std::string_view kScaleWords[] = {"tiso~",     "mio",       "mrd",       "milijon",
-                                            "milijona",  "milijoni",  "milijonov", "milijarda",
-                                            "milijardi", "milijarde", "milijard"};
-
-// Fractions: the feminine noun of each denominator 2 to 10, in the forms for a
-// numerator of 1, 2, 3 or 4, and more ("3/4": "tri četrtine").
-constexpr std::array<std::string_view, 4> kFractions[] = {
-    {"polovica", "polovici", "polovice", "polovic"},
-    {"tretjina", "tretjini", "tretjine", "tretjin"},
-    {"~etrtina", "~etrtini", "~etrtine", "~etrtin"},
-    {"petina", "petini", "petine", "petin"},
-    {"{estina", "{estini", "{estine", "{estin"},
-    {"sedmina", "sedmini", "sedmine", "sedmin"},
-    {"osmina", "osmini", "osmine", "osmin"},
-    {"devetina", "devetini", "devetine", "devetin"},
-    {"desetina", "desetini", "desetine", "desetin"},
-};
+// The denominator of the first row of `enote_ulomki` ("1/2").
 constexpr int kSmallestDenominator = 2;
-constexpr int kLargestDenominator = 10;
 
 // "2x", "3 x": times, one word with the number ("dvakrat").
 constexpr std::string_view kTimesSign = "x";
-constexpr std::string_view kTimesWord = "krat";
 // Tokens after "x" that make it a letter of a formula ("2x + 1 = 5").
 constexpr std::string_view kFormulaSigns = "+=\\-/";
-
-// Words read after "na" when they follow a unit and a slash ("5 EUR/mesec"),
-// in the internal letter codes.
-constexpr std::string_view kPerWords[] = {"dan",   "teden", "mesec", "leto", "uro",
-                                          "osebo", "no~",   "kos",   "kom"};
-
-constexpr std::array<std::array<std::string_view, 4>, 3> kCountWords = {{
-    {"en ", "dva ", "trije ", "{tirje "},
-    {"ena ", "dve ", "tri ", "{tiri "},
-    {"eno ", "dve ", "tri ", "{tiri "},
-}};
 
 // The cases a unit takes after a preposition that governs several, the
 // first the preposition allows: "v 5 km" (locative), "s 3 km" (instrumental).
@@ -158,6 +125,45 @@ int read_unit_table(ProfileFile& profile, std::string_view key, bool one_charact
     return 0;
 }
 
+// Reads `key` into `out`, which must then hold a multiple of `group` words
+// (a given number when `exact`); false after logging otherwise.
+bool read_words(ProfileFile& profile, std::string_view key, std::size_t group, std::size_t exact,
+                std::vector<std::string>& out) {
+    const int count = read_list_items(profile, key, '\t', out);
+    if (count <= 0 || out.size() % group != 0 || (exact != 0 && out.size() != exact)) {
+        log_write("Napacno stevilo besed (" + std::string(key) + ")");
+        return false;
+    }
+    return true;
+}
+
+// The word lists of the unit stage; 0, or -1 after reporting.
+int read_word_lists(ProfileFile& profile, UnitWords& words) {
+    constexpr std::size_t kCountForms = 4;    // counts ending in 1, 2, 3 or 4
+    constexpr std::size_t kCountGenders = 3;  // masculine, feminine, neuter
+    std::vector<std::string> counts, fractions, per, times;
+    const bool ok =
+        read_words(profile, "enote_stevniki", kCountForms, kCountForms * kCountGenders, counts) &&
+        read_words(profile, "enote_ulomki", kCountForms, 0, fractions) &&
+        read_words(profile, "enote_na", 1, 1, per) &&
+        read_words(profile, "enote_na_besede", 1, 0, words.per_words) &&
+        read_words(profile, "enote_krat", 1, 1, times) &&
+        read_words(profile, "enote_valute", 1, 0, words.currencies) &&
+        read_words(profile, "enote_velikosti", 1, 0, words.scale_words);
+    if (!ok) {
+        report_error("Napaka: v ini datoteki (ini_gfp): besede enot");
+        return -1;
+    }
+    for (std::size_t k = 0; k < counts.size(); ++k)
+        words.count_words[k / kCountForms][k % kCountForms] = counts[k];
+    words.fractions.assign(fractions.size() / kCountForms, {});
+    for (std::size_t k = 0; k < fractions.size(); ++k)
+        words.fractions[k / kCountForms][k % kCountForms] = fractions[k];
+    words.per_word = per[0];
+    words.times_word = times[0];
+    return 0;
+}
+
 bool ascii_alnum(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
@@ -219,7 +225,7 @@ std::string_view per_unit(const std::string& in, std::size_t i, std::size_t& end
     for (const auto* table : {&words.units, &words.standalone_units})
         for (const UnitName& unit : *table)
             if (unit.abbreviation == token) return unit.per;
-    for (std::string_view word : kPerWords)
+    for (const std::string& word : words.per_words)
         if (word == token) return word;
     return {};
 }
@@ -251,7 +257,7 @@ std::size_t number_end(const std::string& in, std::size_t i) {
 }
 
 // "EUR 100" and "$5" as "100 EUR" and "5 $", which the unit stage reads.
-std::string currency_after_number(const std::string& in) {
+std::string currency_after_number(const std::string& in, const UnitWords& words) {
     std::string out;
     for (std::size_t i = 0; i < in.size();) {
         const bool word_start = i == 0 || in[i - 1] == ' ';
@@ -259,8 +265,8 @@ std::string currency_after_number(const std::string& in) {
         if (word_end == std::string::npos) word_end = in.size();
         const std::string_view word(in.data() + i, word_end - i);
         const bool currency =
-            word_start && std::find(std::begin(kCurrencies), std::end(kCurrencies), word) !=
-                              std::end(kCurrencies);
+            word_start && std::find(words.currencies.begin(), words.currencies.end(), word) !=
+                              words.currencies.end();
         const std::size_t end =
             currency && word_end < in.size() ? number_end(in, word_end + 1) : word_end + 1;
         if (!currency || end <= word_end + 1 || !previous_integer(in, i).empty()) {
@@ -294,8 +300,9 @@ std::string fraction_at(const std::string& in, std::size_t i, std::size_t& end,
     const int numerator = small_number(in, i, numerator_end);
     if (numerator == 0 || in.compare(numerator_end, 3, " / ") != 0) return {};
     const int denominator = small_number(in, numerator_end + 3, denominator_end);
-    if (denominator < kSmallestDenominator || denominator > kLargestDenominator ||
-        numerator >= denominator || in.compare(denominator_end, 2, " /") == 0)
+    const int largest = kSmallestDenominator + static_cast<int>(words.fractions.size()) - 1;
+    if (denominator < kSmallestDenominator || denominator > largest || numerator >= denominator ||
+        in.compare(denominator_end, 2, " /") == 0)
         return {};
     end = denominator_end;
     // Before a unit the short name ("pol kilograma", "četrt litra"); the unit
@@ -306,10 +313,11 @@ std::string fraction_at(const std::string& in, std::size_t i, std::size_t& end,
     if (unit_follows)
         for (const auto& [fraction, name] : words.fraction_names)
             if (fraction == written) return name + ' ';
-    const auto& forms = kFractions[static_cast<std::size_t>(denominator - kSmallestDenominator)];
+    const auto& forms =
+        words.fractions[static_cast<std::size_t>(denominator - kSmallestDenominator)];
     std::string text;
     if (numerator <= 4) {
-        text = kCountWords[1][static_cast<std::size_t>(numerator - 1)];
+        text = words.count_words[1][static_cast<std::size_t>(numerator - 1)] + ' ';
         text += forms[static_cast<std::size_t>(numerator - 1)];
     } else {
         text = in.substr(i, numerator_end - i) + ' ' + std::string(forms[3]);
@@ -406,6 +414,7 @@ int UnitWords::load(ProfileFile& profile) {
         read_unit_table(profile, "enote_potence", false, powered_units) != 0 ||
         read_unit_table(profile, "enote_samostojne", true, standalone_units) != 0)
         return -1;
+    if (read_word_lists(profile, *this) != 0) return -1;
     fraction_names.clear();
     accusative_words.clear();
     std::vector<std::string> items;
@@ -426,7 +435,7 @@ int UnitWords::load(ProfileFile& profile) {
 void convert_units(const std::string& text, std::string& out, const CharClassTable& classes,
                    const UnitWords& words) {
     out.clear();
-    const std::string in = currency_after_number(text);
+    const std::string in = currency_after_number(text, words);
     for (std::size_t i = 0; i < in.size() && out.size() < kStageLimit; ++i) {
         const bool word_start = i == 0 || in[i - 1] == ' ';
         std::size_t fraction_end = 0;
@@ -452,7 +461,7 @@ void convert_units(const std::string& text, std::string& out, const CharClassTab
             (i + 1 == in.size() || in[i + 1] == ' ') && !previous_integer(in, i).empty() &&
             !formula_follows(in, i + 1)) {
             join_to_number(out);
-            out += kTimesWord;
+            out += words.times_word;
             continue;
         }
         if (!number.empty() && !unit->compound.empty() && i + 2 < in.size() && in[i + 1] == ' ' &&
@@ -463,8 +472,8 @@ void convert_units(const std::string& text, std::string& out, const CharClassTab
             continue;
         }
         if (unit && number.empty() &&
-            std::find(std::begin(kScaleWords), std::end(kScaleWords), previous_word(in, i)) !=
-                std::end(kScaleWords)) {
+            std::find(words.scale_words.begin(), words.scale_words.end(), previous_word(in, i)) !=
+                words.scale_words.end()) {
             out += unit->forms[3];  // "pet milijonov evrov"
             out += ' ';
             i += unit->abbreviation.size();
@@ -486,8 +495,10 @@ void convert_units(const std::string& text, std::string& out, const CharClassTab
         // After a preposition or a measure the count and the unit take its
         // case ("s tremi kilometri", "dolga tri kilometre", "po 5 kilometrih",
         // whose count the number stage then agrees with the unit).
-        std::string count_word(kCountWords[static_cast<std::size_t>(std::clamp(unit->gender, 0, 2))]
-                                          [static_cast<std::size_t>(std::clamp(d, 1, 4) - 1)]);
+        std::string count_word =
+            words.count_words[static_cast<std::size_t>(std::clamp(unit->gender, 0, 2))]
+                             [static_cast<std::size_t>(std::clamp(d, 1, 4) - 1)] +
+            ' ';
         std::string declined_unit;
         if (!decimal && sign == 0)
             declined_unit = declined(*unit, d, unit_case(in, i, words, classes), words, count_word);
@@ -520,7 +531,7 @@ void convert_units(const std::string& text, std::string& out, const CharClassTab
         i += unit->abbreviation.size();  // the loop skips the space that follows
         std::size_t per_end = i;
         if (const std::string_view per = per_unit(in, i, per_end, words); !per.empty()) {
-            out += "na ";
+            out += words.per_word + ' ';
             out += per;
             out += ' ';
             i = per_end;

@@ -36,6 +36,23 @@ struct UnitWords {
     std::vector<UnitName> powered_units;
     // `enote_samostojne`: one-character units standing alone ("m", "%").
     std::vector<UnitName> standalone_units;
+    // `enote_stevniki`: the count words of 1 to 4 before a masculine, a
+    // feminine and a neuter unit ("en", "dva", "trije", "štirje").
+    std::array<std::array<std::string, 4>, 3> count_words;
+    // `enote_ulomki`: the noun of each denominator from 2 up, in the forms
+    // for a numerator of 1, 2, 3 or 4, and more ("3/4": "tri četrtine").
+    std::vector<std::array<std::string, 4>> fractions;
+    // `enote_na`: the word before the unit after a slash ("km/h": "na uro");
+    // `enote_na_besede`: words read there as they are ("5 EUR/mesec").
+    std::string per_word;
+    std::vector<std::string> per_words;
+    // `enote_krat`: the suffix of "2x" ("dvakrat").
+    std::string times_word;
+    // `enote_valute`: units that may stand before their number ("EUR 100").
+    std::vector<std::string> currencies;
+    // `enote_velikosti`: words of a number after which a unit is in the
+    // genitive plural ("5 mio. EUR", "3 tisoč EUR").
+    std::vector<std::string> scale_words;
     // `ulomki` (optional): a fraction as written ("1/2") and its name before
     // a unit or a noun ("pol").
     std::vector<std::pair<std::string, std::string>> fraction_names;

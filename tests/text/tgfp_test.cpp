@@ -82,9 +82,10 @@ TEST(TgfpLoading, EachRequiredKeyFailsWithItsMessage) {
           "veznik_1", "veznik_2", "veznik_3", "ure_ob_besede", "ure_okoli_besede"}) {
         cases.push_back({key, "TGFP: Profile can not be read!"});
     }
-    for (const char* key :
-         {"stevnik_milijoni", "stevnik_milijarde", "stevnik_2_do_4", "stevnik_tisoc",
-          "stevnik_sestavljeni", "vrst_konc_rodilnik", "stevnik_pika"})
+    for (const char* key : {"stevnik_milijoni", "stevnik_milijarde", "stevnik_2_do_4",
+                            "stevnik_tisoc", "stevnik_sestavljeni", "vrst_konc_rodilnik",
+                            "stevnik_pika", "enote_stevniki", "enote_ulomki", "enote_na",
+                            "enote_na_besede", "enote_krat", "enote_valute", "enote_velikosti"})
         cases.push_back({key, std::string("Napacno stevilo besed (") + key + ")"});
     TempDir dir;
     for (const Case& c : cases) {
