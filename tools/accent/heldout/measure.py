@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """Measures the stressed syllable of common words against their dictionary accent.
 
-Reads words.tsv (accented word, class), transcribes every word with sint-g2p
-on the voice as it is and on the voice without the accent lexicon (before),
-and with espeak-ng's Slovenian voice, and prints per class how many words
-have the stress on the syllable of the accent.
+Reads words.tsv, or the set given with --words (accented word, class),
+transcribes every word with sint-g2p on the voice as it is and on the voice
+without the accent lexicon (before), and with espeak-ng's Slovenian voice,
+and prints per class how many words have the stress on the syllable of the
+accent.
 
     python3 tools/accent/heldout/measure.py --g2p build/sintsrv/sint-g2p
+    python3 tools/accent/heldout/measure.py --words tools/accent/heldout/fresh.tsv
 """
 import argparse
 import os
