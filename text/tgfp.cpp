@@ -109,6 +109,7 @@ int TGFP::init_gfp_profile() {
 }
 
 int TGFP::pripravi_okrajsave() {
+    splitter_words_.load(*profile_);
     return abbreviations_.load(*profile_);
 }
 

@@ -169,7 +169,8 @@ private:
     WordTranscriber words_;
     // Never null; shared with other engines when given in the options.
     std::shared_ptr<const StressStatistics> statistics_ = std::make_shared<StressStatistics>();
-    SentenceSplitter splitter_{classes_};
+    SplitterWords splitter_words_;
+    SentenceSplitter splitter_{classes_, splitter_words_};
     SourceTrail sentence_trail_;   // source positions of the stored sentence input
     std::size_t source_size_ = 0;  // length of the text read in sentence mode
     SentenceSpan source_span_;
