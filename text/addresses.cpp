@@ -21,10 +21,8 @@ constexpr std::string_view kSaidMarks = "@./-_:?=&#+%~";
 constexpr std::string_view kSchemes[] = {"http", "https"};
 // The part said by its own name wherever it stands (spelled without one).
 constexpr std::string_view kWww = "www";
-// The one domain said by its own name, as a word without one.
-constexpr std::string_view kCom = "com";
-// The two-letter domain said as a word.
-constexpr std::string_view kHomeDomain = "si";
+// Letters of a top-level domain spelled when the symbol table gives it no name.
+constexpr std::size_t kSpelledDomainSize = 2;
 
 bool ascii_lower_alnum(char c) {
     return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
@@ -85,14 +83,9 @@ void speak(std::string_view text, std::size_t top_at, const SymbolNames& names, 
         const bool scheme = i == 0 && std::find(std::begin(kSchemes), std::end(kSchemes), part) !=
                                           std::end(kSchemes);
         const std::string_view own_name = names.address_part(part);
-        if ((i == top_at && part == kCom) || part == kWww) {
-            if (!own_name.empty())
-                add_word(out, own_name);
-            else if (part == kWww)
-                for (char c : part) add_name(out, names, c);
-            else
-                add_word(out, part);
-        } else if ((i == top_at && part.size() == 2 && part != kHomeDomain) || scheme) {
+        if ((i == top_at || part == kWww) && !own_name.empty()) {
+            add_word(out, own_name);
+        } else if ((i == top_at && part.size() == kSpelledDomainSize) || part == kWww || scheme) {
             for (char c : part) add_name(out, names, c);
         } else {
             add_word(out, part);

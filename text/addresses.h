@@ -2,10 +2,10 @@
 // them, by the character conversion before anything splits them at their dots.
 // "info@primer.si" becomes "info afna primer pika si", "www.primer.si/kontakt"
 // "ve ve ve pika primer pika si poševnica kontakt"; "http" and "https" are
-// spelled, ".com" is "pika kom", a two-letter top-level domain other than
-// ".si" is spelled. A dot or other mark that ends the address's sentence is
-// not part of it. The marks and letters are said by their names in the symbol
-// table; one without a name is not said.
+// spelled, ".com" is "pika kom", a two-letter top-level domain is spelled
+// unless the symbol table names it (".si" is "pika si"). A dot or other mark
+// that ends the address's sentence is not part of it. The marks and letters
+// are said by their names in the symbol table; one without a name is not said.
 #pragma once
 
 #include <cstddef>
