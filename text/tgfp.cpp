@@ -148,7 +148,8 @@ int TGFP::init_gfp_dictionary() {
     const std::string forms_path = options_.word_forms_path.empty()
                                        ? options_.dictionary_dir + std::string(kWordFormsFile)
                                        : options_.word_forms_path;
-    if (word_forms_.load(forms_path) != 0) log_write("Oblike besed niso na voljo: " + forms_path);
+    if (word_forms_.load(forms_path, numbers_.ordinal_models()) != 0)
+        log_write("Oblike besed niso na voljo: " + forms_path);
     if (!word_forms_.empty()) add_unit_nouns(word_forms_, unit_words_);
     numbers_.set_word_forms(&word_forms_);
     unit_words_.forms = &word_forms_;
