@@ -107,13 +107,27 @@ TEST(TgfpLoading, EachRequiredKeyFailsWithItsMessage) {
 TEST(TgfpLoading, OptionalKeysMayBeAbsent) {
     const std::string profile = test::read_file(test::default_profile_path());
     TempDir dir;
-    for (const char* key :
-         {"okrajsave", "tarnik_filter", "podpirajASCII7", "Vsiljeni_presledek",
-          "prioriteta_slovarjev", "datum_predlogi", "datum_glagoli", "deleznik_konc",
-          "veznik_razmerja_dve", "vrst_vzorci", "vrst_mehke_osnove", "vrst_konc_rodilnik_besede",
-          "stevnik_konc_rodilnik", "stevnik_konc_ne_rodilnik", "stevnik_konc_orodnik",
-          "stevnik_konc_dvojina", "stevnik_konc_mnozina", "okrajsave_sredi_stavka",
-          "razpon_beseda"}) {
+    for (const char* key : {"okrajsave",
+                            "tarnik_filter",
+                            "podpirajASCII7",
+                            "Vsiljeni_presledek",
+                            "prioriteta_slovarjev",
+                            "datum_predlogi",
+                            "datum_glagoli",
+                            "deleznik_konc",
+                            "veznik_razmerja_dve",
+                            "vrst_vzorci",
+                            "vrst_mehke_osnove",
+                            "vrst_konc_rodilnik_besede",
+                            "stevnik_konc_rodilnik",
+                            "stevnik_konc_ne_rodilnik",
+                            "stevnik_konc_orodnik",
+                            "stevnik_konc_dvojina",
+                            "stevnik_konc_mnozina",
+                            "okrajsave_sredi_stavka",
+                            "razpon_beseda",
+                            "rimske_imena_konc",
+                            "zlogotvorni_soglasniki"}) {
         SCOPED_TRACE(key);
         test::write_file(dir.path() / "gfp.ini", without_key(profile, key));
         TextOptions settings;
@@ -238,9 +252,9 @@ TEST(TgfpLoading, UnitTablesComeFromTheProfile) {
     }
 }
 
-// The words and endings the number rules and the sentence splitter test are
-// profile lists: a changed list changes the reading without compiling, and an
-// absent one is logged and its rule no longer applies. The form lexicon is left
+// The words, endings and letters the rules of numbers, Roman numerals,
+// sentences and syllables test are profile lists: a changed list changes the reading without
+// compiling, and an absent one is logged and its rule no longer applies. The form lexicon is left
 // out so that the ending rules decide.
 TEST(TgfpLoading, WordListsOfTheRulesComeFromTheProfile) {
     const std::string profile = test::read_file(test::default_profile_path());
@@ -265,6 +279,10 @@ TEST(TgfpLoading, WordListsOfTheRulesComeFromTheProfile) {
         {profile, "To je 3. mesto.", "numbers", "tretje mesto", ""},
         {"vrst_mehke_osnove = c\n" + profile, "To je 3. mesto.", "numbers", "tretjo mesto", ""},
         {"vrst_konc_privzeti = a\n" + profile, "Ta 1. je.", "numbers", "prva je", ""},
+        {"rimske_imena_konc = x\n" + profile, "Hugo II. je tu.", "roman numerals", "Hugo drugo",
+         ""},
+        {profile, "Vrba.", "words", "v@:rba", ""},
+        {"zlogotvorni_soglasniki = x\n" + profile, "Vrba.", "words", "v@rba:", ""},
         {"razpon_beseda = ali\n" + profile, "Pridi 5-6 krat.", "sentences", "5 ali 6", ""},
         {"okrajsave_sredi_stavka = Miha.\n" + profile, "Videl je Miha. Potem Ana.", "sentences",
          "Miha Potem", ""},
