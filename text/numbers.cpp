@@ -156,13 +156,8 @@ int NumberWords::load(ProfileFile& profile) {
     optional_list("deleznik_konc", date_rules_.participle_endings);
     // Letters and endings that the rules of agreement test; an absent list is
     // logged and its rule never applies.
-    const auto logged_list = [&](std::string_view key, std::vector<std::string>& out) {
-        out.clear();
-        if (read_list_items(profile, key, '\t', out) < 0)
-            log_write("V profilu ni seznama " + std::string(key) + ", njegovo pravilo ne velja");
-    };
     std::vector<std::string> models;
-    logged_list("vrst_vzorci", models);
+    read_rule_list(profile, "vrst_vzorci", models);
     ordinal_models_ = {};
     if (models.size() == ordinal_models_.size()) {
         // A model's stem is the model without the ending of "prvi".
@@ -174,13 +169,13 @@ int NumberWords::load(ProfileFile& profile) {
     } else if (!models.empty()) {
         log_write("Napacno stevilo besed (vrst_vzorci)");
     }
-    logged_list("vrst_mehke_osnove", soft_stem_ends_);
-    logged_list("vrst_konc_rodilnik_besede", genitive_word_endings_);
-    logged_list("stevnik_konc_rodilnik", count_endings_.genitive);
-    logged_list("stevnik_konc_ne_rodilnik", count_endings_.not_genitive);
-    logged_list("stevnik_konc_orodnik", count_endings_.instrumental);
-    logged_list("stevnik_konc_dvojina", count_endings_.dual);
-    logged_list("stevnik_konc_mnozina", count_endings_.masculine_plural);
+    read_rule_list(profile, "vrst_mehke_osnove", soft_stem_ends_);
+    read_rule_list(profile, "vrst_konc_rodilnik_besede", genitive_word_endings_);
+    read_rule_list(profile, "stevnik_konc_rodilnik", count_endings_.genitive);
+    read_rule_list(profile, "stevnik_konc_ne_rodilnik", count_endings_.not_genitive);
+    read_rule_list(profile, "stevnik_konc_orodnik", count_endings_.instrumental);
+    read_rule_list(profile, "stevnik_konc_dvojina", count_endings_.dual);
+    read_rule_list(profile, "stevnik_konc_mnozina", count_endings_.masculine_plural);
     // `datum_predlogi`: pairs of a preposition and a case name.
     std::vector<std::string> pairs;
     optional_list("datum_predlogi", pairs);

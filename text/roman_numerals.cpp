@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "core/log.h"
 #include "core/profile_file.h"
 #include "text/char_classes.h"
 #include "text/numbers.h"
@@ -71,8 +70,7 @@ int RomanNumerals::load(ProfileFile& profile) {
     prepositions_.clear();
     if (profile.count_items("predlogi", '\t') > 0)
         read_list_items(profile, "predlogi", '\t', prepositions_);
-    if (read_list_items(profile, "rimske_imena_konc", '\t', masculine_name_endings_) < 0)
-        log_write("V profilu ni seznama rimske_imena_konc, njegovo pravilo ne velja");
+    read_rule_list(profile, "rimske_imena_konc", masculine_name_endings_);
     return 0;
 }
 

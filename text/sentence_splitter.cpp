@@ -138,15 +138,10 @@ bool is_newline(char c) {
 }  // namespace
 
 void SplitterWords::load(ProfileFile& profile) {
-    const auto absent = [](std::string_view key) {
-        log_write("V profilu ni seznama " + std::string(key) + ", njegovo pravilo ne velja");
-    };
-    protected_abbreviations.clear();
-    if (read_list_items(profile, "okrajsave_sredi_stavka", '\t', protected_abbreviations) < 0)
-        absent("okrajsave_sredi_stavka");
+    read_rule_list(profile, "okrajsave_sredi_stavka", protected_abbreviations);
     for (std::string& abbreviation : protected_abbreviations) abbreviation.insert(0, 1, ' ');
     std::vector<std::string> range;
-    if (read_list_items(profile, "razpon_beseda", '\t', range) < 0) absent("razpon_beseda");
+    read_rule_list(profile, "razpon_beseda", range);
     range_word = range.empty() ? std::string() : range.front();
 }
 

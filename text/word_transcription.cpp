@@ -47,7 +47,7 @@ int WordTranscriber::load_stress_lists(ProfileFile& profile) {
         return kNotPossible;
     }
     if (profile.get_string("zlogotvorni_soglasniki", syllabic_, kSyllabicLettersMax) < 0) {
-        log_write("V profilu ni seznama zlogotvorni_soglasniki, njegovo pravilo ne velja");
+        log_absent_list("zlogotvorni_soglasniki");
         syllabic_.clear();
     }
     return 0;
