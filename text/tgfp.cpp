@@ -175,9 +175,12 @@ void TGFP::observe(std::string_view stage, const std::string& text) const {
 
 void TGFP::normalise(std::string_view text, std::string& out, std::size_t limit,
                      SourceTrail* trail) {
-    const CharConversionOptions options{seven_bit_->load(), options_.sibilants_with_quotes,
-                                        options_.angle_bracket_filter, &greek_names_,
-                                        &symbol_names_};
+    const CharConversionOptions options{seven_bit_->load(),
+                                        options_.sibilants_with_quotes,
+                                        options_.angle_bracket_filter,
+                                        &greek_names_,
+                                        &symbol_names_,
+                                        &known_domains_};
     SourceTrail stage;
     SourceTrail* stage_trail = trail ? &stage : nullptr;
     convert_characters(text, work_a_, limit, options, trail);

@@ -107,33 +107,24 @@ TEST(TgfpLoading, EachRequiredKeyFailsWithItsMessage) {
 TEST(TgfpLoading, OptionalKeysMayBeAbsent) {
     const std::string profile = test::read_file(test::default_profile_path());
     TempDir dir;
-    for (const char* key : {"okrajsave",
-                            "tarnik_filter",
-                            "podpirajASCII7",
-                            "Vsiljeni_presledek",
-                            "prioriteta_slovarjev",
-                            "datum_predlogi",
-                            "datum_glagoli",
-                            "deleznik_konc",
-                            "veznik_razmerja_dve",
-                            "vrst_vzorci",
-                            "vrst_mehke_osnove",
-                            "vrst_konc_rodilnik_besede",
-                            "stevnik_konc_rodilnik",
-                            "stevnik_konc_ne_rodilnik",
-                            "stevnik_konc_orodnik",
-                            "stevnik_konc_dvojina",
-                            "stevnik_konc_mnozina",
-                            "okrajsave_sredi_stavka",
-                            "razpon_beseda",
-                            "rimske_imena_konc",
-                            "zlogotvorni_soglasniki"}) {
+    const auto loads_without = [&](const char* key) {
         SCOPED_TRACE(key);
         test::write_file(dir.path() / "gfp.ini", without_key(profile, key));
         TextOptions settings;
         test::use_default_voice(settings);
         EXPECT_NO_THROW(TGFP((dir.path() / "gfp.ini").string(), settings, dir.str() + "x.ndx"));
-    }
+    };
+    for (const char* key : {"okrajsave", "tarnik_filter", "podpirajASCII7", "Vsiljeni_presledek",
+                            "prioriteta_slovarjev", "datum_predlogi", "datum_glagoli",
+                            "deleznik_konc", "veznik_razmerja_dve"})
+        loads_without(key);
+    // The lists of the rules, whose absence is logged.
+    for (const char* key :
+         {"vrst_vzorci", "vrst_mehke_osnove", "vrst_konc_rodilnik_besede", "stevnik_konc_rodilnik",
+          "stevnik_konc_ne_rodilnik", "stevnik_konc_orodnik", "stevnik_konc_dvojina",
+          "stevnik_konc_mnozina", "okrajsave_sredi_stavka", "razpon_beseda", "rimske_imena_konc",
+          "zlogotvorni_soglasniki", "naslovi_domene"})
+        loads_without(key);
 }
 
 TEST(TgfpLoading, ProfileKindAndBrokenValues) {
@@ -252,10 +243,11 @@ TEST(TgfpLoading, UnitTablesComeFromTheProfile) {
     }
 }
 
-// The words, endings and letters the rules of numbers, Roman numerals,
-// sentences and syllables test are profile lists: a changed list changes the reading without
-// compiling, and an absent one is logged and its rule no longer applies. The form lexicon is left
-// out so that the ending rules decide.
+// The words, endings and letters the rules of addresses, numbers, Roman
+// numerals, sentences and syllables test are profile lists: a changed list
+// changes the reading without compiling, and an absent one is logged and its
+// rule no longer applies. The form lexicon is left out so that the ending
+// rules decide.
 TEST(TgfpLoading, WordListsOfTheRulesComeFromTheProfile) {
     const std::string profile = test::read_file(test::default_profile_path());
     TextOptions settings;
@@ -283,6 +275,8 @@ TEST(TgfpLoading, WordListsOfTheRulesComeFromTheProfile) {
          ""},
         {profile, "Vrba.", "words", "v@:rba", ""},
         {"zlogotvorni_soglasniki = x\n" + profile, "Vrba.", "words", "v@rba:", ""},
+        {"naslovi_domene = com\n" + profile, "Stran je na primer.si.", "characters", "na primer.si",
+         ""},
         {"razpon_beseda = ali\n" + profile, "Pridi 5-6 krat.", "sentences", "5 ali 6", ""},
         {"okrajsave_sredi_stavka = Miha.\n" + profile, "Videl je Miha. Potem Ana.", "sentences",
          "Miha Potem", ""},
