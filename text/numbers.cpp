@@ -455,7 +455,8 @@ std::string NumberWords::ordinal_at(const std::string& in, std::size_t i, std::s
         }
     }
     // "do 2. razreda", "iz 3. nadstropja": after a preposition of the
-    // genitive a word in -a is a masculine or neuter genitive.
+    // genitive a word in -a (`vrst_konc_rodilnik_besede`) is a masculine or
+    // neuter genitive.
     if (!next.empty() && ends_with_any(next, genitive_word_endings_) &&
         genitive_before(in, i, classes))
         return words(value, true, genitive_ending_);
