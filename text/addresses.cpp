@@ -11,20 +11,14 @@ namespace {
 // Longest address read out; a longer token is left to the other stages.
 constexpr std::size_t kAddressMax = 256;
 
-// Top-level domains that make "primer.si" an address without "www." before it.
-constexpr std::string_view kKnownDomains[] = {"si", "com",  "org", "net",
-                                              "eu", "info", "gov", "edu"};
-
 // The marks said inside an address; others are passed over.
 constexpr std::string_view kSaidMarks = "@./-_:?=&#+%~";
 // Schemes spelled at the start of an address.
 constexpr std::string_view kSchemes[] = {"http", "https"};
 // The part said by its own name wherever it stands (spelled without one).
 constexpr std::string_view kWww = "www";
-// The one domain said by its own name, as a word without one.
-constexpr std::string_view kCom = "com";
-// The two-letter domain said as a word.
-constexpr std::string_view kHomeDomain = "si";
+// Letters of a top-level domain spelled when the symbol table gives it no name.
+constexpr std::size_t kSpelledDomainSize = 2;
 
 bool ascii_lower_alnum(char c) {
     return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
@@ -85,14 +79,9 @@ void speak(std::string_view text, std::size_t top_at, const SymbolNames& names, 
         const bool scheme = i == 0 && std::find(std::begin(kSchemes), std::end(kSchemes), part) !=
                                           std::end(kSchemes);
         const std::string_view own_name = names.address_part(part);
-        if ((i == top_at && part == kCom) || part == kWww) {
-            if (!own_name.empty())
-                add_word(out, own_name);
-            else if (part == kWww)
-                for (char c : part) add_name(out, names, c);
-            else
-                add_word(out, part);
-        } else if ((i == top_at && part.size() == 2 && part != kHomeDomain) || scheme) {
+        if ((i == top_at || part == kWww) && !own_name.empty()) {
+            add_word(out, own_name);
+        } else if ((i == top_at && part.size() == kSpelledDomainSize) || part == kWww || scheme) {
             for (char c : part) add_name(out, names, c);
         } else {
             add_word(out, part);
@@ -104,7 +93,7 @@ void speak(std::string_view text, std::size_t top_at, const SymbolNames& names, 
 }  // namespace
 
 bool read_address(std::string_view in, std::size_t begin, bool email, const SymbolNames& names,
-                  std::string& spoken, std::size_t& end) {
+                  const std::vector<std::string>& domains, std::string& spoken, std::size_t& end) {
     std::size_t stop = begin;
     while (stop < in.size() && stop - begin <= kAddressMax &&
            token_char(static_cast<unsigned char>(in[stop])))
@@ -143,8 +132,7 @@ bool read_address(std::string_view in, std::size_t begin, bool email, const Symb
             host_begin, slash == std::string::npos ? std::string::npos : slash - host_begin);
         if (!host_name(host, top)) return false;
         const bool www = host.starts_with("www.");
-        const bool known = std::find(std::begin(kKnownDomains), std::end(kKnownDomains), top) !=
-                           std::end(kKnownDomains);
+        const bool known = std::find(domains.begin(), domains.end(), top) != domains.end();
         // "primer.si" only in small letters as written, so that a sentence
         // that lacks the blank after its dot ("konec.Potem") stays one.
         const bool small = std::none_of(in.begin() + static_cast<std::ptrdiff_t>(begin),

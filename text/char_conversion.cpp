@@ -88,6 +88,7 @@ void convert_characters(std::string_view in, std::string& out, std::size_t limit
     out.clear();
     if (trail) trail->clear();
     std::string address;
+    static const std::vector<std::string> kNoDomains;
     for (std::size_t i = 0; i < in.size(); ++i) {
         if (out.size() + kReserve > limit) break;
         auto ch = static_cast<unsigned char>(in[i]);
@@ -97,7 +98,8 @@ void convert_characters(std::string_view in, std::string& out, std::size_t limit
             i == 0 || std::string_view(" \t\r\n(<\"'[").find(in[i - 1]) != std::string_view::npos;
         std::size_t address_end = i;
         if (token_start && is_ascii_alnum(ch) && options.symbol_names &&
-            read_address(in, i, !options.seven_bit_input, *options.symbol_names, address,
+            read_address(in, i, !options.seven_bit_input, *options.symbol_names,
+                         options.known_domains ? *options.known_domains : kNoDomains, address,
                          address_end)) {
             if (out.size() + address.size() + kReserve > limit) break;
             out += address;

@@ -24,6 +24,9 @@ struct CharConversionOptions {
     // The names of marks and letters, read in e-mail and web addresses;
     // without them addresses are left to the other stages.
     const SymbolNames* symbol_names = nullptr;
+    // The top-level domains that make a host name alone an address
+    // (`naslovi_domene`: "primer.si"); without them it needs "www." or a scheme.
+    const std::vector<std::string>* known_domains = nullptr;
 };
 
 // Internal codes of the Slovenian letters.

@@ -25,9 +25,6 @@ constexpr std::size_t kListTokensMax = 6;
 constexpr std::size_t kAgreementWordMin = 3;
 // Digits of a number joined to a word; a longer one keeps its mark unread.
 constexpr std::size_t kCompoundDigitsMax = 6;
-// Last letters of a soft ordinal stem (c, č, š, ž, j in the internal codes):
-// its neuter ends in -e, not -o ("tretje", "tisoče").
-constexpr std::string_view kSoftStemEnds = "c~{`j";
 
 // A digit 0 to 9 at `k` of `in` (false past its end).
 bool ascii_digit_at(const std::string& in, std::size_t k, const CharClassTable& classes) {
@@ -39,6 +36,11 @@ bool listed(const std::vector<std::string>& list, std::string_view word) {
     for (const std::string& entry : list)
         if (entry == word) return true;
     return false;
+}
+
+bool ends_with_any(std::string_view word, const std::vector<std::string>& endings) {
+    return std::any_of(endings.begin(), endings.end(),
+                       [&](const std::string& e) { return word.ends_with(e); });
 }
 
 const std::string* first_ending(std::string_view word, const std::vector<std::string>& keys,
@@ -121,7 +123,8 @@ bool NumberWords::load_words(ProfileFile& profile) {
            read("stevnik_tisoc", {&thousand_, &one_thousand_, &two_thousand_}) &&
            read("stevnik_sestavljeni",
                 {&compound_one_, &compound_two_, &times_suffix_, &times_one_}) &&
-           read("vrst_konc_rodilnik", {&genitive_ending_}) && read("stevnik_pika", {&digit_dot_});
+           read("vrst_konc_rodilnik", {&genitive_ending_}) &&
+           read("vrst_konc_privzeti", {&default_ending_}) && read("stevnik_pika", {&digit_dot_});
 }
 
 int NumberWords::load(ProfileFile& profile) {
@@ -151,6 +154,28 @@ int NumberWords::load(ProfileFile& profile) {
     optional_list("stevnik_vezniki", date_rules_.list_words);
     optional_list("datum_glagoli", date_rules_.verb_words);
     optional_list("deleznik_konc", date_rules_.participle_endings);
+    // Letters and endings that the rules of agreement test; an absent list is
+    // logged and its rule never applies.
+    std::vector<std::string> models;
+    read_rule_list(profile, "vrst_vzorci", models);
+    ordinal_models_ = {};
+    if (models.size() == ordinal_models_.size()) {
+        // A model's stem is the model without the ending of "prvi".
+        for (std::size_t k = 0; k < models.size(); ++k) {
+            const bool ends = models[k].ends_with(default_ending_);
+            ordinal_models_[k] = {models[k],
+                                  models[k].size() - (ends ? default_ending_.size() : 0)};
+        }
+    } else if (!models.empty()) {
+        log_write("Napacno stevilo besed (vrst_vzorci)");
+    }
+    read_rule_list(profile, "vrst_mehke_osnove", soft_stem_ends_);
+    read_rule_list(profile, "vrst_konc_rodilnik_besede", genitive_word_endings_);
+    read_rule_list(profile, "stevnik_konc_rodilnik", count_endings_.genitive);
+    read_rule_list(profile, "stevnik_konc_ne_rodilnik", count_endings_.not_genitive);
+    read_rule_list(profile, "stevnik_konc_orodnik", count_endings_.instrumental);
+    read_rule_list(profile, "stevnik_konc_dvojina", count_endings_.dual);
+    read_rule_list(profile, "stevnik_konc_mnozina", count_endings_.masculine_plural);
     // `datum_predlogi`: pairs of a preposition and a case name.
     std::vector<std::string> pairs;
     optional_list("datum_predlogi", pairs);
@@ -174,7 +199,7 @@ int NumberWords::load(ProfileFile& profile) {
 
 NumberWords::Ending NumberWords::ordinal_ending(std::string_view next_word) const {
     // "1. je", "3. in", "5. v": a word this short is no noun the ordinal agrees with.
-    if (next_word.size() < kAgreementWordMin) return {"i", "i"};
+    if (next_word.size() < kAgreementWordMin) return {default_ending_, default_ending_};
     for (const std::string& month : months_) {
         if (month != next_word) continue;
         if (const std::string* e = first_ending(next_word, month_word_endings_, month_endings_))
@@ -186,7 +211,14 @@ NumberWords::Ending NumberWords::ordinal_ending(std::string_view next_word) cons
         const std::string& soft = i < soft_endings_.size() ? soft_endings_[i] : endings_[i];
         return {endings_[i], soft};
     }
-    return {"i", "i"};
+    return {default_ending_, default_ending_};
+}
+
+bool NumberWords::soft_stem(long value) const {
+    // The stem alone ends with the space written in place of the ending.
+    const std::string stem = words(value, true, std::string());
+    return stem.size() >= 2 &&
+           ends_with_any(std::string_view(stem).substr(0, stem.size() - 1), soft_stem_ends_);
 }
 
 std::string NumberWords::ordinal_words(long value, std::string_view next_word,
@@ -200,21 +232,14 @@ std::string NumberWords::ordinal_words(long value, std::string_view next_word,
                 return agreeing;
     }
     const Ending ending = ordinal_ending(next_word);
-    if (ending.soft != ending.hard) {
-        // The stem alone ends with the space written in place of the ending.
-        const std::string stem = words(value, true, std::string());
-        if (stem.size() >= 2 && kSoftStemEnds.find(stem[stem.size() - 2]) != std::string_view::npos)
-            return words(value, true, ending.soft);
-    }
+    if (ending.soft != ending.hard && soft_stem(value)) return words(value, true, ending.soft);
     return words(value, true, ending.hard);
 }
 
 std::string NumberWords::agreeing_ordinal(long value, const FormAnalysis& form) const {
     if (!forms_) return std::string();
-    const std::string stem = words(value, true, std::string());
-    const bool soft =
-        stem.size() >= 2 && kSoftStemEnds.find(stem[stem.size() - 2]) != std::string_view::npos;
-    const std::string& ending = forms_->ordinal_ending(soft, form.gender, form.number, form.kase);
+    const std::string& ending =
+        forms_->ordinal_ending(soft_stem(value), form.gender, form.number, form.kase);
     return ending.empty() ? std::string() : words(value, true, ending);
 }
 
@@ -269,13 +294,14 @@ std::string NumberWords::agreeing_count(std::string cardinal, long value, std::s
     if (!cardinal.ends_with(plain_word)) return cardinal;
     const CountForms& forms = count_forms_[static_cast<std::size_t>(d - 2)];
     const std::string* form = nullptr;
-    // A genitive ends in no vowel but -i ("od treh otrok", "brez treh
-    // stvari"), an instrumental in -i or -ma ("s tremi otroki", "pred dvema
-    // letoma"); another form after such a preposition keeps the count.
-    const bool genitive_form =
-        std::string_view("aeou").find(next_word.back()) == std::string_view::npos;
-    const bool instrumental_form = next_word.back() == 'i' || next_word.ends_with("ma");
-    if (next_word.back() == 'h' || (listed(genitive_prepositions_, before) && genitive_form)) {
+    // After a preposition of the genitive or the instrumental, a word of
+    // that case's endings takes the count's form ("od treh otrok", "s tremi
+    // otroki"); another form keeps the count.
+    const CountEndings& e = count_endings_;
+    const bool genitive_form = !e.not_genitive.empty() && !ends_with_any(next_word, e.not_genitive);
+    const bool instrumental_form = ends_with_any(next_word, e.instrumental);
+    if (ends_with_any(next_word, e.genitive) ||
+        (listed(genitive_prepositions_, before) && genitive_form)) {
         form = &forms.genitive;  // "iz dveh jajc", "v treh letih"
     } else if (listed(instrumental_prepositions_, before) && instrumental_form) {
         form = &forms.instrumental;
@@ -283,14 +309,12 @@ std::string NumberWords::agreeing_count(std::string cardinal, long value, std::s
                listed(instrumental_prepositions_, before)) {
         return cardinal;
     } else if (d == 2) {
-        // The dual of a feminine or neuter noun ends in -i, of a masculine in -a.
-        if (next_word.back() == 'i') form = &forms.feminine;
+        // The dual of a feminine or neuter noun, not of a masculine one.
+        if (ends_with_any(next_word, e.dual)) form = &forms.feminine;
     } else if (listed(other_prepositions_, before)) {
         return cardinal;  // "za 3 dni", "na 4 dele": no nominative
-    } else if (next_word.ends_with("je") ||
-               (next_word.back() == 'i' &&
-                std::none_of(feminine_i_endings_.begin(), feminine_i_endings_.end(),
-                             [&](const std::string& e) { return next_word.ends_with(e); }))) {
+    } else if (ends_with_any(next_word, e.masculine_plural) &&
+               !ends_with_any(next_word, feminine_i_endings_)) {
         form = &forms.masculine;  // "trije fantje", "štirje otroci", but "tri stvari"
     }
     if (!form) return cardinal;
@@ -301,7 +325,7 @@ std::string NumberWords::agreeing_count(std::string cardinal, long value, std::s
 std::string NumberWords::words(long n, bool ordinal, const std::string& ending) const {
     std::string out;
     bool thousands = false;
-    bool hundreds = false;
+    std::size_t hundreds = 0;  // the word index of the hundreds, 0 for none
     if (n < 0 || n > kNumberWordsMax) n = 0;
     if (n >= 100000) {
         out += cardinal_[static_cast<std::size_t>(99 + n / 100000)] + ' ';
@@ -324,23 +348,24 @@ std::string NumberWords::words(long n, bool ordinal, const std::string& ending) 
     }
     if (thousands) out += thousand_ + ' ';
     if (n >= 100) {
-        out += cardinal_[static_cast<std::size_t>(99 + n / 100)] + ' ';
+        hundreds = static_cast<std::size_t>(99 + n / 100);
+        out += cardinal_[hundreds] + ' ';
         n %= 100;
-        hundreds = true;
     }
     const auto idx = static_cast<std::size_t>(n);
     if (!ordinal) {
         if (n > 0)
             out += cardinal_[idx] + ' ';
-        else if (!thousands && !hundreds)
+        else if (!thousands && hundreds == 0)
             out += ordinal_[0] + ' ';
         return out;
     }
     if (n > 0) {
         out += ordinal_[idx] + ' ';
-    } else if (hundreds) {
-        if (!out.empty() && out.back() == ' ') out.pop_back();
-        out += 't';
+    } else if (hundreds != 0) {
+        // Round hundreds: the ordinal stem in place of the cardinal ("dvestot-").
+        out.resize(out.size() - cardinal_[hundreds].size() - 1);
+        out += ordinal_[hundreds] + ' ';
     } else if (!thousands) {
         out += ordinal_[0] + ' ';
     }
@@ -430,8 +455,10 @@ std::string NumberWords::ordinal_at(const std::string& in, std::size_t i, std::s
         }
     }
     // "do 2. razreda", "iz 3. nadstropja": after a preposition of the
-    // genitive a word in -a is a masculine or neuter genitive.
-    if (!next.empty() && next.back() == 'a' && genitive_before(in, i, classes))
+    // genitive a word in -a (`vrst_konc_rodilnik_besede`) is a masculine or
+    // neuter genitive.
+    if (!next.empty() && ends_with_any(next, genitive_word_endings_) &&
+        genitive_before(in, i, classes))
         return words(value, true, genitive_ending_);
     // The noun (past adjectives) and the preposition before the number choose
     // the ordinal's form: "na 3. mestu", "v 2. svetovni vojni".

@@ -35,6 +35,10 @@ public:
     // The form lexicon that counts and ordinals agree with (it must outlive
     // this object); null or empty: the ending rules alone.
     void set_word_forms(const WordForms* forms) { forms_ = forms; }
+    // `vrst_vzorci`: the ordinals of the form lexicon whose forms give the
+    // endings after a hard and a soft stem ("peti", "tretji"); empty lemmas
+    // when the list is absent or not of two.
+    const std::array<OrdinalModel, 2>& ordinal_models() const { return ordinal_models_; }
     // `stevnik_vezniki`: the words joining the numbers of a list or range.
     const std::vector<std::string>& list_words() const { return date_rules_.list_words; }
 
@@ -100,6 +104,8 @@ private:
     // Reads the number words of the lists named below; false after logging a
     // list that is absent or of the wrong length.
     bool load_words(ProfileFile& profile);
+    // True when the ordinal stem of `value` is soft (`vrst_mehke_osnove`).
+    bool soft_stem(long value) const;
 
     std::vector<std::string> cardinal_;                            // gl_stevnik
     std::vector<std::string> ordinal_;                             // vrst_koren
@@ -153,8 +159,30 @@ private:
     // it ("en": "enkrat").
     std::string compound_one_, compound_two_, times_suffix_, times_one_;
     // `vrst_konc_rodilnik`: an ordinal's genitive ending without the lexicon
-    // ("od prvega"); `stevnik_pika`: the dot of a digit read one by one.
-    std::string genitive_ending_, digit_dot_;
+    // ("od prvega"); `vrst_konc_privzeti`: its ending before a word that
+    // chooses none ("prvi"); `stevnik_pika`: the dot of a digit read one by one.
+    std::string genitive_ending_, default_ending_, digit_dot_;
+    // `vrst_mehke_osnove`: the last letters of a soft ordinal stem, whose
+    // neuter ends in -e ("tretje", "tisoče"); `vrst_konc_rodilnik_besede`:
+    // endings of a word that, after a preposition of `datum_rodilnik`, is a
+    // genitive the ordinal agrees with ("do 2. razreda"). Absent: no soft
+    // stems, no such genitive.
+    std::vector<std::string> soft_stem_ends_, genitive_word_endings_;
+    // The endings of the word after 2, 3 or 4 that choose the count's form,
+    // each list optional (absent, its form is never chosen): `genitive`, the
+    // genitive or locative plural ("v treh letih"); `not_genitive`, the
+    // endings of a word that after a preposition of the genitive is no
+    // genitive (absent: none is a genitive there); `instrumental`, the
+    // instrumental after a preposition of it ("s tremi otroki", "pred dvema
+    // letoma"); `dual`, the feminine or neuter dual after 2 ("dve hiši");
+    // `masculine_plural`, the masculine plural nominative after 3 or 4
+    // unless the word has an ending of `stevnik_zenski_i` ("trije fantje",
+    // but "tri stvari").
+    struct CountEndings {
+        std::vector<std::string> genitive, not_genitive, instrumental, dual, masculine_plural;
+    };
+    CountEndings count_endings_;
+    std::array<OrdinalModel, 2> ordinal_models_;
     const WordForms* forms_ = nullptr;
 };
 

@@ -1,5 +1,6 @@
 #include "text/profile_lists.h"
 
+#include "core/log.h"
 #include "core/profile_file.h"
 #include "core/status.h"
 
@@ -19,6 +20,16 @@ int read_list_items(ProfileFile& profile, std::string_view key, char separator,
         out.push_back(text.substr(first, last - first + 1));
     }
     return static_cast<int>(out.size());
+}
+
+void log_absent_list(std::string_view key) {
+    log_write("V profilu ni seznama " + std::string(key) + ", njegovo pravilo ne velja");
+}
+
+int read_rule_list(ProfileFile& profile, std::string_view key, std::vector<std::string>& out) {
+    const int count = read_list_items(profile, key, '\t', out);
+    if (count < 0) log_absent_list(key);
+    return count;
 }
 
 }  // namespace sint

@@ -15,4 +15,11 @@ class ProfileFile;
 int read_list_items(ProfileFile& profile, std::string_view key, char separator,
                     std::vector<std::string>& out);
 
+// Logs that the optional list `key` of a rule is absent, so that the rule does
+// not apply.
+void log_absent_list(std::string_view key);
+// read_list_items (tab-separated) of the optional list of a rule, logging its
+// absence; an absent list leaves `out` empty.
+int read_rule_list(ProfileFile& profile, std::string_view key, std::vector<std::string>& out);
+
 }  // namespace sint

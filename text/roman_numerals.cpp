@@ -70,6 +70,7 @@ int RomanNumerals::load(ProfileFile& profile) {
     prepositions_.clear();
     if (profile.count_items("predlogi", '\t') > 0)
         read_list_items(profile, "predlogi", '\t', prepositions_);
+    read_rule_list(profile, "rimske_imena_konc", masculine_name_endings_);
     return 0;
 }
 
@@ -121,8 +122,11 @@ void RomanNumerals::convert(std::string_view in, std::string& out, std::size_t l
             std::find(prepositions_.begin(), prepositions_.end(), name) == prepositions_.end();
         std::string words;
         if (after_name && (dot - i > 1 || !capital_follows)) {
-            // A name in -o is masculine (Hugo, Oto): the ordinal stays in -i.
-            if (name.ends_with('o')) name.clear();
+            // A masculine name with the ending of another gender (Hugo, Oto):
+            // the ordinal keeps its default ending.
+            if (std::any_of(masculine_name_endings_.begin(), masculine_name_endings_.end(),
+                            [&](const std::string& e) { return name.ends_with(e); }))
+                name.clear();
             words = numbers.ordinal_words(value, name);
         } else if (small_follows) {
             words = numbers.ordinal_words(value, next_word, name);

@@ -5,7 +5,9 @@
 // the letters I, V and X are taken (up to XXXIX), so that "CV.", "MIX." or
 // "DDV" are never numbers; a single letter after a name is one only when no
 // capitalised word follows ("Janez V. Novak" keeps its initial). Words of
-// `predlogi` (prepositions) are no names.
+// `predlogi` (prepositions) are no names; a name with an ending of
+// `rimske_imena_konc` (masculine names in -o: Hugo, Oto) takes the ordinal's
+// default ending.
 #pragma once
 
 #include <cstddef>
@@ -23,7 +25,8 @@ class ProfileFile;
 
 class RomanNumerals {
 public:
-    // Reads the optional list `predlogi` (tab-separated, small letters).
+    // Reads the optional lists `predlogi` and `rimske_imena_konc`
+    // (tab-separated, small letters; the second's absence is logged).
     // Returns 0.
     int load(ProfileFile& profile);
 
@@ -35,6 +38,7 @@ public:
 
 private:
     std::vector<std::string> prepositions_;
+    std::vector<std::string> masculine_name_endings_;
 };
 
 // The value of an uppercase Roman numeral of I, V and X written in the usual

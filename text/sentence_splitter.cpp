@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include "core/log.h"
+#include "core/profile_file.h"
 #include "text/char_classes.h"
 #include "text/number_marks.h"
+#include "text/profile_lists.h"
 
 namespace sint {
 namespace {
@@ -16,13 +18,7 @@ constexpr char kDecimalCommaMark = '\'';
 constexpr char kEllipsisMark = ']';
 constexpr char kParagraphMark = '}';
 
-// Abbreviations whose dot never ends a sentence (written with the space before them).
-constexpr std::string_view kProtected[] = {" npr.", " Npr.", " NPR.", " oz.",
-                                           " OZ.",  " TJ.",  " tj."};
-
 constexpr std::size_t kNone = std::string::npos;
-// The word read for a dash between two numbers ("5-6 km": five to six).
-constexpr std::string_view kRangeWord = "do";
 // The longest grouped number looked back over ("999.999.999.999" and more).
 constexpr std::size_t kGroupedNumberSpan = 32;
 
@@ -141,6 +137,14 @@ bool is_newline(char c) {
 
 }  // namespace
 
+void SplitterWords::load(ProfileFile& profile) {
+    read_rule_list(profile, "okrajsave_sredi_stavka", protected_abbreviations);
+    for (std::string& abbreviation : protected_abbreviations) abbreviation.insert(0, 1, ' ');
+    std::vector<std::string> range;
+    read_rule_list(profile, "razpon_beseda", range);
+    range_word = range.empty() ? std::string() : range.front();
+}
+
 void SentenceSplitter::read_sentence(std::string_view text, std::size_t& pos,
                                      std::string& s) const {
     s.clear();
@@ -217,9 +221,10 @@ void SentenceSplitter::read_sentence(std::string_view text, std::size_t& pos,
                     return;
                 }
             } else {
+                const auto& protected_words = words_.protected_abbreviations;
                 const bool is_protected =
-                    std::any_of(std::begin(kProtected), std::end(kProtected),
-                                [&](std::string_view p) { return s.ends_with(p); });
+                    std::any_of(protected_words.begin(), protected_words.end(),
+                                [&](const std::string& p) { return s.ends_with(p); });
                 if (is_protected) {
                     s.pop_back();
                 } else {
@@ -287,7 +292,8 @@ void SentenceSplitter::rewrite(const std::string& s, std::string& out, std::size
         if (c == '-' && number_before(s, i) && ascii_digit(after_blanks(s, i + 1))) {
             // A dash between two numbers is a range.
             if (!ends_with_space()) put(' ');
-            for (char r : kRangeWord) put(r);
+            if (words_.range_word.empty()) continue;
+            for (char r : words_.range_word) put(r);
             put(' ');
             continue;
         }

@@ -7,10 +7,12 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sint {
 
 class CharClassTable;
+class ProfileFile;
 
 // A sentence that passes this length is cut at the next whitespace.
 inline constexpr std::size_t kSentenceMax = 8191;
@@ -24,9 +26,25 @@ struct SentenceSpan {
     std::size_t length = 0;
 };
 
+// The words the splitter knows, from the text-analysis profile.
+struct SplitterWords {
+    // `okrajsave_sredi_stavka`: abbreviations whose dot never ends a sentence,
+    // each held with the blank before it (" npr.").
+    std::vector<std::string> protected_abbreviations;
+    // `razpon_beseda`: the word read for a dash between two numbers ("5-6 km").
+    std::string range_word;
+
+    // Reads both keys. An absent one is logged and leaves its words empty:
+    // then every dot may end a sentence, and a dash between two numbers
+    // becomes a blank.
+    void load(ProfileFile& profile);
+};
+
 class SentenceSplitter {
 public:
-    explicit SentenceSplitter(const CharClassTable& classes) : classes_(classes) {}
+    // `words` must outlive the splitter.
+    SentenceSplitter(const CharClassTable& classes, const SplitterWords& words)
+        : classes_(classes), words_(words) {}
 
     // Whole-text mode: writes every sentence of `text` into `out` (replaced).
     void split_all(std::string_view text, std::string& out, std::size_t limit);
@@ -49,6 +67,7 @@ private:
     void close_output(std::string& out, std::size_t limit) const;
 
     const CharClassTable& classes_;
+    const SplitterWords& words_;
     std::string input_;
     std::size_t position_ = 0;
     SentenceSpan span_;

@@ -72,6 +72,9 @@ int StressStatistics::load_profile(ProfileFile& profile, char forced_space) {
     if (profile.get_string("Razvrstitev_grafemov", digits_, 1024) < 0)
         return missing("Razvrstitev_grafemov");
     if (profile.get_string("samoglasniki", vowels_, 1024) < 0) return missing("samoglasniki");
+    // Absent (the word transcriber logs it): no consonant is a syllable's nucleus.
+    if (profile.get_string("zlogotvorni_soglasniki", syllabic_, kSyllabicLettersMax) < 0)
+        syllabic_.clear();
     std::string brk;
     if (profile.get_string("zlog_break", brk, 64) < 0 || brk.empty()) return missing("zlog_break");
     separator_ = brk[0];
@@ -154,8 +157,8 @@ int StressStatistics::load_tables(const std::string& directory) {
     return 0;
 }
 
-bool StressStatistics::syllabic_r(std::string_view word, std::size_t i) const {
-    if (word[i] != 'r') return false;
+bool StressStatistics::syllabic_consonant(std::string_view word, std::size_t i) const {
+    if (syllabic_.find(word[i]) == std::string::npos) return false;
     const bool vowel_before = i > 0 && is_vowel(static_cast<unsigned char>(word[i - 1]));
     const bool vowel_after =
         i + 1 < word.size() && is_vowel(static_cast<unsigned char>(word[i + 1]));
@@ -167,7 +170,7 @@ bool StressStatistics::DolociZvocnostGT(std::string_view word, std::string& clas
     bool ok = true;
     for (std::size_t i = 0; i < word.size(); ++i) {
         const unsigned char ch = static_cast<unsigned char>(word[i]);
-        if (syllabic_r(word, i)) {
+        if (syllabic_consonant(word, i)) {
             classes[i] = 'v';
             continue;
         }
@@ -190,7 +193,8 @@ void StressStatistics::AnalizaBesede(std::string_view word, WordAnalysis& analys
     }
     std::string vc(word.size(), 'c');
     for (std::size_t i = 0; i < word.size(); ++i)
-        if (is_vowel(static_cast<unsigned char>(word[i])) && !syllabic_r(word, i)) vc[i] = 'v';
+        if (is_vowel(static_cast<unsigned char>(word[i])) && !syllabic_consonant(word, i))
+            vc[i] = 'v';
     std::vector<SyllableSpan> spans;
     analysis.syllables = DeljenjeNaZloge(sonority, spans);
     for (std::size_t k = 0; k < spans.size(); ++k) {

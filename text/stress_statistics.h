@@ -10,6 +10,9 @@
 
 namespace sint {
 
+// Letters of `zlogotvorni_soglasniki` read (more are cut off).
+inline constexpr std::size_t kSyllabicLettersMax = 64;
+
 class ProfileFile;
 
 // Letters `male_crke` may hold for the letter classing; a longer list fails the loading.
@@ -72,11 +75,14 @@ private:
     int load_quality_table(const std::string& directory, const char* name,
                            std::vector<QualityRecord>& table);
     std::string marked_key(const std::string& pattern, int stressed, char letter) const;
-    bool syllabic_r(std::string_view word, std::size_t i) const;
+    // True when word[i] is a consonant of `zlogotvorni_soglasniki` with no
+    // vowel beside it ("vrt": the r is the syllable's nucleus).
+    bool syllabic_consonant(std::string_view word, std::size_t i) const;
 
     std::string letters_;   // male_crke of the classing
     std::string digits_;    // Razvrstitev_grafemov
     std::string vowels_;    // samoglasniki
+    std::string syllabic_;  // zlogotvorni_soglasniki
     char separator_ = '"';  // zlog_break
     char forced_space_ = '\0';
     std::vector<int> most_probable_;

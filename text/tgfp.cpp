@@ -109,6 +109,7 @@ int TGFP::init_gfp_profile() {
 }
 
 int TGFP::pripravi_okrajsave() {
+    splitter_words_.load(*profile_);
     return abbreviations_.load(*profile_);
 }
 
@@ -147,7 +148,8 @@ int TGFP::init_gfp_dictionary() {
     const std::string forms_path = options_.word_forms_path.empty()
                                        ? options_.dictionary_dir + std::string(kWordFormsFile)
                                        : options_.word_forms_path;
-    if (word_forms_.load(forms_path) != 0) log_write("Oblike besed niso na voljo: " + forms_path);
+    if (word_forms_.load(forms_path, numbers_.ordinal_models()) != 0)
+        log_write("Oblike besed niso na voljo: " + forms_path);
     if (!word_forms_.empty()) add_unit_nouns(word_forms_, unit_words_);
     numbers_.set_word_forms(&word_forms_);
     unit_words_.forms = &word_forms_;
@@ -173,9 +175,12 @@ void TGFP::observe(std::string_view stage, const std::string& text) const {
 
 void TGFP::normalise(std::string_view text, std::string& out, std::size_t limit,
                      SourceTrail* trail) {
-    const CharConversionOptions options{seven_bit_->load(), options_.sibilants_with_quotes,
-                                        options_.angle_bracket_filter, &greek_names_,
-                                        &symbol_names_};
+    const CharConversionOptions options{seven_bit_->load(),
+                                        options_.sibilants_with_quotes,
+                                        options_.angle_bracket_filter,
+                                        &greek_names_,
+                                        &symbol_names_,
+                                        &known_domains_};
     SourceTrail stage;
     SourceTrail* stage_trail = trail ? &stage : nullptr;
     convert_characters(text, work_a_, limit, options, trail);

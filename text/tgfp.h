@@ -163,13 +163,15 @@ private:
     // The form lexicon the number stages agree numbers with; empty without it.
     WordForms word_forms_;
     NumberWords numbers_;
-    std::vector<std::string> greek_names_;  // `grske_crke`, alpha to omega
-    SymbolNames symbol_names_;              // simboli.ini beside the profile
-    UnitWords unit_words_;                  // the unit stage's words; its lexicon is word_forms_
+    std::vector<std::string> greek_names_;    // `grske_crke`, alpha to omega
+    std::vector<std::string> known_domains_;  // `naslovi_domene`
+    SymbolNames symbol_names_;                // simboli.ini beside the profile
+    UnitWords unit_words_;                    // the unit stage's words; its lexicon is word_forms_
     WordTranscriber words_;
     // Never null; shared with other engines when given in the options.
     std::shared_ptr<const StressStatistics> statistics_ = std::make_shared<StressStatistics>();
-    SentenceSplitter splitter_{classes_};
+    SplitterWords splitter_words_;
+    SentenceSplitter splitter_{classes_, splitter_words_};
     SourceTrail sentence_trail_;   // source positions of the stored sentence input
     std::size_t source_size_ = 0;  // length of the text read in sentence mode
     SentenceSpan source_span_;

@@ -21,6 +21,7 @@ int TGFP::pripravi_stevilke() {
         report_error("Napacno stevilo grskih crk (grske_crke)");
         return -1;
     }
+    read_rule_list(*profile_, "naslovi_domene", known_domains_);
     return unit_words_.load(*profile_);
 }
 

@@ -8,9 +8,6 @@ namespace sint {
 
 namespace {
 
-// The ordinals whose forms give the endings after a hard and a soft stem.
-constexpr std::string_view kHardOrdinal = "peti";
-constexpr std::string_view kSoftOrdinal = "tretji";
 // Letters of the shortest common ending of a noun and the model it is
 // declined after.
 constexpr std::size_t kAnalogyEndingMin = 2;
@@ -57,7 +54,7 @@ bool parse_case(std::string_view text, GrammarCase& kase) {
     return false;
 }
 
-int WordForms::load(const std::string& path) {
+int WordForms::load(const std::string& path, const std::array<OrdinalModel, 2>& models) {
     std::ifstream file(path, std::ios::binary);
     if (!file) return -1;
     std::unordered_map<std::string, std::array<Forms, kGenderCount * kGrammarNumberCount>> ordinals;
@@ -115,12 +112,11 @@ int WordForms::load(const std::string& path) {
             }
         }
     }
-    // The endings of the reference ordinals after their stems.
-    const std::string_view references[] = {kHardOrdinal, kSoftOrdinal};
+    // The endings of the model ordinals after their stems.
     for (std::size_t soft = 0; soft < 2; ++soft) {
-        const auto it = ordinals.find(std::string(references[soft]));
-        if (it == ordinals.end()) continue;
-        const std::size_t stem = references[soft].size() - 1;  // without the -i
+        const auto it = ordinals.find(models[soft].lemma);
+        if (models[soft].lemma.empty() || it == ordinals.end()) continue;
+        const std::size_t stem = models[soft].stem;
         for (std::size_t s = 0; s < it->second.size(); ++s)
             for (std::size_t c = 0; c < kCaseCount; ++c) {
                 const std::string& form = it->second[s][c];

@@ -48,11 +48,20 @@ struct FormAnalysis {
 // other text.
 bool parse_case(std::string_view text, GrammarCase& kase);
 
+// An ordinal of the lexicon whose forms give the ordinal endings, and the
+// length of its stem ("peti", 3: "pet-ega").
+struct OrdinalModel {
+    std::string lemma;
+    std::size_t stem = 0;
+};
+
 class WordForms {
 public:
     // Reads the lexicon; returns 0, or -1 when the file cannot be read (the
-    // lexicon then stays empty). A malformed line is skipped.
-    int load(const std::string& path);
+    // lexicon then stays empty). A malformed line is skipped. The ordinal
+    // endings after a hard and a soft stem are those of `models` (an empty
+    // lemma or one the lexicon lacks gives none).
+    int load(const std::string& path, const std::array<OrdinalModel, 2>& models);
     bool empty() const { return nouns_.empty(); }
 
     // The analyses of a noun form (small letters, internal letter codes).

@@ -46,6 +46,10 @@ int WordTranscriber::load_stress_lists(ProfileFile& profile) {
         report_error("Napaka: v ini datoteki (ini_gfp): pripravi_naglase");
         return kNotPossible;
     }
+    if (profile.get_string("zlogotvorni_soglasniki", syllabic_, kSyllabicLettersMax) < 0) {
+        log_absent_list("zlogotvorni_soglasniki");
+        syllabic_.clear();
+    }
     return 0;
 }
 
@@ -109,7 +113,7 @@ bool WordTranscriber::is_nucleus(std::string_view word, std::size_t i,
                                  const CharClassTable& classes) const {
     const auto ch = static_cast<unsigned char>(word[i]);
     if (classes.in(ch, kVowels)) return true;
-    if (ch != 'r') return false;
+    if (syllabic_.find(static_cast<char>(ch)) == std::string::npos) return false;
     const bool before = i > 0 && classes.in(static_cast<unsigned char>(word[i - 1]), kVowels);
     const bool after =
         i + 1 < word.size() && classes.in(static_cast<unsigned char>(word[i + 1]), kVowels);

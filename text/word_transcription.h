@@ -54,6 +54,9 @@ public:
 private:
     bool is_nucleus(std::string_view word, std::size_t i, const CharClassTable& classes) const;
 
+    // `zlogotvorni_soglasniki`: consonants that are a syllable's nucleus
+    // where no vowel stands beside them ("vrt", "prst"); absent: none.
+    std::string syllabic_;
     std::vector<std::string> first_syllable_;  // prvi_zlog
     std::vector<std::string> prefixes_;        // predpone
     std::vector<std::string> antepenult_;      // koncppz

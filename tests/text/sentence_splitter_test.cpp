@@ -15,15 +15,16 @@ protected:
     void SetUp() override {
         ProfileFile profile(test::default_profile_path(), false);
         ASSERT_EQ(classes_.load(profile), 0);
+        words_.load(profile);
     }
     std::string split(const std::string& text) {
-        SentenceSplitter splitter(classes_);
+        SentenceSplitter splitter(classes_, words_);
         std::string out;
         splitter.split_all(text, out, kStageLimit);
         return out;
     }
     std::vector<std::string> sentences(const std::string& text) {
-        SentenceSplitter splitter(classes_);
+        SentenceSplitter splitter(classes_, words_);
         std::vector<std::string> result;
         std::string out;
         const std::string* input = &text;
@@ -34,6 +35,7 @@ protected:
         return result;
     }
     CharClassTable classes_;
+    SplitterWords words_;
 };
 
 TEST_F(SplitterTest, WholeTextTable) {
@@ -94,7 +96,7 @@ TEST_F(SplitterTest, SentenceWithoutBlanksIsCutAtTheHardLimit) {
 }
 
 TEST_F(SplitterTest, OutputNeverPassesTheLimit) {
-    SentenceSplitter splitter(classes_);
+    SentenceSplitter splitter(classes_, words_);
     std::string text;
     for (int i = 0; i < 500; ++i) text += "Ena, dve. ";
     std::string out;

@@ -82,10 +82,11 @@ TEST(TgfpLoading, EachRequiredKeyFailsWithItsMessage) {
           "veznik_1", "veznik_2", "veznik_3", "ure_ob_besede", "ure_okoli_besede"}) {
         cases.push_back({key, "TGFP: Profile can not be read!"});
     }
-    for (const char* key : {"stevnik_milijoni", "stevnik_milijarde", "stevnik_2_do_4",
-                            "stevnik_tisoc", "stevnik_sestavljeni", "vrst_konc_rodilnik",
-                            "stevnik_pika", "enote_stevniki", "enote_ulomki", "enote_na",
-                            "enote_na_besede", "enote_krat", "enote_valute", "enote_velikosti"})
+    for (const char* key :
+         {"stevnik_milijoni", "stevnik_milijarde", "stevnik_2_do_4", "stevnik_tisoc",
+          "stevnik_sestavljeni", "vrst_konc_rodilnik", "vrst_konc_privzeti", "stevnik_pika",
+          "enote_stevniki", "enote_ulomki", "enote_na", "enote_na_besede", "enote_krat",
+          "enote_valute", "enote_velikosti"})
         cases.push_back({key, std::string("Napacno stevilo besed (") + key + ")"});
     TempDir dir;
     for (const Case& c : cases) {
@@ -106,15 +107,24 @@ TEST(TgfpLoading, EachRequiredKeyFailsWithItsMessage) {
 TEST(TgfpLoading, OptionalKeysMayBeAbsent) {
     const std::string profile = test::read_file(test::default_profile_path());
     TempDir dir;
-    for (const char* key : {"okrajsave", "tarnik_filter", "podpirajASCII7", "Vsiljeni_presledek",
-                            "prioriteta_slovarjev", "datum_predlogi", "datum_glagoli",
-                            "deleznik_konc", "veznik_razmerja_dve"}) {
+    const auto loads_without = [&](const char* key) {
         SCOPED_TRACE(key);
         test::write_file(dir.path() / "gfp.ini", without_key(profile, key));
         TextOptions settings;
         test::use_default_voice(settings);
         EXPECT_NO_THROW(TGFP((dir.path() / "gfp.ini").string(), settings, dir.str() + "x.ndx"));
-    }
+    };
+    for (const char* key : {"okrajsave", "tarnik_filter", "podpirajASCII7", "Vsiljeni_presledek",
+                            "prioriteta_slovarjev", "datum_predlogi", "datum_glagoli",
+                            "deleznik_konc", "veznik_razmerja_dve"})
+        loads_without(key);
+    // The lists of the rules, whose absence is logged.
+    for (const char* key :
+         {"vrst_vzorci", "vrst_mehke_osnove", "vrst_konc_rodilnik_besede", "stevnik_konc_rodilnik",
+          "stevnik_konc_ne_rodilnik", "stevnik_konc_orodnik", "stevnik_konc_dvojina",
+          "stevnik_konc_mnozina", "okrajsave_sredi_stavka", "razpon_beseda", "rimske_imena_konc",
+          "zlogotvorni_soglasniki", "naslovi_domene"})
+        loads_without(key);
 }
 
 TEST(TgfpLoading, ProfileKindAndBrokenValues) {
@@ -229,6 +239,61 @@ TEST(TgfpLoading, UnitTablesComeFromTheProfile) {
             engine.convert_text("Vzel je 2 km.", true);
             EXPECT_NE(units.find(c.units), std::string::npos) << units;
         }
+        EXPECT_NE(log.text().find(c.message), std::string::npos) << log.text();
+    }
+}
+
+// The words, endings and letters the rules of addresses, numbers, Roman
+// numerals, sentences and syllables test are profile lists: a changed list
+// changes the reading without compiling, and an absent one is logged and its
+// rule no longer applies. The form lexicon is left out so that the ending
+// rules decide.
+TEST(TgfpLoading, WordListsOfTheRulesComeFromTheProfile) {
+    const std::string profile = test::read_file(test::default_profile_path());
+    TextOptions settings;
+    test::use_default_voice(settings);
+    settings.word_forms_path = "/nonexistent/oblike.lex";
+    TempDir dir;
+    const std::string path = (dir.path() / "gfp.ini").string();
+    struct Case {
+        std::string profile;
+        const char* text;
+        const char* stage;
+        const char* expected;
+        const char* message;  // in the log, or empty
+    };
+    const Case cases[] = {
+        {profile, "Prisli so 3 fantje.", "numbers", "trije fantje", ""},
+        {"stevnik_konc_mnozina = i\n" + profile, "Prisli so 3 fantje.", "numbers", "tri fantje",
+         ""},
+        {without_key(profile, "stevnik_konc_mnozina"), "Prisli so 3 fantje.", "numbers",
+         "tri fantje", "V profilu ni seznama stevnik_konc_mnozina"},
+        {profile, "To je 3. mesto.", "numbers", "tretje mesto", ""},
+        {"vrst_mehke_osnove = c\n" + profile, "To je 3. mesto.", "numbers", "tretjo mesto", ""},
+        {"vrst_konc_privzeti = a\n" + profile, "Ta 1. je.", "numbers", "prva je", ""},
+        {"rimske_imena_konc = x\n" + profile, "Hugo II. je tu.", "roman numerals", "Hugo drugo",
+         ""},
+        {profile, "Vrba.", "words", "v@:rba", ""},
+        {"zlogotvorni_soglasniki = x\n" + profile, "Vrba.", "words", "v@rba:", ""},
+        {"naslovi_domene = com\n" + profile, "Stran je na primer.si.", "characters", "na primer.si",
+         ""},
+        {"razpon_beseda = ali\n" + profile, "Pridi 5-6 krat.", "sentences", "5 ali 6", ""},
+        {"okrajsave_sredi_stavka = Miha.\n" + profile, "Videl je Miha. Potem Ana.", "sentences",
+         "Miha Potem", ""},
+        {without_key(profile, "okrajsave_sredi_stavka"), "Videl je Miha. Potem Ana.", "sentences",
+         "Miha . Potem", "V profilu ni seznama okrajsave_sredi_stavka"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        test::write_file(path, c.profile);
+        LogCapture log;
+        TGFP engine(path, settings, dir.str() + "x.ndx");
+        std::string seen;
+        engine.set_stage_observer([&](std::string_view stage, const std::string& text) {
+            if (stage == c.stage) seen = text;
+        });
+        engine.convert_text(c.text, true);
+        EXPECT_NE(seen.find(c.expected), std::string::npos) << seen;
         EXPECT_NE(log.text().find(c.message), std::string::npos) << log.text();
     }
 }

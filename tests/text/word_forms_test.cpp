@@ -49,7 +49,8 @@ class WordFormsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::write_file(dir_.path() / "oblike.lex", kLexicon);
-        ASSERT_EQ(forms_.load((dir_.path() / "oblike.lex").string()), 0);
+        ASSERT_EQ(
+            forms_.load((dir_.path() / "oblike.lex").string(), {{{"peti", 3}, {"tretji", 5}}}), 0);
     }
     test::TempDir dir_;
     WordForms forms_;
@@ -83,7 +84,7 @@ TEST_F(WordFormsTest, AnswersFromTheFileAndSkipsMalformedLines) {
 
 TEST(WordForms, AMissingFileLeavesTheLexiconEmpty) {
     WordForms forms;
-    EXPECT_EQ(forms.load("/nonexistent/oblike.lex"), -1);
+    EXPECT_EQ(forms.load("/nonexistent/oblike.lex", {}), -1);
     EXPECT_TRUE(forms.empty());
     EXPECT_EQ(forms.noun("tednih"), nullptr);
 }
