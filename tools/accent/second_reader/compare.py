@@ -2,11 +2,14 @@
 """Compares the second reader's accents with the accent source.
 
     python3 compare.py --answers second_reader_answers.tsv > result.txt
+    python3 compare.py --folder everyday --answers everyday/second_reader.tsv
 
-Reads the sample (sample.txt, one lemma a line), the second reader's answers
-and the first reader's (first_reader.tsv: the sample's lines of
+Reads from the sample's folder (--folder, by default this script's own) the
+sample (sample.txt, one lemma a line) and the first reader's answers
+(first_reader.tsv: the sample's lines of
 voice/accents/accents_sl.txt as committed before the second reader's answers
-were read), both as lemma<TAB>accented form. For each
+were read), and the second reader's answers, all as lemma<TAB>accented form;
+lines that start with "#" are comments. For each
 lemma it tells whether both readers put the accent on the same syllable and
 whether they gave the same mark (the vowel's length and quality), and lists
 every disagreement.
@@ -25,6 +28,8 @@ def read_answers(path):
     answers = {}
     with open(path, encoding="utf-8") as f:
         for line in f:
+            if line.startswith("#"):
+                continue
             parts = line.rstrip("\r\n").split("\t")
             if len(parts) >= 2 and parts[1].strip():
                 try:
@@ -59,10 +64,17 @@ def kind(mine, theirs):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    ap.add_argument("--sample", default=os.path.join(HERE, "sample.txt"))
+    ap.add_argument("--folder", default=HERE,
+                    help="folder of sample.txt and first_reader.tsv (default: this script's)")
+    ap.add_argument("--sample", help="the sample (default: FOLDER/sample.txt)")
     ap.add_argument("--answers", required=True)
-    ap.add_argument("--first", default=os.path.join(HERE, "first_reader.tsv"))
+    ap.add_argument("--first", help="the first reader's answers (default: FOLDER/first_reader.tsv)")
     args = ap.parse_args()
+    args.sample = args.sample or os.path.join(args.folder, "sample.txt")
+    args.first = args.first or os.path.join(args.folder, "first_reader.tsv")
+    for path in (args.sample, args.first, args.answers):
+        if not os.path.isfile(path):
+            sys.exit("compare.py: no such file: %s" % path)
     mine = read_answers(args.first)
     theirs = read_answers(args.answers)
     with open(args.sample, encoding="utf-8") as f:
