@@ -15,7 +15,8 @@ def entry(accented, pos, *overrides):
     plain, index, _ = bl.accent_of(accented)
     return {"lemma": plain, "pos": pos, "accent": bl.accent_of(accented),
             "overrides": [(set(o.split("=")[0].split("+")), o.split("=")[1]) for o in overrides],
-            "thematic": pos == "vblex" and plain[-3:] in ("iti", "eti") and index == len(plain) - 3}
+            "forms": {}, "thematic": pos == "vblex" and plain[-3:] in ("iti", "eti") and
+            index == len(plain) - 3}
 
 
 CASES = [
@@ -44,8 +45,39 @@ CASES = [
     (("globòk", "adj", "oth=globóka"), "globok", {"m", "sg", "nom"}, "globòk"),
 ]
 
+# Untagged forms (hunspell's): lemma, form, expected accented form.
+UNTAGGED = [
+    (("pastír", "n"), "pastirja", "pastírja"),
+    (("golób", "n"), "golobi", "golóbi"),
+    (("dóber", "adj"), "dobra", "dóbra"),
+    # Verbs stressed on the stem: infinitive, l-participle and supine.
+    (("délati", "vblex"), "delati", "délati"),
+    (("délati", "vblex"), "delala", "délala"),
+    (("délati", "vblex"), "delat", "délat"),
+    (("délati", "vblex"), "delan", None),
+    # Verbs stressed on the syllable before -ti: the infinitive only.
+    (("oráti", "vblex"), "oral", None),
+    (("oráti", "vblex"), "orati", "oráti"),
+    (("réči", "vblex"), "rekel", None),
+    # A schwa lemma's other spellings are not its forms for sure (pesa).
+    (("pəs", "n"), "pesa", None),
+]
+
 
 class AccentRules(unittest.TestCase):
+    def test_untagged_forms_take_the_accent_only_where_the_spelling_makes_it_certain(self):
+        for (accented, pos), form, expected in UNTAGGED:
+            with self.subTest(lemma=accented, form=form):
+                self.assertEqual(bl.accented_form(form, set(), entry(accented, pos), True),
+                                 expected)
+
+    def test_named_forms_override_for_both_kinds(self):
+        lemma = entry("gôra", "n")
+        lemma["forms"] = {"gore": "goré"}
+        for tags, untagged in (({"pl", "nom"}, False), (set(), True)):
+            self.assertEqual(bl.accented_form("gore", tags, lemma, untagged), "goré")
+        self.assertEqual(bl.accented_form("gori", set(), lemma, True), "gôri")
+
     def test_forms_take_the_lemma_accent_only_where_certain(self):
         for (accented, pos, *overrides), form, tags, expected in CASES:
             with self.subTest(lemma=accented, form=form):

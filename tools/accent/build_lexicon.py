@@ -28,6 +28,7 @@ import argparse
 import os
 import subprocess
 import sys
+import tempfile
 from collections import defaultdict
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -43,7 +44,16 @@ PLAIN_OF = {ch: v[0].lower() for ch, v in bx.ACCENTS.items()}
 SCHWA = "ə"
 LETTERS = set("abcdefghijklmnopqrstuvwxyzčšž")
 SKIPPED_TAGS = {"comp", "sup", "ela"}
+# Endings of the l-participle and the supine, put in place of the -ti.
+VERB_STEM_ENDINGS = {"l", "la", "lo", "li", "le", "t"}
+HUNSPELL_DIC = "/usr/share/hunspell/sl_SI.dic"
+HUNSPELL_AFF = "/usr/share/hunspell/sl_SI.aff"
+# unmunch prints the forms of the dictionary's entries one after another; this
+# entry, with no affixes, marks where one lemma's forms end.
+HUNSPELL_SEPARATOR = "qqqq"
 POS = {"n", "adj", "vblex", "adv"}
+# The line that opens the source's section of everyday vocabulary.
+EVERYDAY_HEADING = "# Everyday vocabulary"
 
 
 def read_forms(analyser):
@@ -111,9 +121,31 @@ def place(form, index, mark):
     return form[:index] + (SCHWA if mark == SCHWA else mark) + form[index + 1:]
 
 
-def accented_form(form, tags, entry):
-    """The form with its accent, or None when the lemma's accent is not certain for it."""
+def accented_form(form, tags, entry, untagged=False):
+    """The form with its accent, or None when the lemma's accent is not certain for it.
+
+    An untagged form (from hunspell, which names no case or person) takes the
+    lemma's accent only where the spelling alone makes it certain: nouns,
+    adjectives and adverbs as tagged forms do, a verb stressed on its stem in
+    its infinitive, l-participle and supine (délati: délal, délala, délat), a
+    verb stressed on its last syllable (nosíti, oráti) in its infinitive only,
+    and a lemma with a schwa in its own spelling only. Forms named in the
+    source, and "oth", apply to both kinds."""
     plain, index, mark = entry["accent"]
+    named = entry.get("forms", {})
+    if form in named:
+        return named[form]
+    if untagged and form != plain and not any(need == {"oth"} for need, _ in entry["overrides"]):
+        if mark == SCHWA:
+            return None
+        if entry["pos"] == "vblex":
+            # The last nucleus is the i of -ti; the one before it the theme vowel.
+            last = nucleus_number(plain, len(plain) - 1)
+            stem_stressed = nucleus_number(plain, index) < last - 1
+            if not (stem_stressed and plain.endswith("ti") and
+                    form[len(plain) - 2:] in VERB_STEM_ENDINGS and
+                    form[:len(plain) - 2] == plain[:-2]):
+                return None
     for need, example in entry["overrides"]:
         if need <= tags or (need == {"oth"} and form != plain):
             if need == {"oth"} and form == plain:
@@ -153,9 +185,12 @@ def read_source(path):
             fields = line.split("\t")
             try:
                 accent = accent_of(fields[0])
-                overrides = []
+                overrides, named = [], {}
                 for item in " ".join(fields[2:]).split():
                     need, _, example = item.partition("=")
+                    if not example:
+                        named[accent_of(item)[0]] = item
+                        continue
                     accent_of(example)
                     overrides.append((set(need.split("+")), example))
             except ValueError as error:
@@ -166,24 +201,64 @@ def read_source(path):
             thematic = fields[1] == "vblex" and plain[-3:] in ("iti", "eti") and \
                 accent[1] == len(plain) - 3
             entries.append({"lemma": plain, "pos": fields[1], "accent": accent,
-                            "overrides": overrides, "thematic": thematic,
+                            "overrides": overrides, "forms": named, "thematic": thematic,
                             "line": number})
     return entries
 
 
-def build(entries, forms, rules):
-    """form -> transcription, and counts for the report."""
+def hunspell_forms(lemmas, dic=HUNSPELL_DIC, aff=HUNSPELL_AFF):
+    """lemma -> its forms by hunspell's suffixes, for the lemmas hunspell holds.
+
+    Its prefixes (po-, pre-, za-, na-, iz-) make other words and are left out."""
+    with open(aff, encoding="iso-8859-2") as f:
+        prefixes = {line.split()[1] for line in f if line.startswith("PFX ")}
+    entries = defaultdict(list)
+    with open(dic, encoding="iso-8859-2") as f:
+        for line in f.read().splitlines()[1:]:
+            stem, _, flags = line.strip().partition("/")
+            if stem in lemmas:
+                entries[stem].append("".join(ch for ch in flags if ch not in prefixes))
+    order = sorted(entries)
+    lines = []
+    for stem in order:
+        lines += [stem + ("/" + flags if flags else "") for flags in entries[stem]]
+        lines.append(HUNSPELL_SEPARATOR)
+    with tempfile.NamedTemporaryFile("w", suffix=".dic", encoding="iso-8859-2") as f:
+        f.write("%d\n%s\n" % (len(lines), "\n".join(lines)))
+        f.flush()
+        words = subprocess.run(["unmunch", f.name, aff], check=True, capture_output=True,
+                               encoding="iso-8859-2").stdout.split()
+    out, at = {}, 0
+    for stem in order:
+        end = words.index(HUNSPELL_SEPARATOR, at)
+        out[stem] = set(words[at:end]) | {stem}
+        at = end + 1
+    return out
+
+
+def build(entries, forms, rules, spelled=None):
+    """form -> transcription, and counts for the report.
+
+    Lemmas that the morphological lexicon does not hold take their forms from
+    spelled (lemma -> untagged forms, from hunspell) where it has them."""
     chosen = defaultdict(set)
     missing = []
+    from_hunspell = 0
     for entry in entries:
         found = forms.get((entry["lemma"], entry["pos"]), [])
+        untagged = False
         if not found:
             missing.append(entry["lemma"])
-            found = [(entry["lemma"], set())]
+            untagged = bool(spelled and entry["lemma"] in spelled)
+            own = (spelled or {}).get(entry["lemma"], {entry["lemma"]})
+            found = [(form, set()) for form in sorted(own)]
+            from_hunspell += untagged
         for form, tags in found:
-            accented = accented_form(form, tags, entry)
+            accented = accented_form(form, tags, entry, untagged)
             if accented:
                 chosen[form].add(accented)
+        for form, accented in entry["forms"].items():
+            chosen[form].add(accented)
     out = {}
     ambiguous = 0
     for form, accents in chosen.items():
@@ -196,7 +271,7 @@ def build(entries, forms, rules):
         else:
             marked = bx.marked_word(accented)[1]
         out[bx.internal(form)] = rules.apply(bx.internal(marked))
-    return out, missing, ambiguous
+    return out, missing, ambiguous, from_hunspell
 
 
 def main():
@@ -210,7 +285,10 @@ def main():
     args = ap.parse_args()
     profile = bx.read_profile(args.profile)
     entries = read_source(args.source)
-    out, missing, ambiguous = build(entries, read_forms(args.analyser), bx.Rules(profile))
+    forms = read_forms(args.analyser)
+    outside = {e["lemma"] for e in entries if (e["lemma"], e["pos"]) not in forms}
+    out, missing, ambiguous, from_hunspell = build(entries, forms, bx.Rules(profile),
+                                                   hunspell_forms(outside))
     clitics = set(profile.get("proklitike", "").split("\t")) | \
         set(profile.get("proklitike_ali_enklitike", "").split("\t"))
     for word in clitics:
@@ -226,8 +304,9 @@ def main():
     with open(args.out, "w", encoding="latin-1", newline="") as f:
         f.write(text)
     print("%d lemmas, %d forms written to %s; %d lemmas unknown to the morphological "
-          "lexicon (their own form only), %d forms left out as spelled by lemmas of "
-          "different accent" % (len(entries), len(out), args.out, len(missing), ambiguous))
+          "lexicon (%d of them with hunspell's forms, the rest with their own form only), "
+          "%d forms left out as spelled by lemmas of different accent"
+          % (len(entries), len(out), args.out, len(missing), from_hunspell, ambiguous))
 
 
 if __name__ == "__main__":
