@@ -84,6 +84,20 @@ class AccentRules(unittest.TestCase):
                 self.assertEqual(bl.accented_form(form, tags, entry(accented, pos, *overrides)),
                                  expected)
 
+    def test_hunspell_forms_give_way_to_tagged_forms_and_lemmas(self):
+        class Plain:
+            def apply(self, word):
+                return word
+        polica, policaj = entry("políca", "n"), entry("policáj", "n")
+        fant, fantom = entry("fánt", "n"), entry("fantóm", "n")
+        tagged = {("policaj", "n"): [("policaja", {"sg", "gen"})],
+                  ("fant", "n"): [("fantom", {"sg", "ins"})]}
+        spelled = {"polica": {"polica", "policaja"}, "fantom": {"fantom", "fantoma"}}
+        out = bl.build([polica, policaj, fant, fantom], tagged, Plain(), spelled)[0]
+        self.assertEqual(out.get("policaja"), bl.bx.marked_word("policája")[1])
+        self.assertNotIn("fantom", out)  # two lemmas spell it: left out
+        self.assertEqual(out.get("fantoma"), bl.bx.marked_word("fantóma")[1])
+
     def test_source_errors_are_reported(self):
         for bad in ("korak", "kórák"):
             with self.subTest(word=bad), self.assertRaises(ValueError):

@@ -240,8 +240,13 @@ def build(entries, forms, rules, spelled=None):
     """form -> transcription, and counts for the report.
 
     Lemmas that the morphological lexicon does not hold take their forms from
-    spelled (lemma -> untagged forms, from hunspell) where it has them."""
+    spelled (lemma -> untagged forms, from hunspell) where it has them. Such a
+    form gives way where a tagged form or a lemma spells the same word: hunspell
+    also spells words that are no forms of the lemma (polica: policaj)."""
     chosen = defaultdict(set)
+    # hunspell's forms other than a lemma's own spelling: used where no tagged
+    # form, named form or lemma spells the same word.
+    guessed = defaultdict(set)
     missing = []
     from_hunspell = 0
     for entry in entries:
@@ -256,9 +261,11 @@ def build(entries, forms, rules, spelled=None):
         for form, tags in found:
             accented = accented_form(form, tags, entry, untagged)
             if accented:
-                chosen[form].add(accented)
+                (guessed if untagged and form != entry["lemma"] else chosen)[form].add(accented)
         for form, accented in entry["forms"].items():
             chosen[form].add(accented)
+    for form, accents in guessed.items():
+        chosen.setdefault(form, accents)
     out = {}
     ambiguous = 0
     for form, accents in chosen.items():
