@@ -3,7 +3,9 @@
 it is certain: a table of lemma, form, tags and the expected accented form
 (None: left to the statistics)."""
 import os
+import shutil
 import sys
+import tempfile
 import unittest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -97,6 +99,19 @@ class AccentRules(unittest.TestCase):
         self.assertEqual(out.get("policaja"), bl.bx.marked_word("policája")[1])
         self.assertNotIn("fantom", out)  # two lemmas spell it: left out
         self.assertEqual(out.get("fantoma"), bl.bx.marked_word("fantóma")[1])
+
+    @unittest.skipUnless(shutil.which("unmunch"), "needs hunspell-tools")
+    def test_hunspell_spells_lemmas_through_stems_and_separate_words(self):
+        aff = "SET ISO8859-2\n\nPFX B Y 1\nPFX B 0 po .\n\nSFX A Y 2\nSFX A 0 a .\nSFX A 0 e .\n"
+        dic = ["pastir/AB", "učilnic/A", "učilnicah", "miza"]
+        with tempfile.TemporaryDirectory() as tmp:
+            paths = [os.path.join(tmp, name) for name in ("t.aff", "t.dic")]
+            for path, text in zip(paths, (aff, "%d\n%s\n" % (len(dic), "\n".join(dic)))):
+                with open(path, "w", encoding="iso-8859-2") as f:
+                    f.write(text)
+            forms = bl.hunspell_forms({"pastir", "učilnica", "stol"}, paths[1], paths[0])
+        self.assertEqual(forms, {"pastir": {"pastir", "pastira", "pastire"},
+                                 "učilnica": {"učilnic", "učilnica", "učilnice", "učilnicah"}})
 
     def test_source_errors_are_reported(self):
         for bad in ("korak", "kórák"):

@@ -51,6 +51,9 @@ HUNSPELL_AFF = "/usr/share/hunspell/sl_SI.aff"
 # unmunch prints the forms of the dictionary's entries one after another; this
 # entry, with no affixes, marks where one lemma's forms end.
 HUNSPELL_SEPARATOR = "qqqq"
+# Endings that hunspell writes out as words of their own after a stem whose
+# suffixes spell the lemma (učilnic/A, učilnicah).
+SEPARATE_ENDINGS = ("ah", "am", "ama", "ami")
 POS = {"n", "adj", "vblex", "adv"}
 # The line that opens the source's section of everyday vocabulary.
 EVERYDAY_HEADING = "# Everyday vocabulary"
@@ -207,31 +210,49 @@ def read_source(path):
 
 
 def hunspell_forms(lemmas, dic=HUNSPELL_DIC, aff=HUNSPELL_AFF):
-    """lemma -> its forms by hunspell's suffixes, for the lemmas hunspell holds.
+    """lemma -> its forms by hunspell's suffixes, for the lemmas hunspell spells.
 
-    Its prefixes (po-, pre-, za-, na-, iz-) make other words and are left out."""
+    hunspell keeps a lemma as a stem with suffixes (pastir/J), or, for many
+    lemmas ending in a vowel, the lemma without it (učilnic/A gives učilnica,
+    učilnice, učilnici, učilnico) with the longer forms as words of their own
+    (učilnicah, učilnicam). Its prefixes (po-, pre-, za-, na-, iz-) make other
+    words and are left out. A lemma counts only where its entries spell it."""
     with open(aff, encoding="iso-8859-2") as f:
         prefixes = {line.split()[1] for line in f if line.startswith("PFX ")}
-    entries = defaultdict(list)
     with open(dic, encoding="iso-8859-2") as f:
-        for line in f.read().splitlines()[1:]:
-            stem, _, flags = line.strip().partition("/")
-            if stem in lemmas:
-                entries[stem].append("".join(ch for ch in flags if ch not in prefixes))
+        lines = [line.strip().partition("/") for line in f.read().splitlines()[1:]]
+    stems = {stem for stem, _, _ in lines}
+    shortened = defaultdict(set)
+    for lemma in lemmas:
+        if lemma not in stems and lemma[-1:] in VOWELS:
+            shortened[lemma[:-1]].add(lemma)
+    entries, loose = defaultdict(list), defaultdict(set)
+    for stem, _, flags in lines:
+        flags = "".join(ch for ch in flags if ch not in prefixes)
+        if stem in lemmas:
+            entries[stem].append(stem + ("/" + flags if flags else ""))
+        for lemma in shortened.get(stem, ()):
+            entries[lemma].append(stem + ("/" + flags if flags else ""))
+        if not flags:
+            for ending in SEPARATE_ENDINGS:
+                for lemma in shortened.get(stem[:-len(ending)], ()) if \
+                        stem.endswith(ending) else ():
+                    loose[lemma].add(stem)
     order = sorted(entries)
-    lines = []
-    for stem in order:
-        lines += [stem + ("/" + flags if flags else "") for flags in entries[stem]]
-        lines.append(HUNSPELL_SEPARATOR)
+    text = []
+    for lemma in order:
+        text += entries[lemma] + [HUNSPELL_SEPARATOR]
     with tempfile.NamedTemporaryFile("w", suffix=".dic", encoding="iso-8859-2") as f:
-        f.write("%d\n%s\n" % (len(lines), "\n".join(lines)))
+        f.write("%d\n%s\n" % (len(text), "\n".join(text)))
         f.flush()
         words = subprocess.run(["unmunch", f.name, aff], check=True, capture_output=True,
                                encoding="iso-8859-2").stdout.split()
     out, at = {}, 0
-    for stem in order:
+    for lemma in order:
         end = words.index(HUNSPELL_SEPARATOR, at)
-        out[stem] = set(words[at:end]) | {stem}
+        spelled = set(words[at:end])
+        if lemma in spelled:
+            out[lemma] = spelled | loose[lemma]
         at = end + 1
     return out
 

@@ -11,7 +11,8 @@ Two sources of everyday vocabulary:
   is (ties in alphabetical order).
 
 Kept are nouns, adjectives, verbs and adverbs that hunspell's Slovenian
-dictionary holds as a stem (so that its affixes give their forms) and that
+dictionary spells through its entries (so that its affixes give their
+forms, see build_lexicon.hunspell_forms) and that
 voice/accents/accents_sl.txt does not hold above its everyday section (so
 that the list stays the same as that section grows). The output has one lemma a
 line: source (freedict or mythes:COUNT), lemma, part of speech.
@@ -29,7 +30,6 @@ import build_lexicon as bl  # noqa: E402
 
 FREEDICT = "/usr/share/dictd/freedict-slv-eng.dict.dz"
 MYTHES = "/usr/share/mythes/th_sl_SI_v2.dat"
-HUNSPELL = "/usr/share/hunspell/sl_SI.dic"
 FREEDICT_POS = {"n": "n", "adj": "adj", "v": "vblex", "vt": "vblex", "adv": "adv"}
 MYTHES_POS = {"(sam.)": "n", "(prid.)": "adj", "(gl.)": "vblex", "(prisl.)": "adv"}
 HEADWORD = re.compile(r"^(\S+) /[^/]*/ <([^,>]+)")
@@ -69,11 +69,6 @@ def mythes(path):
     return sorted(ranked, key=lambda item: (-item[0], item[1]))
 
 
-def hunspell_stems(path):
-    with open(path, encoding="iso-8859-2") as f:
-        return {line.split("/", 1)[0].strip() for line in f.read().splitlines()[1:]}
-
-
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("--source", default=os.path.join(ROOT, "voice/accents/accents_sl.txt"))
@@ -85,12 +80,12 @@ def main():
                 break
             if line.strip() and not line.startswith("#"):
                 held.add(bl.accent_of(line.split("\t")[0])[0])
-    stems = hunspell_stems(HUNSPELL)
     seen = set()
     rows = [("freedict", lemma, pos) for lemma, pos in freedict(FREEDICT)]
     rows += [("mythes:%d" % count, lemma, pos) for count, lemma, pos in mythes(MYTHES)]
+    spelled = bl.hunspell_forms({lemma for _, lemma, _ in rows if WORD.match(lemma)})
     for source, lemma, pos in rows:
-        if not WORD.match(lemma) or lemma in held or lemma in seen or lemma not in stems:
+        if not WORD.match(lemma) or lemma in held or lemma in seen or lemma not in spelled:
             continue
         seen.add(lemma)
         print("%s\t%s\t%s" % (source, lemma, pos))
