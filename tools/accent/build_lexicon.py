@@ -21,6 +21,11 @@ accents are left out, and so are the masculine past participles of verbs
 stressed on the vowel before -ti (govoríti: govóril) unless an override
 gives them.
 
+Lemmas that the morphological lexicon does not hold take their forms from
+hunspell's Slovenian dictionary (hunspell-sl, expanded with unmunch of
+hunspell-tools); those forms carry no tags, so the rules of accented_form for
+untagged forms apply to them.
+
     python3 tools/accent/build_lexicon.py            # writes the dictionary
     python3 tools/accent/build_lexicon.py --check    # compares with it
 """
