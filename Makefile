@@ -28,7 +28,8 @@ APT_PACKAGES := cmake g++ make libgtest-dev libgmock-dev ninja-build ccache pyth
                 speech-dispatcher libexpat1-dev dpkg-dev lintian adduser haproxy \
                 libcpp-httplib-dev nlohmann-json3-dev libmp3lame-dev libopusenc-dev libflac-dev \
                 libopusfile-dev libmpg123-dev pkg-config lttoolbox lttoolbox-dev apertium-hbs-slv \
-                espeak-ng praat python3-numpy python3-scipy python3-soundfile libsoxr0 python3-pyaudio
+                espeak-ng praat python3-numpy python3-scipy python3-soundfile libsoxr0 python3-pyaudio \
+                hunspell-sl hunspell-tools
 # What only the tests use: the browser that drives sint-http's page (the Node
 # packages come from the npm registry, installed by the test itself).
 TEST_APT_PACKAGES := chromium

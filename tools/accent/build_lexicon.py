@@ -21,6 +21,11 @@ accents are left out, and so are the masculine past participles of verbs
 stressed on the vowel before -ti (govoríti: govóril) unless an override
 gives them.
 
+Lemmas that the morphological lexicon does not hold take their forms from
+hunspell's Slovenian dictionary (hunspell-sl, expanded with unmunch of
+hunspell-tools); those forms carry no tags, so the rules of accented_form for
+untagged forms apply to them.
+
     python3 tools/accent/build_lexicon.py            # writes the dictionary
     python3 tools/accent/build_lexicon.py --check    # compares with it
 """
@@ -28,6 +33,7 @@ import argparse
 import os
 import subprocess
 import sys
+import tempfile
 from collections import defaultdict
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -43,7 +49,19 @@ PLAIN_OF = {ch: v[0].lower() for ch, v in bx.ACCENTS.items()}
 SCHWA = "ə"
 LETTERS = set("abcdefghijklmnopqrstuvwxyzčšž")
 SKIPPED_TAGS = {"comp", "sup", "ela"}
+# Endings of the l-participle and the supine, put in place of the -ti.
+VERB_STEM_ENDINGS = {"l", "la", "lo", "li", "le", "t"}
+HUNSPELL_DIC = "/usr/share/hunspell/sl_SI.dic"
+HUNSPELL_AFF = "/usr/share/hunspell/sl_SI.aff"
+# unmunch prints the forms of the dictionary's entries one after another; this
+# entry, with no affixes, marks where one lemma's forms end.
+HUNSPELL_SEPARATOR = "qqqq"
+# Endings that hunspell writes out as words of their own after a stem whose
+# suffixes spell the lemma (učilnic/A, učilnicah).
+SEPARATE_ENDINGS = ("ah", "am", "ama", "ami")
 POS = {"n", "adj", "vblex", "adv"}
+# The line that opens the source's section of everyday vocabulary.
+EVERYDAY_HEADING = "# Everyday vocabulary"
 
 
 def read_forms(analyser):
@@ -111,9 +129,31 @@ def place(form, index, mark):
     return form[:index] + (SCHWA if mark == SCHWA else mark) + form[index + 1:]
 
 
-def accented_form(form, tags, entry):
-    """The form with its accent, or None when the lemma's accent is not certain for it."""
+def accented_form(form, tags, entry, untagged=False):
+    """The form with its accent, or None when the lemma's accent is not certain for it.
+
+    An untagged form (from hunspell, which names no case or person) takes the
+    lemma's accent only where the spelling alone makes it certain: nouns,
+    adjectives and adverbs as tagged forms do, a verb stressed on its stem in
+    its infinitive, l-participle and supine (délati: délal, délala, délat), a
+    verb stressed on its last syllable (nosíti, oráti) in its infinitive only,
+    and a lemma with a schwa in its own spelling only. Forms named in the
+    source, and "oth", apply to both kinds."""
     plain, index, mark = entry["accent"]
+    named = entry.get("forms", {})
+    if form in named:
+        return named[form]
+    if untagged and form != plain and not any(need == {"oth"} for need, _ in entry["overrides"]):
+        if mark == SCHWA:
+            return None
+        if entry["pos"] == "vblex":
+            # The last nucleus is the i of -ti; the one before it the theme vowel.
+            last = nucleus_number(plain, len(plain) - 1)
+            stem_stressed = nucleus_number(plain, index) < last - 1
+            if not (stem_stressed and plain.endswith("ti") and
+                    form[len(plain) - 2:] in VERB_STEM_ENDINGS and
+                    form[:len(plain) - 2] == plain[:-2]):
+                return None
     for need, example in entry["overrides"]:
         if need <= tags or (need == {"oth"} and form != plain):
             if need == {"oth"} and form == plain:
@@ -153,9 +193,12 @@ def read_source(path):
             fields = line.split("\t")
             try:
                 accent = accent_of(fields[0])
-                overrides = []
+                overrides, named = [], {}
                 for item in " ".join(fields[2:]).split():
                     need, _, example = item.partition("=")
+                    if not example:
+                        named[accent_of(item)[0]] = item
+                        continue
                     accent_of(example)
                     overrides.append((set(need.split("+")), example))
             except ValueError as error:
@@ -166,24 +209,89 @@ def read_source(path):
             thematic = fields[1] == "vblex" and plain[-3:] in ("iti", "eti") and \
                 accent[1] == len(plain) - 3
             entries.append({"lemma": plain, "pos": fields[1], "accent": accent,
-                            "overrides": overrides, "thematic": thematic,
+                            "overrides": overrides, "forms": named, "thematic": thematic,
                             "line": number})
     return entries
 
 
-def build(entries, forms, rules):
-    """form -> transcription, and counts for the report."""
+def hunspell_forms(lemmas, dic=HUNSPELL_DIC, aff=HUNSPELL_AFF):
+    """lemma -> its forms by hunspell's suffixes, for the lemmas hunspell spells.
+
+    hunspell keeps a lemma as a stem with suffixes (pastir/J), or, for many
+    lemmas ending in a vowel, the lemma without it (učilnic/A gives učilnica,
+    učilnice, učilnici, učilnico) with the longer forms as words of their own
+    (učilnicah, učilnicam). Its prefixes (po-, pre-, za-, na-, iz-) make other
+    words and are left out. A lemma counts only where its entries spell it."""
+    with open(aff, encoding="iso-8859-2") as f:
+        prefixes = {line.split()[1] for line in f if line.startswith("PFX ")}
+    with open(dic, encoding="iso-8859-2") as f:
+        lines = [line.strip().partition("/") for line in f.read().splitlines()[1:]]
+    stems = {stem for stem, _, _ in lines}
+    shortened = defaultdict(set)
+    for lemma in lemmas:
+        if lemma not in stems and lemma[-1:] in VOWELS:
+            shortened[lemma[:-1]].add(lemma)
+    entries, loose = defaultdict(list), defaultdict(set)
+    for stem, _, flags in lines:
+        flags = "".join(ch for ch in flags if ch not in prefixes)
+        if stem in lemmas:
+            entries[stem].append(stem + ("/" + flags if flags else ""))
+        for lemma in shortened.get(stem, ()):
+            entries[lemma].append(stem + ("/" + flags if flags else ""))
+        if not flags:
+            for ending in SEPARATE_ENDINGS:
+                for lemma in shortened.get(stem[:-len(ending)], ()) if \
+                        stem.endswith(ending) else ():
+                    loose[lemma].add(stem)
+    order = sorted(entries)
+    text = []
+    for lemma in order:
+        text += entries[lemma] + [HUNSPELL_SEPARATOR]
+    with tempfile.NamedTemporaryFile("w", suffix=".dic", encoding="iso-8859-2") as f:
+        f.write("%d\n%s\n" % (len(text), "\n".join(text)))
+        f.flush()
+        words = subprocess.run(["unmunch", f.name, aff], check=True, capture_output=True,
+                               encoding="iso-8859-2").stdout.split()
+    out, at = {}, 0
+    for lemma in order:
+        end = words.index(HUNSPELL_SEPARATOR, at)
+        spelled = set(words[at:end])
+        if lemma in spelled:
+            out[lemma] = spelled | loose[lemma]
+        at = end + 1
+    return out
+
+
+def build(entries, forms, rules, spelled=None):
+    """form -> transcription, and counts for the report.
+
+    Lemmas that the morphological lexicon does not hold take their forms from
+    spelled (lemma -> untagged forms, from hunspell) where it has them. Such a
+    form gives way where a tagged form or a lemma spells the same word: hunspell
+    also spells words that are no forms of the lemma (polica: policaj)."""
     chosen = defaultdict(set)
+    # hunspell's forms other than a lemma's own spelling: used where no tagged
+    # form, named form or lemma spells the same word.
+    guessed = defaultdict(set)
     missing = []
+    from_hunspell = 0
     for entry in entries:
         found = forms.get((entry["lemma"], entry["pos"]), [])
+        untagged = False
         if not found:
             missing.append(entry["lemma"])
-            found = [(entry["lemma"], set())]
+            untagged = bool(spelled and entry["lemma"] in spelled)
+            own = (spelled or {}).get(entry["lemma"], {entry["lemma"]})
+            found = [(form, set()) for form in sorted(own)]
+            from_hunspell += untagged
         for form, tags in found:
-            accented = accented_form(form, tags, entry)
+            accented = accented_form(form, tags, entry, untagged)
             if accented:
-                chosen[form].add(accented)
+                (guessed if untagged and form != entry["lemma"] else chosen)[form].add(accented)
+        for form, accented in entry["forms"].items():
+            chosen[form].add(accented)
+    for form, accents in guessed.items():
+        chosen.setdefault(form, accents)
     out = {}
     ambiguous = 0
     for form, accents in chosen.items():
@@ -196,7 +304,7 @@ def build(entries, forms, rules):
         else:
             marked = bx.marked_word(accented)[1]
         out[bx.internal(form)] = rules.apply(bx.internal(marked))
-    return out, missing, ambiguous
+    return out, missing, ambiguous, from_hunspell
 
 
 def main():
@@ -210,7 +318,10 @@ def main():
     args = ap.parse_args()
     profile = bx.read_profile(args.profile)
     entries = read_source(args.source)
-    out, missing, ambiguous = build(entries, read_forms(args.analyser), bx.Rules(profile))
+    forms = read_forms(args.analyser)
+    outside = {e["lemma"] for e in entries if (e["lemma"], e["pos"]) not in forms}
+    out, missing, ambiguous, from_hunspell = build(entries, forms, bx.Rules(profile),
+                                                   hunspell_forms(outside))
     clitics = set(profile.get("proklitike", "").split("\t")) | \
         set(profile.get("proklitike_ali_enklitike", "").split("\t"))
     for word in clitics:
@@ -226,8 +337,9 @@ def main():
     with open(args.out, "w", encoding="latin-1", newline="") as f:
         f.write(text)
     print("%d lemmas, %d forms written to %s; %d lemmas unknown to the morphological "
-          "lexicon (their own form only), %d forms left out as spelled by lemmas of "
-          "different accent" % (len(entries), len(out), args.out, len(missing), ambiguous))
+          "lexicon (%d of them with hunspell's forms, the rest with their own form only), "
+          "%d forms left out as spelled by lemmas of different accent"
+          % (len(entries), len(out), args.out, len(missing), from_hunspell, ambiguous))
 
 
 if __name__ == "__main__":
