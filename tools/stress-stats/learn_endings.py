@@ -327,13 +327,13 @@ def main():
     in_lexicon = {text for text, _, _ in words}
     words += [(text, stressed, text) for text, stressed in known.items()
               if text not in in_lexicon]
-    if args.folds:
-        cross_validate(words, profile, fallback, args.folds, args)
-        return
     written = {kind: entries_of(profile.get(kind, "")) for kind in LISTS}
     hand = {kind: entries_of(profile.get(kind + "_rocno", profile.get(kind, ""))) for kind in LISTS}
     for kind in LISTS:
         profile[kind] = "\t".join(hand[kind])
+    if args.folds:
+        cross_validate(words, profile, fallback, args.folds, args)
+        return
     learner = Learner(words, profile, fallback, args.citation)
     before = learner.accuracy(learner.words)
     added = learner.learn(args.min_gain, args.min_precision, args.shortest, args.min_lemmas)
