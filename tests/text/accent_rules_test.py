@@ -39,6 +39,12 @@ CASES = [
     (("nosíti", "vblex", "pres=nósim"), "nosim", {"pres", "p1", "sg"}, "nósim"),
     (("nosíti", "vblex"), "nosil", {"past", "m", "sg"}, None),
     (("nosíti", "vblex"), "nosila", {"past", "f", "sg"}, "nosíla"),
+    (("govoríti", "vblex", "past+m+sg=govóril"), "govoril", {"past", "m", "sg"}, "govóril"),
+    (("govoríti", "vblex", "past+m+sg=govóril"), "govorila", {"past", "f", "sg"}, "govoríla"),
+    (("odpréti", "vblex", "past=odpŕl"), "odprla", {"past", "f", "sg"}, "odpŕla"),
+    # An override's mark goes only on the example's own letter: umrjem's
+    # stressed nucleus is its r.
+    (("umréti", "vblex", "pres=umrèm"), "umrjem", {"pres", "p1", "sg"}, "umŕjem"),
     # Verbs on the stem keep it everywhere it is spelled.
     (("délati", "vblex"), "delam", {"pres", "p1", "sg"}, "délam"),
     (("igráti", "vblex"), "igram", {"pres", "p1", "sg"}, "igrám"),

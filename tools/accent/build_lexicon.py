@@ -163,7 +163,9 @@ def accented_form(form, tags, entry, untagged=False):
             at = nucleus_index(form, number)
             if at < 0:
                 return None
-            if form[:at + 1] == ex_plain[:at + 1] or form[at] == ex_plain[ex_index]:
+            # The example's mark fits only the same letter: umrèm gives umrjem
+            # a long syllabic r, not an e in place of its r.
+            if form[at] == ex_plain[ex_index]:
                 return place(form, at, ex_mark)
             return place(form, at, long_mark(form[at]))
     if entry["thematic"] and ("pres" in tags or "imp" in tags or
