@@ -286,6 +286,10 @@ def build(entries, forms, rules, spelled=None):
             own = (spelled or {}).get(entry["lemma"], {entry["lemma"]})
             found = [(form, set()) for form in sorted(own)]
             from_hunspell += untagged
+        elif all(form != entry["lemma"] for form, _ in found):
+            # The morphological lexicon lacks the own spelling of some lemmas
+            # (it gives kozel only as kozla); that is the surest form of all.
+            found = found + [(entry["lemma"], set())]
         for form, tags in found:
             accented = accented_form(form, tags, entry, untagged)
             if accented:
