@@ -502,10 +502,12 @@ TEST_F(SintHttpTest, FloodsAndSlowClientsAreDroppedWithoutStallingOthers) {
         const std::string reply = raw_reply(fd, 15000);
         EXPECT_EQ(reply.substr(0, 12), fd == slow[0] ? "HTTP/1.1 400" : "HTTP/1.1 408") << reply;
         EXPECT_NE(reply.find("\"error\""), std::string::npos);
-        close(fd);
     }
+    // The dripping thread still writes to these sockets: stop it before they
+    // are closed, or a closed number could be reused under it.
     dripping = false;
     drip.join();
+    for (const int fd : slow) close(fd);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
 }
 
