@@ -41,22 +41,13 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(ROOT, "tools/accent"))
 import build_lexicon as bl  # noqa: E402
+import build_exceptions as bx  # noqa: E402
 import build_tables as bt  # noqa: E402
 import evaluate  # noqa: E402
 
 LISTS = ("konczad", "koncpz", "koncppz")
 PRIORITY = {"prvi": 0, "konczad": 1, "koncpz": 2, "koncppz": 3, "stats": 4}
 LONGEST_ENDING = 6
-
-
-def read_profile(path):
-    values = {}
-    with open(path, encoding="latin-1") as f:
-        for line in f:
-            m = re.match(r"^([A-Za-z_]+)\s*=\s?(.*?)\r?$", line)
-            if m:
-                values[m.group(1)] = m.group(2)
-    return values
 
 
 def entries_of(value):
@@ -318,7 +309,7 @@ def main():
     ap.add_argument("--check", action="store_true",
                     help="learn from the hand-written entries alone and compare with the profile")
     args = ap.parse_args()
-    profile = read_profile(args.profile)
+    profile = bx.read_profile(args.profile)
     fallback = Fallback(args.statistics, profile.get("najverjetnejsi_zlogi", "1"))
     words = lexicon_words(args.source)
     known = dictionary_words(args.dictionaries)
